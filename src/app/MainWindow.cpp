@@ -1,0 +1,452 @@
+#include "app/MainWindow.h"
+
+#include "app/Caption.h"
+#include "app/CommandEnabling.h"
+#include "app/CommandRunner.h"
+#include "app/Pictures.h"
+#include "app/UserPrompts.h"
+#include "resources/ResourceList.h"
+#include "resources/SessionList.h"
+#include "sysinfo/LocalNetwork.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeView>
+#include <QTreeWidget>
+
+namespace {
+// Pictures of the command image list, by index.
+enum Picture { picOpen = 0, picSave = 1, picAdd = 2, picClearAll = 4, picRemove = 5, picCheckAll = 6, picUncheckAll = 7,
+               picRefresh = 8, picPing = 9, picSettings = 10, picAbout = 11, picExit = 12, picSend = 13, picTime = 14,
+               picNone = -1 };
+constexpr int kMessagePanel = 6;
+} // namespace
+
+TfrmMain::TfrmMain(UserPrompts &prompts, const LocalNetworkSource &network, QWidget *parent)
+    : QMainWindow(parent), m_prompts(prompts), m_list(new ResourceList(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(windowCaption(QString()));
+    m_commandPictures = Pictures::commandPictures();
+    m_list->setStatusImages(Pictures::statusPictures());
+    m_list->setSortTint(QToolTip::palette().color(QPalette::ToolTipBase));
+
+    createActions();
+    createMenus();
+    createToolbar();
+    createAdapterPanel();
+    createTree();
+    createList();
+    createStatusBar();
+    FormCreate(network);
+
+    resize(713, 504);
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::FormCreate(const LocalNetworkSource &network)
+{
+    FFileName.clear();
+    const LocalNetwork net = network.read();
+    rcAdapter->addItems(net.adapters);
+    rcAdapter->setCurrentIndex(net.cardAdapterIndex);
+    setStatus(1, net.machineName);
+    setStatus(3, net.firstAddress());
+    setStatus(5, net.socketText());
+    const QFontMetrics fm(font());
+    for (int i = 0; i <= 5; ++i)
+        m_panels[std::size_t(i)]->setFixedWidth(fm.horizontalAdvance(m_panels[std::size_t(i)]->text()) + 10);
+    // The idle rule runs whenever what it looks at changes.
+    auto idle = [this] { if (m_idleInstalled) AppEventsIdle(); };
+    connect(m_list, &QAbstractItemModel::rowsInserted, this, idle);
+    connect(m_list, &QAbstractItemModel::rowsRemoved, this, idle);
+    connect(m_list, &QAbstractItemModel::modelReset, this, idle);
+    connect(m_list, &QAbstractItemModel::layoutChanged, this, idle);
+    connect(lv->selectionModel(), &QItemSelectionModel::selectionChanged, this, idle);
+    m_idleInstalled = true;
+    AppEventsIdle();
+}
+
+QAction *TfrmMain::makeAction(const char *name, const QString &text, int picture, void (TfrmMain::*command)())
+{
+    auto *a = new QAction(text, this);
+    a->setObjectName(QString::fromLatin1(name));
+    if (picture >= 0)
+        a->setIcon(m_commandPictures.value(picture));
+    if (command)
+        connectCommand(a, command);
+    return a;
+}
+
+void TfrmMain::connectCommand(QAction *action, void (TfrmMain::*command)())
+{
+    connect(action, &QAction::triggered, this, [this, command] { runCommand(m_prompts, this, [this, command] { (this->*command)(); }); });
+}
+
+void TfrmMain::createActions()
+{
+    mmOpen = makeAction("mmOpen", QStringLiteral("Open..."), picOpen, &TfrmMain::cmOpen);
+    mmSave = makeAction("mmSave", QStringLiteral("Save"), picSave, &TfrmMain::cmSave);
+    mmRefresh = makeAction("mmRefresh", QStringLiteral("Refresh"), picRefresh, nullptr);
+    mmPing = makeAction("mmPing", QStringLiteral("Ping"), picPing, nullptr);
+    mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, nullptr);
+    mmExit = makeAction("mmExit", QStringLiteral("Exit"), picExit, &TfrmMain::cmExit);
+    mmScan = makeAction("mmScan", QStringLiteral("Scan network"), picNone, nullptr);
+    mmAdd = makeAction("mmAdd", QStringLiteral("Add"), picAdd, nullptr);
+    mmRemove = makeAction("mmRemove", QStringLiteral("Remove"), picRemove, &TfrmMain::cmRemove);
+    mmClearAll = makeAction("mmClearAll", QStringLiteral("Clear All"), picClearAll, &TfrmMain::cmClearAll);
+    mmSend = makeAction("mmSend", QStringLiteral("Send message..."), picSend, nullptr);
+    mmGetDateTime = makeAction("mmGetDateTime", QStringLiteral("Get system time"), picTime, nullptr);
+    mmCheckAll = makeAction("mmCheckAll", QStringLiteral("Select All"), picCheckAll, &TfrmMain::cmCheckAll);
+    mmUncheckAll = makeAction("mmUncheckAll", QStringLiteral("Deselect All"), picUncheckAll, &TfrmMain::cmUncheckAll);
+    mmInvert = makeAction("mmInvert", QStringLiteral("Invert selection"), picNone, &TfrmMain::cmInvert);
+    mmAbout = makeAction("mmAbout", QStringLiteral("About..."), picAbout, &TfrmMain::cmAbout);
+
+    mmOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    mmSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    mmRefresh->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mmPing->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    mmProps->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    mmExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+    mmAdd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
+    mmRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+
+    // Toolbar hints.
+    mmOpen->setToolTip(QStringLiteral("Open resource list..."));
+    mmSave->setToolTip(QStringLiteral("Save resource list"));
+    mmAdd->setToolTip(QStringLiteral("Add resource"));
+    mmRemove->setToolTip(QStringLiteral("Remove resource"));
+    mmClearAll->setToolTip(QStringLiteral("Clear list"));
+    mmCheckAll->setToolTip(QStringLiteral("Check All"));
+    mmUncheckAll->setToolTip(QStringLiteral("Uncheck All"));
+    mmSend->setToolTip(QStringLiteral("Send message"));
+    mmPing->setToolTip(QStringLiteral("Ping workstations"));
+    mmProps->setToolTip(QStringLiteral("Settings"));
+    mmAbout->setToolTip(QStringLiteral("About..."));
+    mmExit->setToolTip(QStringLiteral("Exit"));
+
+    // The popup has items of its own (no shortcuts) running the same commands.
+    pmRemove = makeAction("pmRemove", mmRemove->text(), picRemove, &TfrmMain::cmRemove);
+    pmClearAll = makeAction("pmClearAll", mmClearAll->text(), picClearAll, &TfrmMain::cmClearAll);
+    pmCheckAll = makeAction("pmCheckAll", mmCheckAll->text(), picCheckAll, &TfrmMain::cmCheckAll);
+    pmUncheckAll = makeAction("pmUncheckAll", mmUncheckAll->text(), picUncheckAll, &TfrmMain::cmUncheckAll);
+    pmInvert = makeAction("pmInvert", mmInvert->text(), picNone, &TfrmMain::cmInvert);
+    pmSend = makeAction("pmSend", mmSend->text(), picSend, nullptr);
+    pmGetDateTime = makeAction("pmGetDateTime", mmGetDateTime->text(), picTime, nullptr);
+    pmPing = makeAction("pmPing", mmPing->text(), picPing, nullptr);
+}
+
+void TfrmMain::createMenus()
+{
+    QMenu *session = menuBar()->addMenu(QStringLiteral("Session"));
+    session->addActions({mmOpen, mmSave});
+    session->addSeparator();
+    session->addActions({mmRefresh, mmPing});
+    session->addSeparator();
+    session->addAction(mmProps);
+    session->addSeparator();
+    session->addAction(mmExit);
+
+    QMenu *resources = menuBar()->addMenu(QStringLiteral("Resources"));
+    resources->addAction(mmScan);
+    resources->addSeparator();
+    resources->addActions({mmAdd, mmRemove, mmClearAll});
+    resources->addSeparator();
+    resources->addActions({mmSend, mmGetDateTime});
+    resources->addSeparator();
+    resources->addActions({mmCheckAll, mmUncheckAll, mmInvert});
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->addAction(mmAbout);
+
+    ListMenu = new QMenu(this);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
+    ListMenu->addActions({pmRemove, pmClearAll});
+    ListMenu->addSeparator();
+    ListMenu->addActions({pmCheckAll, pmUncheckAll, pmInvert});
+    ListMenu->addSeparator();
+    ListMenu->addActions({pmSend, pmGetDateTime});
+    ListMenu->addSeparator();
+    ListMenu->addAction(pmPing);
+    connect(ListMenu, &QMenu::aboutToShow, this, &TfrmMain::ListMenuPopup);
+}
+
+void TfrmMain::createToolbar()
+{
+    Toolbar = addToolBar(QStringLiteral("Toolbar"));
+    Toolbar->setObjectName(QStringLiteral("Toolbar"));
+    Toolbar->setIconSize(QSize(16, 16));
+    Toolbar->setMovable(true);
+    Toolbar->setFloatable(true);
+    const QList<QAction *> buttons = {mmOpen, mmSave, nullptr, mmAdd, mmRemove, mmClearAll, nullptr, mmCheckAll,
+                                      mmUncheckAll, nullptr, mmSend, mmPing, nullptr, mmProps, mmAbout, mmExit};
+    for (QAction *a : buttons) {
+        if (!a) {
+            Toolbar->addSeparator();
+            continue;
+        }
+        Toolbar->addAction(a);
+        QWidget *button = Toolbar->widgetForAction(a);
+        button->setObjectName(QStringLiteral("sb") + a->objectName().mid(2));
+        if (a == mmSend) {
+            // The send button shows neither hint nor hand cursor.
+            sbSend = qobject_cast<QToolButton *>(button);
+            button->installEventFilter(this);
+        } else {
+            button->setCursor(Qt::PointingHandCursor);
+        }
+    }
+}
+
+void TfrmMain::createAdapterPanel()
+{
+    addToolBarBreak();
+    Panel1 = new QToolBar(QStringLiteral("Adapters"), this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setMovable(false);
+    Panel1->setFloatable(false);
+    Panel1->setFixedHeight(27);
+    auto *caption = new QLabel(QStringLiteral("  Adapters"), Panel1);
+    caption->setFixedWidth(57);
+    rcAdapter = new QComboBox(Panel1);
+    rcAdapter->setObjectName(QStringLiteral("rcAdapter"));
+    rcAdapter->setEditable(false);
+    rcAdapter->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    Panel1->addWidget(caption);
+    Panel1->addWidget(rcAdapter);
+    addToolBar(Qt::TopToolBarArea, Panel1);
+}
+
+void TfrmMain::createTree()
+{
+    twTree = new QDockWidget(QStringLiteral("Workstations"), this);
+    twTree->setObjectName(QStringLiteral("twTree"));
+    twTree->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    Tree = new QTreeWidget(twTree);
+    Tree->setObjectName(QStringLiteral("Tree"));
+    Tree->setHeaderHidden(true);
+    Tree->setFrameShape(QFrame::StyledPanel);
+    Tree->setFrameShadow(QFrame::Sunken);
+    twTree->setWidget(Tree);
+    addDockWidget(Qt::LeftDockWidgetArea, twTree);
+    resizeDocks({twTree}, {185}, Qt::Horizontal);
+}
+
+void TfrmMain::createList()
+{
+    lv = new QTreeView(this);
+    lv->setObjectName(QStringLiteral("lv"));
+    lv->setModel(m_list);
+    lv->setRootIsDecorated(false);
+    lv->setItemsExpandable(false);
+    lv->setUniformRowHeights(true);
+    lv->setAllColumnsShowFocus(true);
+    lv->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lv->setSelectionMode(QAbstractItemView::SingleSelection);
+    lv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lv->setSortingEnabled(false); // the list sorts only on header clicks
+    lv->setFrameShape(QFrame::StyledPanel);
+    lv->setFrameShadow(QFrame::Sunken);
+    // The selection stays visible when the list loses the focus.
+    QPalette pal = lv->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+    lv->setPalette(pal);
+    static const int widths[ResourceList::ColumnCount] = {65, 125, 125, 100, 200, 120};
+    for (int c = 0; c < ResourceList::ColumnCount; ++c)
+        lv->setColumnWidth(c, widths[c]);
+    lv->header()->setSectionsClickable(true);
+    lv->header()->setSortIndicatorShown(false);
+    lv->header()->setStretchLastSection(false);
+    connect(lv->header(), &QHeaderView::sectionClicked, this, &TfrmMain::lvColumnClick);
+    lv->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lv, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { ListMenu->popup(lv->viewport()->mapToGlobal(pos)); });
+    lv->installEventFilter(this);
+    setCentralWidget(lv);
+}
+
+void TfrmMain::createStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("sb"));
+    bar->setSizeGripEnabled(false);
+    for (int i = 0; i < 8; ++i) {
+        auto *panel = new QLabel(bar);
+        const bool caption = i == 0 || i == 2 || i == 4;
+        if (caption) {
+            panel->setAlignment(Qt::AlignCenter);
+        } else {
+            panel->setFrameShape(QFrame::Panel);
+            panel->setFrameShadow(QFrame::Sunken);
+            panel->setIndent(3);
+        }
+        m_panels[std::size_t(i)] = panel;
+        bar->addWidget(panel, i == 7 ? 1 : 0);
+    }
+    setStatus(0, QStringLiteral("Machine"));
+    setStatus(2, QStringLiteral("IP Address"));
+    setStatus(4, QStringLiteral("Protocol"));
+    m_panels[6]->setFixedWidth(200);
+    m_panels[7]->setMinimumWidth(50);
+}
+
+void TfrmMain::setStatus(int panel, const QString &text)
+{
+    m_panels[std::size_t(panel)]->setText(text);
+}
+
+QString TfrmMain::statusText(int panel) const
+{
+    return panel >= 0 && panel < 8 ? m_panels[std::size_t(panel)]->text() : QString();
+}
+
+int TfrmMain::selectedRow() const
+{
+    const QModelIndexList rows = lv->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TfrmMain::selectRow(int row)
+{
+    const QModelIndex idx = m_list->index(row, 0);
+    lv->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TfrmMain::AppEventsIdle()
+{
+    const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_list->count());
+    for (QAction *a : {mmRemove, mmSend})
+        a->setEnabled(e.selectionCommands);
+    for (QAction *a : {mmClearAll, mmCheckAll, mmUncheckAll, mmInvert, mmPing, mmSave, mmGetDateTime})
+        a->setEnabled(e.listCommands);
+}
+
+void TfrmMain::ListMenuPopup()
+{
+    const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_list->count());
+    for (QAction *a : {pmRemove, pmSend})
+        a->setEnabled(e.selectionCommands);
+    for (QAction *a : {pmClearAll, pmCheckAll, pmUncheckAll, pmInvert, pmGetDateTime, pmPing})
+        a->setEnabled(e.listCommands);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == sbSend && event->type() == QEvent::ToolTip)
+        return true;
+    if (watched == lv && event->type() == QEvent::FocusIn)
+        lvEnter();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::lvEnter()
+{
+    setStatus(kMessagePanel, QString::number(m_list->count()) + QStringLiteral(" resources in list"));
+}
+
+void TfrmMain::lvColumnClick(int column)
+{
+    m_list->columnClicked(column);
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    m_idleInstalled = false; // no enabling runs while the window goes away
+    QMainWindow::closeEvent(event);
+}
+
+// --- Session file commands ---
+
+void TfrmMain::openSession(const QString &path, bool rememberAsLast)
+{
+    FFileName = path;
+    m_fileEncoding = TextEncoding::Utf8;
+    LoadFromSessionFile(FFileName, *m_list, m_fileEncoding);
+    if (rememberAsLast)
+        m_lastFile = FFileName;
+    setStatus(kMessagePanel, QString::number(m_list->count()) + QStringLiteral(" resources loaded"));
+    setWindowTitle(windowCaption(FFileName));
+    cmCheckAll();
+}
+
+void TfrmMain::cmOpen()
+{
+    const QString path = m_prompts.openSessionName(this);
+    if (!path.isEmpty())
+        openSession(path, true);
+}
+
+void TfrmMain::StorageRestorePlacement()
+{
+    const QString last = m_lastFile;
+    if (last.isEmpty() || !QFileInfo::exists(last))
+        return;
+    openSession(last, false);
+}
+
+void TfrmMain::cmSave()
+{
+    if (FFileName.isEmpty()) {
+        const QString path = m_prompts.saveSessionName(this);
+        if (path.isEmpty())
+            return;
+        FFileName = path;
+        m_fileEncoding = TextEncoding::Utf8;
+    }
+    m_lastFile = FFileName;
+    m_fileEncoding = SaveToSessionFile(FFileName, *m_list, m_fileEncoding);
+    setWindowTitle(windowCaption(FFileName));
+}
+
+// --- List commands ---
+
+void TfrmMain::cmCheckAll() { m_list->checkAll(); }
+void TfrmMain::cmUncheckAll() { m_list->uncheckAll(); }
+void TfrmMain::cmInvert() { m_list->invertChecks(); }
+
+void TfrmMain::cmRemove()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    if (m_prompts.confirm(this, QStringLiteral("Remove ") + m_list->row(row).subItem(siResource) + QLatin1Char('?')))
+        m_list->removeAt(row);
+}
+
+void TfrmMain::cmClearAll()
+{
+    if (m_list->count() == 0)
+        return;
+    if (m_prompts.confirm(this, QStringLiteral("Clear list?")))
+        m_list->clear();
+}
+
+void TfrmMain::cmExit() { close(); }
+
+void TfrmMain::cmAbout() {}

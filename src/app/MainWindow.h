@@ -1,0 +1,104 @@
+#pragma once
+
+#include "resources/TextCodec.h"
+
+#include <QMainWindow>
+#include <array>
+
+class QAction;
+class QComboBox;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class QTreeWidget;
+class LocalNetworkSource;
+class ResourceList;
+class UserPrompts;
+
+// The main window: menus, toolbar, the resource list and the status bar.
+// It wires commands; formats and protocols live outside it.
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    TfrmMain(UserPrompts &prompts, const LocalNetworkSource &network, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    ResourceList &list() const { return *m_list; }
+    QTreeView *listView() const { return lv; }
+    QString statusText(int panel) const;
+    QString fileName() const { return FFileName; }
+    QString lastFile() const { return m_lastFile; }
+    void setLastFile(const QString &path) { m_lastFile = path; }
+    int selectedRow() const;
+    void selectRow(int row);
+
+    // Commands
+    void cmOpen();
+    void cmSave();
+    void cmCheckAll();
+    void cmUncheckAll();
+    void cmInvert();
+    void cmRemove();
+    void cmClearAll();
+    void cmExit();
+    void cmAbout();
+
+    // The one place that computes command enabling.
+    void AppEventsIdle();
+    void ListMenuPopup();
+    // Reopens the last session file; runs once when the window is first shown.
+    void StorageRestorePlacement();
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FormCreate(const LocalNetworkSource &network);
+    void createActions();
+    void createMenus();
+    void createToolbar();
+    void createAdapterPanel();
+    void createTree();
+    void createList();
+    void createStatusBar();
+    QAction *makeAction(const char *name, const QString &text, int picture, void (TfrmMain::*command)());
+    void connectCommand(QAction *action, void (TfrmMain::*command)());
+    void setStatus(int panel, const QString &text);
+    void lvColumnClick(int column);
+    void lvEnter();
+    void openSession(const QString &path, bool rememberAsLast);
+
+    UserPrompts &m_prompts;
+    ResourceList *m_list = nullptr;
+    QList<QIcon> m_commandPictures;
+
+    // Session state
+    QString FFileName;
+    QString m_lastFile; // the stored value "LastFile"
+    TextEncoding m_fileEncoding = TextEncoding::Utf8;
+    bool m_shownOnce = false;
+    bool m_idleInstalled = false;
+
+    // Main menu items (shared with the toolbar buttons)
+    QAction *mmOpen, *mmSave, *mmRefresh, *mmPing, *mmProps, *mmExit;
+    QAction *mmScan, *mmAdd, *mmRemove, *mmClearAll, *mmSend, *mmGetDateTime;
+    QAction *mmCheckAll, *mmUncheckAll, *mmInvert, *mmAbout;
+    // Popup items
+    QAction *pmRemove, *pmClearAll, *pmCheckAll, *pmUncheckAll, *pmInvert, *pmSend, *pmGetDateTime, *pmPing;
+
+    QToolBar *Toolbar = nullptr;
+    QToolButton *sbSend = nullptr;
+    QToolBar *Panel1 = nullptr;
+    QComboBox *rcAdapter = nullptr;
+    QDockWidget *twTree = nullptr;
+    QTreeWidget *Tree = nullptr;
+    QTreeView *lv = nullptr;
+    QMenu *ListMenu = nullptr;
+    std::array<QLabel *, 8> m_panels{};
+};

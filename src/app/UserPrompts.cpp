@@ -1,0 +1,39 @@
+#include "app/UserPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+const QString kSessionFilter = QStringLiteral("Lumeo Sessions (*.lu)");
+}
+
+bool DialogPrompts::confirm(QWidget *parent, const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString DialogPrompts::openSessionName(QWidget *parent)
+{
+    QFileDialog dlg(parent, QStringLiteral("Open"), QString(), kSessionFilter);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();
+}
+
+QString DialogPrompts::saveSessionName(QWidget *parent)
+{
+    // No default suffix: a name typed without ".lu" is saved as typed.
+    QFileDialog dlg(parent, QStringLiteral("Save As"), QString(), kSessionFilter);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();
+}
+
+void DialogPrompts::showError(QWidget *parent, const QString &message)
+{
+    QMessageBox::critical(parent, QApplication::applicationDisplayName(), message);
+}

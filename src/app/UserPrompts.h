@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The questions and boxes a command puts to the user. The window talks to
+// this interface so that tests can answer in the user's place.
+class UserPrompts {
+public:
+    virtual ~UserPrompts() = default;
+    // A "Confirm" box with Yes (default) and No; true on Yes.
+    virtual bool confirm(QWidget *parent, const QString &question) = 0;
+    // Open and save dialogs for session files; an empty result means cancelled.
+    virtual QString openSessionName(QWidget *parent) = 0;
+    virtual QString saveSessionName(QWidget *parent) = 0;
+    // The general error box.
+    virtual void showError(QWidget *parent, const QString &message) = 0;
+};
+
+// The real dialogs.
+class DialogPrompts : public UserPrompts {
+public:
+    bool confirm(QWidget *parent, const QString &question) override;
+    QString openSessionName(QWidget *parent) override;
+    QString saveSessionName(QWidget *parent) override;
+    void showError(QWidget *parent, const QString &message) override;
+};

@@ -1,0 +1,298 @@
+#include "resources/ListCompare.h"
+
+#include "resources/ResourceRow.h"
+
+#include <QDate>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+// Separator that follows the first run of any of the letters in a Qt format.
+QString separatorAfter(const QString &format, const QString &letters, const QString &fallback)
+{
+    int i = 0;
+    while (i < format.size() && !letters.contains(format[i]))
+        ++i;
+    while (i < format.size() && letters.contains(format[i]))
+        ++i;
+    if (i < format.size() && format[i] != QLatin1Char(' ') && !format[i].isLetter())
+        return QString(format[i]);
+    return fallback;
+}
+
+LocaleFormats::DateOrder orderOf(const QString &format)
+{
+    const qsizetype d = format.indexOf(QLatin1Char('d'));
+    const qsizetype m = format.indexOf(QLatin1Char('M'));
+    const qsizetype y = format.indexOf(QLatin1Char('y'));
+    if (y >= 0 && (d < 0 || y < d) && (m < 0 || y < m))
+        return LocaleFormats::DateOrder::YMD;
+    if (d >= 0 && m >= 0 && d < m)
+        return LocaleFormats::DateOrder::DMY;
+    return LocaleFormats::DateOrder::MDY;
+}
+
+// The C grammar: [+-] digits [. digits] [(E|e) [+-] digit+], fully consumed,
+// with at least one character after the sign.
+bool readDecimal(QStringView s, double &value)
+{
+    if (s.isEmpty())
+        return false;
+    std::string buf;
+    buf.reserve(s.size() + 4);
+    qsizetype i = 0;
+    if (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')) {
+        if (s[i] == QLatin1Char('-'))
+            buf.push_back('-');
+        ++i;
+    }
+    if (i == s.size())
+        return false;
+    auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const std::size_t mantissaStart = buf.size();
+    while (i < s.size() && isDigit(s[i]))
+        buf.push_back(char(s[i++].unicode()));
+    if (buf.size() == mantissaStart)
+        buf.push_back('0');
+    if (i < s.size() && s[i] == QLatin1Char('.')) {
+        ++i;
+        buf.push_back('.');
+        const std::size_t fracStart = buf.size();
+        while (i < s.size() && isDigit(s[i]))
+            buf.push_back(char(s[i++].unicode()));
+        if (buf.size() == fracStart)
+            buf.push_back('0');
+    }
+    if (i < s.size() && (s[i] == QLatin1Char('E') || s[i] == QLatin1Char('e'))) {
+        ++i;
+        buf.push_back('e');
+        if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
+            buf.push_back(char(s[i++].unicode()));
+        const std::size_t expStart = buf.size();
+        while (i < s.size() && isDigit(s[i]))
+            buf.push_back(char(s[i++].unicode()));
+        if (buf.size() == expStart)
+            return false;
+    }
+    if (i != s.size())
+        return false;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(buf.data(), buf.data() + buf.size(), v);
+    if (ec == std::errc::result_out_of_range) {
+        // Too large or too small for a double: still a number, ordered by sign and size.
+        const bool negative = buf[0] == '-';
+        const bool tiny = buf.find("e-") != std::string::npos;
+        v = tiny ? 0.0 : (negative ? -HUGE_VAL : HUGE_VAL);
+    } else if (ec != std::errc() || end != buf.data() + buf.size()) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+// Cursor over the text for the date and time scanners.
+struct Scanner {
+    QStringView s;
+    qsizetype pos = 0;
+
+    void skipBlanks()
+    {
+        while (pos < s.size() && s[pos] == QLatin1Char(' '))
+            ++pos;
+    }
+    bool number(int &value, int &digits)
+    {
+        skipBlanks();
+        value = 0;
+        digits = 0;
+        while (pos < s.size() && s[pos] >= QLatin1Char('0') && s[pos] <= QLatin1Char('9') && digits < 9) {
+            value = value * 10 + (s[pos].unicode() - '0');
+            ++digits;
+            ++pos;
+        }
+        return digits > 0;
+    }
+    bool literal(const QString &text)
+    {
+        skipBlanks();
+        if (text.isEmpty() || !s.mid(pos).startsWith(text))
+            return false;
+        pos += text.size();
+        return true;
+    }
+    bool word(QLatin1StringView text)
+    {
+        skipBlanks();
+        if (!s.mid(pos).startsWith(text, Qt::CaseInsensitive))
+            return false;
+        pos += text.size();
+        return true;
+    }
+    bool atEnd()
+    {
+        skipBlanks();
+        return pos == s.size();
+    }
+};
+
+bool scanDate(Scanner &sc, const LocaleFormats &fmt, double &days)
+{
+    int n[3];
+    int digits[3];
+    for (int k = 0; k < 3; ++k) {
+        if (k > 0 && !sc.literal(fmt.dateSeparator))
+            return false;
+        if (!sc.number(n[k], digits[k]))
+            return false;
+    }
+    int d = 0, m = 0, y = 0, yDigits = 0;
+    switch (fmt.dateOrder) {
+    case LocaleFormats::DateOrder::DMY: d = n[0]; m = n[1]; y = n[2]; yDigits = digits[2]; break;
+    case LocaleFormats::DateOrder::MDY: m = n[0]; d = n[1]; y = n[2]; yDigits = digits[2]; break;
+    case LocaleFormats::DateOrder::YMD: y = n[0]; m = n[1]; d = n[2]; yDigits = digits[0]; break;
+    }
+    if (yDigits <= 2) {
+        // Two-digit years fall in the fifty years either side of today.
+        const int thisYear = QDate::currentDate().year();
+        int candidate = (thisYear / 100) * 100 + y;
+        if (candidate > thisYear + 50)
+            candidate -= 100;
+        else if (candidate <= thisYear - 50)
+            candidate += 100;
+        y = candidate;
+    }
+    if (y < 1 || y > 9999)
+        return false;
+    const QDate date(y, m, d);
+    if (!date.isValid())
+        return false;
+    static const qint64 epoch = QDate(1899, 12, 30).toJulianDay();
+    days = double(date.toJulianDay() - epoch);
+    return true;
+}
+
+bool scanTime(Scanner &sc, const LocaleFormats &fmt, double &fraction)
+{
+    int h, m, s = 0, ms = 0, digits;
+    if (!sc.number(h, digits) || !sc.literal(fmt.timeSeparator) || !sc.number(m, digits))
+        return false;
+    if (sc.literal(fmt.timeSeparator)) {
+        if (!sc.number(s, digits))
+            return false;
+        if (sc.literal(QStringLiteral(".")) || (fmt.decimalSeparator != QLatin1String(".") && sc.literal(fmt.decimalSeparator))) {
+            if (!sc.number(ms, digits) || digits > 3)
+                return false;
+            for (int k = digits; k < 3; ++k)
+                ms *= 10;
+        }
+    }
+    const bool am = sc.word(QLatin1StringView("AM"));
+    const bool pm = !am && sc.word(QLatin1StringView("PM"));
+    if (am || pm) {
+        if (h < 1 || h > 12)
+            return false;
+        h = (h % 12) + (pm ? 12 : 0);
+    }
+    if (h > 23 || m > 59 || s > 59)
+        return false;
+    fraction = (h * 3600000.0 + m * 60000.0 + s * 1000.0 + ms) / 86400000.0;
+    return true;
+}
+
+} // namespace
+
+LocaleFormats LocaleFormats::fromLocale(const QLocale &locale)
+{
+    LocaleFormats f;
+    f.locale = locale;
+    const QString date = locale.dateFormat(QLocale::ShortFormat);
+    f.dateSeparator = separatorAfter(date, QStringLiteral("dMy"), QStringLiteral("/"));
+    f.dateOrder = orderOf(date);
+    f.timeSeparator = separatorAfter(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"), QStringLiteral(":"));
+    f.thousandsSeparator = locale.groupSeparator();
+    f.decimalSeparator = locale.decimalPoint();
+    return f;
+}
+
+bool IsNumber(const QString &text, double &value, const LocaleFormats &fmt)
+{
+    QStringView s(text);
+    const qsizetype blank = s.indexOf(QLatin1Char(' '));
+    if (blank >= 0)
+        s = s.left(blank);
+    if (readDecimal(s, value))
+        return true;
+    QString local = s.toString();
+    if (!fmt.thousandsSeparator.isEmpty())
+        local.remove(fmt.thousandsSeparator);
+    if (!fmt.decimalSeparator.isEmpty())
+        local.replace(fmt.decimalSeparator, QStringLiteral("."));
+    return readDecimal(local, value);
+}
+
+bool IsDateTime(const QString &text, double &value, const LocaleFormats &fmt)
+{
+    value = 0;
+    bool hasDate = false;
+    const qsizetype first = fmt.dateSeparator.isEmpty() ? -1 : text.indexOf(fmt.dateSeparator);
+    if (first >= 0) {
+        const qsizetype after = first + fmt.dateSeparator.size();
+        hasDate = after >= text.size() || text.indexOf(fmt.dateSeparator, after) >= 0;
+    }
+    const bool hasTime = !fmt.timeSeparator.isEmpty() && text.contains(fmt.timeSeparator);
+    if (!hasDate && !hasTime)
+        return false;
+
+    Scanner sc{QStringView(text)};
+    double days = 0, fraction = 0;
+    if (hasDate && !scanDate(sc, fmt, days))
+        return false;
+    if (hasTime && !scanTime(sc, fmt, fraction))
+        return false;
+    if (!sc.atEnd())
+        return false;
+    value = days + fraction;
+    return true;
+}
+
+QString SortText(const ResourceRow &row, int column)
+{
+    return column == 0 ? row.caption : row.subItem(column - 1);
+}
+
+QCollator makeListCollator(const QLocale &locale)
+{
+    QCollator c(locale);
+    c.setCaseSensitivity(Qt::CaseSensitive);
+    return c;
+}
+
+SortKey SortKey::make(const QString &text, const LocaleFormats &fmt, const QCollator &collator)
+{
+    SortKey k{false, false, 0, 0, collator.sortKey(text)};
+    k.isDate = IsDateTime(text, k.date, fmt);
+    k.isNumber = IsNumber(text, k.number, fmt);
+    return k;
+}
+
+int SortKey::compare(const SortKey &other) const
+{
+    auto sign = [](double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); };
+    if (isDate && other.isDate)
+        return sign(date, other.date);
+    if (isNumber && other.isNumber)
+        return sign(number, other.number);
+    const int c = text.compare(other.text);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+int CompareListItems(const ResourceRow *a, const ResourceRow *b, int column, const LocaleFormats &fmt,
+                     const QCollator &collator)
+{
+    if (!a || !b || column < 0)
+        return 0;
+    return SortKey::make(SortText(*a, column), fmt, collator)
+        .compare(SortKey::make(SortText(*b, column), fmt, collator));
+}

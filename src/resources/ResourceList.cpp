@@ -1,0 +1,268 @@
+#include "resources/ResourceList.h"
+
+#include <algorithm>
+#include <numeric>
+
+ResourceList::ResourceList(QObject *parent)
+    : QAbstractTableModel(parent),
+      m_formats(LocaleFormats::fromLocale(QLocale::system())),
+      m_collator(makeListCollator(QLocale::system()))
+{
+}
+
+int ResourceList::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int ResourceList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString ResourceList::columnTitle(int column)
+{
+    static const char *const titles[ColumnCount] = {"Status", "Resource", "IP Address", "Workgroup", "Message", "Last Test"};
+    return column >= 0 && column < ColumnCount ? QString::fromLatin1(titles[column]) : QString();
+}
+
+QVariant ResourceList::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return columnTitle(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+QVariant ResourceList::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    const ResourceRow &r = m_rows[std::size_t(index.row())];
+    const int col = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return SortText(r, col);
+    case Qt::DecorationRole:
+        if (col == colStatus && r.imageIndex >= 0 && r.imageIndex < m_images.size())
+            return m_images[r.imageIndex];
+        return {};
+    case Qt::CheckStateRole:
+        if (col == colStatus)
+            return r.checked ? Qt::Checked : Qt::Unchecked;
+        return {};
+    case Qt::BackgroundRole:
+        return col == m_sortColumn ? m_tint : QColor(255, 255, 255);
+    default:
+        return {};
+    }
+}
+
+bool ResourceList::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.column() != colStatus || role != Qt::CheckStateRole)
+        return false;
+    setChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags ResourceList::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == colStatus)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+int ResourceList::append(ResourceRow row)
+{
+    const int at = count();
+    row.id = m_nextId++;
+    beginInsertRows(QModelIndex(), at, at);
+    m_rows.push_back(std::move(row));
+    endInsertRows();
+    return at;
+}
+
+void ResourceList::setRows(std::vector<ResourceRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    for (ResourceRow &r : m_rows)
+        r.id = m_nextId++;
+    endResetModel();
+}
+
+void ResourceList::removeAt(int i)
+{
+    if (i < 0 || i >= count())
+        return;
+    beginRemoveRows(QModelIndex(), i, i);
+    m_rows.erase(m_rows.begin() + i);
+    endRemoveRows();
+}
+
+void ResourceList::clear()
+{
+    if (m_rows.empty())
+        return;
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+int ResourceList::rowOfId(std::uint64_t id, int hint) const
+{
+    if (hint >= 0 && hint < count() && m_rows[std::size_t(hint)].id == id)
+        return hint;
+    for (int i = 0; i < count(); ++i)
+        if (m_rows[std::size_t(i)].id == id)
+            return i;
+    return -1;
+}
+
+void ResourceList::emitRowChanged(int i)
+{
+    emit dataChanged(index(i, 0), index(i, ColumnCount - 1));
+}
+
+void ResourceList::emitCheckColumnChanged()
+{
+    if (!m_rows.empty())
+        emit dataChanged(index(0, colStatus), index(count() - 1, colStatus), {Qt::CheckStateRole});
+}
+
+void ResourceList::setSubItem(int i, int subItem, const QString &text)
+{
+    if (i < 0 || i >= count() || subItem < 0)
+        return;
+    QStringList &items = m_rows[std::size_t(i)].subItems;
+    while (items.size() <= subItem)
+        items.append(QString());
+    items[subItem] = text;
+    emit dataChanged(index(i, subItem + 1), index(i, subItem + 1));
+}
+
+void ResourceList::setImageIndex(int i, int image)
+{
+    if (i < 0 || i >= count())
+        return;
+    m_rows[std::size_t(i)].imageIndex = image;
+    emit dataChanged(index(i, colStatus), index(i, colStatus));
+}
+
+void ResourceList::setChecked(int i, bool checked)
+{
+    if (i < 0 || i >= count())
+        return;
+    m_rows[std::size_t(i)].checked = checked;
+    emit dataChanged(index(i, colStatus), index(i, colStatus), {Qt::CheckStateRole});
+}
+
+void ResourceList::checkAll()
+{
+    for (ResourceRow &r : m_rows)
+        r.checked = true;
+    emitCheckColumnChanged();
+}
+
+void ResourceList::uncheckAll()
+{
+    for (ResourceRow &r : m_rows)
+        r.checked = false;
+    emitCheckColumnChanged();
+}
+
+void ResourceList::invertChecks()
+{
+    for (ResourceRow &r : m_rows)
+        r.checked = !r.checked;
+    emitCheckColumnChanged();
+}
+
+int ResourceList::indexOfResource(const QString &name) const
+{
+    auto foldAscii = [](char16_t c) -> char16_t { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; };
+    for (int i = 0; i < count(); ++i) {
+        const QString cell = m_rows[std::size_t(i)].subItem(siResource);
+        if (cell.size() != name.size())
+            continue;
+        bool same = true;
+        for (qsizetype k = 0; k < cell.size() && same; ++k)
+            same = foldAscii(cell[k].unicode()) == foldAscii(name[k].unicode());
+        if (same)
+            return i;
+    }
+    return -1;
+}
+
+void ResourceList::setLocaleFormats(const LocaleFormats &fmt)
+{
+    m_formats = fmt;
+    m_collator = makeListCollator(fmt.locale);
+}
+
+void ResourceList::columnClicked(int column)
+{
+    if (column == m_sortColumn) {
+        m_sortDescending = !m_sortDescending;
+    } else {
+        m_sortColumn = column;
+        m_sortDescending = false;
+    }
+    sortRows();
+    // The tint follows the sorted column.
+    if (!m_rows.empty())
+        emit dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1), {Qt::BackgroundRole});
+}
+
+void ResourceList::sortRows()
+{
+    // With no column chosen every comparison is equal: the order stays.
+    if (m_sortColumn < 0 || m_rows.size() < 2)
+        return;
+
+    std::vector<SortKey> keys;
+    keys.reserve(m_rows.size());
+    for (const ResourceRow &r : m_rows)
+        keys.push_back(SortKey::make(SortText(r, m_sortColumn), m_formats, m_collator));
+
+    // A bottom-up merge sort: stable, and safe with a comparison that mixes
+    // dates, numbers and text (which need not be transitive).
+    const int sign = m_sortDescending ? -1 : 1;
+    auto less = [&](int a, int b) { return sign * keys[std::size_t(a)].compare(keys[std::size_t(b)]) < 0; };
+    std::vector<int> order(m_rows.size()), buffer(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    const std::size_t n = order.size();
+    for (std::size_t width = 1; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            std::size_t i = lo, j = mid, k = lo;
+            while (i < mid && j < hi)
+                buffer[k++] = less(order[j], order[i]) ? order[j++] : order[i++];
+            while (i < mid)
+                buffer[k++] = order[i++];
+            while (j < hi)
+                buffer[k++] = order[j++];
+        }
+        order.swap(buffer);
+    }
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOf(n);
+    std::vector<ResourceRow> sorted;
+    sorted.reserve(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        newRowOf[std::size_t(order[k])] = int(k);
+        sorted.push_back(std::move(m_rows[std::size_t(order[k])]));
+    }
+    m_rows.swap(sorted);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &idx : from)
+        to.append(index(newRowOf[std::size_t(idx.row())], idx.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

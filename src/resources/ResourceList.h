@@ -1,0 +1,78 @@
+#pragma once
+
+#include "resources/ListCompare.h"
+#include "resources/ResourceRow.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QIcon>
+#include <QList>
+#include <vector>
+
+// The rows of the main list: the program's only store of resources. Other
+// parts address rows by index and cell index, or by a row's id when they
+// must survive edits made in the meantime.
+class ResourceList : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { colStatus, colResource, colAddress, colWorkgroup, colMessage, colLastTest, ColumnCount };
+
+    explicit ResourceList(QObject *parent = nullptr);
+
+    // Item model
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Rows
+    int count() const { return int(m_rows.size()); }
+    const ResourceRow &row(int i) const { return m_rows.at(std::size_t(i)); }
+    const std::vector<ResourceRow> &rows() const { return m_rows; }
+    int append(ResourceRow row);
+    void setRows(std::vector<ResourceRow> rows);
+    void removeAt(int i);
+    void clear();
+    int rowOfId(std::uint64_t id, int hint = -1) const;
+
+    // Cells (a short row grows to the sub-item written)
+    void setSubItem(int i, int subItem, const QString &text);
+    void setImageIndex(int i, int image);
+    void setChecked(int i, bool checked);
+
+    // Tick commands
+    void checkAll();
+    void uncheckAll();
+    void invertChecks();
+
+    // First row whose name equals Name, ignoring ASCII letter case only; -1 if none.
+    int indexOfResource(const QString &name) const;
+
+    // Sorting: the header click rule, and a sort with the current state.
+    int sortColumn() const { return m_sortColumn; }
+    bool sortDescending() const { return m_sortDescending; }
+    void columnClicked(int column);
+    void sortRows();
+    void setLocaleFormats(const LocaleFormats &fmt);
+
+    // Look
+    void setStatusImages(QList<QIcon> images) { m_images = std::move(images); }
+    void setSortTint(const QColor &tint) { m_tint = tint; }
+
+    static QString columnTitle(int column);
+
+private:
+    void emitRowChanged(int i);
+    void emitCheckColumnChanged();
+
+    std::vector<ResourceRow> m_rows;
+    std::uint64_t m_nextId = 1;
+    int m_sortColumn = -1;
+    bool m_sortDescending = false;
+    LocaleFormats m_formats;
+    QCollator m_collator;
+    QList<QIcon> m_images;
+    QColor m_tint = QColor(255, 255, 225);
+};

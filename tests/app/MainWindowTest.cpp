@@ -1,0 +1,277 @@
+#include "app/MainWindow.h"
+#include "resources/ResourceList.h"
+#include "support/FakePrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    FakePrompts prompts;
+    FixedNetwork network;
+    QTemporaryDir dir;
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(prompts, network);
+
+    QAction *action(const char *name) { return w->findChild<QAction *>(QString::fromLatin1(name)); }
+    QString file(const char *name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void addRows(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            w->list().append(ResourceRow::created(QStringLiteral("PC%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "OFFICE"));
+    }
+    std::map<QString, bool> enabled(const QStringList &names)
+    {
+        std::map<QString, bool> out;
+        for (const QString &n : names)
+            out[n] = action(n.toLatin1().constData())->isEnabled();
+        return out;
+    }
+};
+
+const QStringList kSelectionItems = {"mmRemove", "mmSend"};
+const QStringList kListItems = {"mmClearAll", "mmCheckAll", "mmUncheckAll", "mmInvert", "mmPing", "mmSave", "mmGetDateTime"};
+const QStringList kAlwaysItems = {"mmOpen", "mmRefresh", "mmProps", "mmExit", "mmScan", "mmAdd", "mmAbout"};
+
+} // namespace
+
+TEST_F(MainWindow, EnablingFollowsRowsAndSelection)
+{
+    for (const QString &n : kSelectionItems + kListItems)
+        EXPECT_FALSE(action(n.toLatin1())->isEnabled()) << n.toStdString();
+    for (const QString &n : kAlwaysItems)
+        EXPECT_TRUE(action(n.toLatin1())->isEnabled()) << n.toStdString();
+
+    addRows(2);
+    for (const QString &n : kListItems)
+        EXPECT_TRUE(action(n.toLatin1())->isEnabled()) << n.toStdString();
+    for (const QString &n : kSelectionItems)
+        EXPECT_FALSE(action(n.toLatin1())->isEnabled()) << n.toStdString();
+
+    w->selectRow(1);
+    for (const QString &n : kSelectionItems)
+        EXPECT_TRUE(action(n.toLatin1())->isEnabled()) << n.toStdString();
+
+    w->list().clear();
+    for (const QString &n : kSelectionItems + kListItems)
+        EXPECT_FALSE(action(n.toLatin1())->isEnabled()) << n.toStdString();
+}
+
+TEST_F(MainWindow, PopupEnablingIsComputedBeforeItOpens)
+{
+    addRows(1);
+    w->ListMenuPopup();
+    EXPECT_FALSE(action("pmRemove")->isEnabled());
+    EXPECT_FALSE(action("pmSend")->isEnabled());
+    EXPECT_TRUE(action("pmPing")->isEnabled());
+    EXPECT_TRUE(action("pmGetDateTime")->isEnabled());
+    w->selectRow(0);
+    w->ListMenuPopup();
+    EXPECT_TRUE(action("pmRemove")->isEnabled());
+    EXPECT_TRUE(action("pmRemove")->shortcut().isEmpty());
+    const QMenu *popup = w->findChild<QMenu *>("ListMenu");
+    QStringList captions;
+    for (const QAction *a : popup->actions())
+        captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    EXPECT_EQ(captions, QStringList({"Remove", "Clear All", "-", "Select All", "Deselect All", "Invert selection", "-",
+                                     "Send message...", "Get system time", "-", "Ping"}));
+}
+
+TEST_F(MainWindow, MenusAndShortcuts)
+{
+    QStringList layout;
+    for (const QAction *menu : w->menuBar()->actions()) {
+        layout << menu->text();
+        for (const QAction *a : menu->menu()->actions())
+            layout << (a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
+    }
+    EXPECT_EQ(layout, QStringList({"Session", "Open...|Ctrl+O", "Save|Ctrl+S", "-", "Refresh|Ctrl+R", "Ping|Ctrl+G", "-",
+                                   "Settings...|Alt+Return", "-", "Exit|Alt+X", "Resources", "Scan network|", "-",
+                                   "Add|Ctrl+Ins", "Remove|Ctrl+Del", "Clear All|", "-", "Send message...|",
+                                   "Get system time|", "-", "Select All|", "Deselect All|", "Invert selection|",
+                                   "Help", "About...|"}));
+    EXPECT_TRUE(action("mmScan")->icon().isNull());
+    EXPECT_TRUE(action("mmInvert")->icon().isNull());
+    EXPECT_FALSE(action("mmGetDateTime")->icon().isNull());
+}
+
+TEST_F(MainWindow, ToolbarButtonsHintsAndCursors)
+{
+    const QToolBar *bar = w->findChild<QToolBar *>("Toolbar");
+    QStringList hints;
+    for (QAction *a : bar->actions())
+        hints << (a->isSeparator() ? QStringLiteral("|") : a->toolTip());
+    EXPECT_EQ(hints, QStringList({"Open resource list...", "Save resource list", "|", "Add resource", "Remove resource",
+                                  "Clear list", "|", "Check All", "Uncheck All", "|", "Send message", "Ping workstations",
+                                  "|", "Settings", "About...", "Exit"}));
+    const auto *open = w->findChild<QToolButton *>("sbOpen");
+    const auto *send = w->findChild<QToolButton *>("sbSend");
+    ASSERT_TRUE(open && send);
+    EXPECT_EQ(open->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_NE(send->cursor().shape(), Qt::PointingHandCursor);
+    // The send button swallows its tooltip event; others let it through.
+    QHelpEvent tip(QEvent::ToolTip, QPoint(1, 1), QPoint(1, 1));
+    EXPECT_TRUE(w->eventFilter(const_cast<QToolButton *>(send), &tip));
+}
+
+TEST_F(MainWindow, StatusBarShowsTheMachineEachPanelJustWideEnough)
+{
+    EXPECT_EQ(w->statusText(0), "Machine");
+    EXPECT_EQ(w->statusText(1), "WORKHORSE");
+    EXPECT_EQ(w->statusText(2), "IP Address");
+    EXPECT_EQ(w->statusText(3), "192.0.2.10");
+    EXPECT_EQ(w->statusText(4), "Protocol");
+    EXPECT_EQ(w->statusText(5), "Linux sockets 6.1 (Running)");
+    const QList<QLabel *> panels = w->statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(panels.size(), 8);
+    const QFontMetrics fm(w->font());
+    EXPECT_EQ(panels[1]->width(), fm.horizontalAdvance("WORKHORSE") + 10);
+    EXPECT_EQ(panels[6]->width(), 200);
+    EXPECT_TRUE(panels[7]->text().isEmpty());
+    EXPECT_EQ(w->windowTitle(), "Lumeo");
+}
+
+TEST_F(MainWindow, OpenLoadsTicksCountsAndNamesTheWindow)
+{
+    prompts.openName = file("office.lu", "0,,A,1.1.1.1,W,<not tested>,,\r\n6,,B,,W,x,,\r\n");
+    action("mmUncheckAll")->trigger();
+    action("mmOpen")->trigger();
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_TRUE(w->list().row(0).checked && w->list().row(1).checked);
+    EXPECT_EQ(w->statusText(6), "2 resources loaded");
+    EXPECT_EQ(w->windowTitle(), "Lumeo - [office.lu]");
+    EXPECT_EQ(w->lastFile(), prompts.openName);
+    prompts.openName.clear(); // cancel changes nothing
+    action("mmOpen")->trigger();
+    EXPECT_EQ(w->list().count(), 2);
+}
+
+TEST_F(MainWindow, OpenOfABadFileShowsTheErrorAndKeepsWhatItRead)
+{
+    prompts.openName = file("bad.lu", "0,,A,\r\nzz,,B,\r\n0,,C,\r\n");
+    action("mmOpen")->trigger();
+    EXPECT_EQ(prompts.errors, QStringList({"'zz' is not a valid integer value."}));
+    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_EQ(w->windowTitle(), "Lumeo");
+    EXPECT_TRUE(w->lastFile().isEmpty());
+    EXPECT_EQ(w->fileName(), prompts.openName);
+    EXPECT_TRUE(w->statusText(6).isEmpty());
+}
+
+TEST_F(MainWindow, SaveAsksOnceThenOverwrites)
+{
+    addRows(1);
+    prompts.saveName.clear();
+    action("mmSave")->trigger(); // cancelled
+    EXPECT_TRUE(w->fileName().isEmpty());
+    prompts.saveName = dir.filePath("saved");
+    action("mmSave")->trigger();
+    EXPECT_EQ(read(prompts.saveName), "0,,PC0,10.0.0.0,OFFICE,<not tested>,,\r\n");
+    EXPECT_EQ(w->windowTitle(), "Lumeo - [saved]");
+    addRows(1);
+    action("mmSave")->trigger();
+    EXPECT_EQ(prompts.saveDialogs, 2);
+    EXPECT_EQ(read(prompts.saveName).count("\r\n"), 2);
+}
+
+TEST_F(MainWindow, SavingAnEmptyListWritesNothingButNamesTheFile)
+{
+    prompts.saveName = dir.filePath("empty.lu");
+    w->list().append(ResourceRow::created("x", "", ""));
+    w->list().clear();
+    w->cmSave(); // the menu item is disabled now; the command itself still names the file
+    EXPECT_FALSE(QFile::exists(prompts.saveName));
+    EXPECT_EQ(w->lastFile(), prompts.saveName);
+    EXPECT_EQ(w->windowTitle(), "Lumeo - [empty.lu]");
+}
+
+TEST_F(MainWindow, SaveFailureIsReportedAndKeepsTheCaption)
+{
+    addRows(1);
+    prompts.saveName = dir.filePath("no/such/dir.lu");
+    action("mmSave")->trigger();
+    EXPECT_EQ(prompts.errors, QStringList({"Cannot create file " + prompts.saveName + "."}));
+    EXPECT_EQ(w->windowTitle(), "Lumeo");
+    EXPECT_EQ(w->lastFile(), prompts.saveName);
+}
+
+TEST_F(MainWindow, RemoveAndClearAskFirst)
+{
+    action("mmClearAll")->trigger();
+    w->cmRemove();
+    w->cmClearAll();
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    addRows(3);
+    w->cmRemove(); // nothing selected
+    EXPECT_TRUE(prompts.questions.isEmpty());
+    w->selectRow(1);
+    prompts.answer = false;
+    w->cmRemove();
+    EXPECT_EQ(w->list().count(), 3);
+    prompts.answer = true;
+    w->cmRemove();
+    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_EQ(w->list().row(1).subItem(0), "PC2");
+    w->cmClearAll();
+    EXPECT_EQ(prompts.questions, QStringList({"Remove PC1?", "Remove PC1?", "Clear list?"}));
+    EXPECT_EQ(w->list().count(), 0);
+}
+
+TEST_F(MainWindow, HeaderClicksSortAndTheCountShowsOnFocus)
+{
+    addRows(3);
+    w->list().setSubItem(0, siResource, "zeta");
+    w->listView()->header()->sectionClicked(ResourceList::colResource);
+    EXPECT_EQ(w->list().row(0).subItem(0), "PC1");
+    EXPECT_EQ(w->list().row(2).subItem(0), "zeta");
+    w->listView()->header()->sectionClicked(ResourceList::colResource);
+    EXPECT_EQ(w->list().row(0).subItem(0), "zeta");
+    QFocusEvent focus(QEvent::FocusIn);
+    QApplication::sendEvent(w->listView(), &focus);
+    EXPECT_EQ(w->statusText(6), "3 resources in list");
+    w->list().append(ResourceRow::created("late", "", ""));
+    EXPECT_EQ(w->statusText(6), "3 resources in list"); // only focus refreshes the count
+}
+
+TEST_F(MainWindow, TheLastFileReopensWhenTheWindowIsFirstShown)
+{
+    const QString path = file("last.lu", "0,,A,\r\n0,,B,\r\n");
+    w->setLastFile(path);
+    w->show();
+    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_EQ(w->windowTitle(), "Lumeo - [last.lu]");
+    EXPECT_EQ(w->statusText(6), "2 resources loaded");
+
+    TfrmMain other(prompts, network);
+    other.setLastFile(dir.filePath("gone.lu"));
+    other.show();
+    EXPECT_EQ(other.list().count(), 0);
+    EXPECT_EQ(other.windowTitle(), "Lumeo");
+    EXPECT_TRUE(other.fileName().isEmpty());
+}

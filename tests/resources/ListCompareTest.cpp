@@ -1,0 +1,144 @@
+#include "resources/ListCompare.h"
+#include "resources/ResourceRow.h"
+
+#include <QDate>
+#include <gtest/gtest.h>
+
+namespace {
+
+const LocaleFormats &us()
+{
+    static const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    return f;
+}
+const LocaleFormats &german()
+{
+    static const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QLocale::German, QLocale::Germany));
+    return f;
+}
+
+double daysOf(int y, int m, int d) { return double(QDate(y, m, d).toJulianDay() - QDate(1899, 12, 30).toJulianDay()); }
+
+ResourceRow rowWith(QStringList items, QString caption = QString())
+{
+    ResourceRow r;
+    r.caption = caption;
+    r.subItems = items;
+    return r;
+}
+
+int compare(const ResourceRow &a, const ResourceRow &b, int column, const LocaleFormats &fmt = us())
+{
+    return CompareListItems(&a, &b, column, fmt, makeListCollator(fmt.locale));
+}
+
+} // namespace
+
+TEST(LocaleFormats, ReadsSeparatorsAndDateOrderFromTheLocale)
+{
+    EXPECT_EQ(us().dateSeparator, "/");
+    EXPECT_EQ(us().timeSeparator, ":");
+    EXPECT_EQ(us().dateOrder, LocaleFormats::DateOrder::MDY);
+    EXPECT_EQ(us().decimalSeparator, ".");
+    EXPECT_EQ(german().dateSeparator, ".");
+    EXPECT_EQ(german().dateOrder, LocaleFormats::DateOrder::DMY);
+    EXPECT_EQ(german().decimalSeparator, ",");
+    EXPECT_EQ(german().thousandsSeparator, ".");
+    const LocaleFormats swedish = LocaleFormats::fromLocale(QLocale(QLocale::Swedish, QLocale::Sweden));
+    EXPECT_EQ(swedish.dateSeparator, "-");
+    EXPECT_EQ(swedish.dateOrder, LocaleFormats::DateOrder::YMD);
+}
+
+TEST(IsNumber, AcceptsTheDecimalGrammarAndCutsAtTheFirstBlank)
+{
+    double v = 0;
+    EXPECT_TRUE(IsNumber("42", v, us()));
+    EXPECT_EQ(v, 42);
+    EXPECT_TRUE(IsNumber("-3.5", v, us()));
+    EXPECT_EQ(v, -3.5);
+    EXPECT_TRUE(IsNumber("+.5", v, us()));
+    EXPECT_EQ(v, 0.5);
+    EXPECT_TRUE(IsNumber("2.5e-1", v, us()));
+    EXPECT_DOUBLE_EQ(v, 0.25);
+    EXPECT_TRUE(IsNumber("12 ms", v, us()));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(IsNumber("1e999", v, us()));
+    EXPECT_GT(v, 1e300);
+}
+
+TEST(IsNumber, RejectsWhatIsNotANumber)
+{
+    double v = 0;
+    for (const char *text : {"", " 5", "+", "-", "1e", "1e+", "abc", "10.0.0.1", "5x", "0x10", "--1", "1.2.3"})
+        EXPECT_FALSE(IsNumber(QString::fromLatin1(text), v, us())) << text;
+}
+
+TEST(IsNumber, FallsBackToTheLocaleSeparators)
+{
+    double v = 0;
+    EXPECT_TRUE(IsNumber("1,234.5", v, us()));
+    EXPECT_EQ(v, 1234.5);
+    EXPECT_TRUE(IsNumber("1.234,5", v, german()));
+    EXPECT_EQ(v, 1234.5);
+    EXPECT_TRUE(IsNumber("3,25 ms", v, german()));
+    EXPECT_EQ(v, 3.25);
+    EXPECT_FALSE(IsNumber("1,2x", v, german()));
+}
+
+TEST(IsDateTime, ReadsDatesTimesAndBothInTheLocaleOrder)
+{
+    double v = 0;
+    EXPECT_TRUE(IsDateTime("12/31/2025", v, us()));
+    EXPECT_EQ(v, daysOf(2025, 12, 31));
+    EXPECT_TRUE(IsDateTime("12/31/2025 6:00:00 PM", v, us()));
+    EXPECT_DOUBLE_EQ(v, daysOf(2025, 12, 31) + 0.75);
+    EXPECT_TRUE(IsDateTime("12:00 AM", v, us()));
+    EXPECT_EQ(v, 0);
+    EXPECT_TRUE(IsDateTime("31.12.2025 18:00:00", v, german()));
+    EXPECT_DOUBLE_EQ(v, daysOf(2025, 12, 31) + 0.75);
+    EXPECT_TRUE(IsDateTime("2/3/26", v, us()));
+    EXPECT_EQ(v, daysOf(2026, 2, 3));
+    EXPECT_TRUE(IsDateTime("2/3/99", v, us()));
+    EXPECT_EQ(v, daysOf(1999, 2, 3));
+}
+
+TEST(IsDateTime, RejectsTextsThatOnlyLookLikeDates)
+{
+    double v = 1;
+    // A single date separator not at the end is no date part; no time part either.
+    EXPECT_FALSE(IsDateTime("1/2", v, us()));
+    EXPECT_EQ(v, 0);
+    EXPECT_FALSE(IsDateTime("10.0.0.1", v, us()));
+    EXPECT_FALSE(IsDateTime("10.0.0.1", v, german()));   // not a valid d.m.y
+    EXPECT_FALSE(IsDateTime("1.234.567", v, german()));  // month 234
+    EXPECT_FALSE(IsDateTime("2/30/2025", v, us()));      // no 30 February
+    EXPECT_FALSE(IsDateTime("12/31/2025 25:00", v, us()));
+    EXPECT_FALSE(IsDateTime("12/31/2025 junk", v, us()));
+    EXPECT_FALSE(IsDateTime("PC17", v, us()));
+    EXPECT_FALSE(IsDateTime("12/", v, us()));
+}
+
+TEST(CompareListItems, DatesCompareAsDatesNumbersAsNumbersTheRestAsText)
+{
+    EXPECT_EQ(compare(rowWith({"", "", "", "", "1/2/2026 9:00:00 AM"}), rowWith({"", "", "", "", "12/31/2025 11:00:00 PM"}), 5), 1);
+    EXPECT_EQ(compare(rowWith({"Received 9 bytes"}), rowWith({"Received 10 bytes"}), 1), 1); // text: '9' > '1'
+    EXPECT_EQ(compare(rowWith({"9 ms"}), rowWith({"10 ms"}), 1), -1);
+    EXPECT_EQ(compare(rowWith({"", "10.0.0.10"}), rowWith({"", "10.0.0.9"}), 2), -1); // addresses sort as text
+    EXPECT_EQ(compare(rowWith({"b"}), rowWith({"B"}), 1), -compare(rowWith({"B"}), rowWith({"b"}), 1));
+    EXPECT_NE(compare(rowWith({"b"}), rowWith({"B"}), 1), 0); // case-sensitive
+    EXPECT_EQ(compare(rowWith({"alpha"}), rowWith({"Beta"}), 1), -1); // collation, not code points
+    EXPECT_EQ(compare(rowWith({"1,5"}), rowWith({"1,25"}), 1, german()), 1);
+}
+
+TEST(CompareListItems, EmptyCellsShortRowsAndBadInputs)
+{
+    const ResourceRow tested = rowWith({"PC1", "", "", "", "12/31/2025 11:00:00 PM"});
+    const ResourceRow untested = rowWith({"PC2", "", "", "<not tested>", ""});
+    EXPECT_EQ(compare(untested, tested, 5), -1); // empty text comes first
+    const ResourceRow shortRow = rowWith({"PC3", "10.0.0.3"});
+    EXPECT_EQ(compare(shortRow, rowWith({"PC4", "", "OFFICE"}), 3), -1);
+    EXPECT_EQ(compare(shortRow, rowWith({"PC4", "", ""}), 3), 0);
+    EXPECT_EQ(compare(rowWith({"a"}, "x"), rowWith({"b"}, "x"), 0), 0); // captions
+    EXPECT_EQ(compare(rowWith({"a"}), rowWith({"b"}), -1), 0);
+    EXPECT_EQ(CompareListItems(nullptr, &tested, 1, us(), makeListCollator(us().locale)), 0);
+}

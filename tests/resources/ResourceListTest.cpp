@@ -1,0 +1,175 @@
+#include "resources/ResourceList.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+ResourceList &usList(ResourceList &list)
+{
+    list.setLocaleFormats(LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)));
+    return list;
+}
+
+QStringList column(const ResourceList &list, int subItem)
+{
+    QStringList out;
+    for (const ResourceRow &r : list.rows())
+        out << r.subItem(subItem);
+    return out;
+}
+
+void addHosts(ResourceList &list)
+{
+    list.append(ResourceRow::created("delta", "10.0.0.4", "OFFICE"));
+    list.append(ResourceRow::created("alpha", "10.0.0.10", "LAB"));
+    list.append(ResourceRow::created("charlie", "10.0.0.9", "ADMIN"));
+}
+
+} // namespace
+
+TEST(ResourceList, HeaderClicksSortAscendingThenDescendingThenAnotherColumnAscending)
+{
+    ResourceList list;
+    usList(list);
+    addHosts(list);
+    list.columnClicked(ResourceList::colResource);
+    EXPECT_EQ(column(list, siResource), QStringList({"alpha", "charlie", "delta"}));
+    list.columnClicked(ResourceList::colResource);
+    EXPECT_EQ(column(list, siResource), QStringList({"delta", "charlie", "alpha"}));
+    EXPECT_TRUE(list.sortDescending());
+    list.columnClicked(ResourceList::colWorkgroup);
+    EXPECT_EQ(column(list, siWorkgroup), QStringList({"ADMIN", "LAB", "OFFICE"}));
+    EXPECT_FALSE(list.sortDescending());
+    list.columnClicked(ResourceList::colAddress);
+    EXPECT_EQ(column(list, siAddress), QStringList({"10.0.0.10", "10.0.0.4", "10.0.0.9"}));
+}
+
+TEST(ResourceList, EqualRowsKeepTheirOrderAndStatusSortChangesNothing)
+{
+    ResourceList list;
+    usList(list);
+    addHosts(list);
+    list.columnClicked(ResourceList::colStatus);
+    EXPECT_EQ(column(list, siResource), QStringList({"delta", "alpha", "charlie"}));
+    list.columnClicked(ResourceList::colStatus);
+    EXPECT_EQ(column(list, siResource), QStringList({"delta", "alpha", "charlie"}));
+}
+
+TEST(ResourceList, LastTestSortsUntestedFirstThenByTime)
+{
+    ResourceList list;
+    usList(list);
+    list.append(ResourceRow::created("late", "", ""));
+    list.setSubItem(0, siLastTest, "1/2/2026 9:00:00 AM");
+    list.append(ResourceRow::created("never", "", ""));
+    list.append(ResourceRow::created("early", "", ""));
+    list.setSubItem(2, siLastTest, "12/31/2025 11:59:59 PM");
+    list.columnClicked(ResourceList::colLastTest);
+    EXPECT_EQ(column(list, siResource), QStringList({"never", "early", "late"}));
+}
+
+TEST(ResourceList, AddedRowsAreAppendedUnsortedAndSortTintFollowsTheColumn)
+{
+    ResourceList list;
+    usList(list);
+    addHosts(list);
+    const QModelIndex name = list.index(0, ResourceList::colResource);
+    EXPECT_EQ(list.data(name, Qt::BackgroundRole).value<QColor>(), QColor(Qt::white));
+    list.setSortTint(QColor(1, 2, 3));
+    list.columnClicked(ResourceList::colResource);
+    list.append(ResourceRow::created("aardvark", "", ""));
+    EXPECT_EQ(column(list, siResource).last(), "aardvark");
+    EXPECT_EQ(list.data(list.index(3, ResourceList::colResource), Qt::BackgroundRole).value<QColor>(), QColor(1, 2, 3));
+    EXPECT_EQ(list.data(list.index(3, ResourceList::colStatus), Qt::BackgroundRole).value<QColor>(), QColor(Qt::white));
+}
+
+TEST(ResourceList, RowIdsSurviveSortingAndRemoval)
+{
+    ResourceList list;
+    usList(list);
+    addHosts(list);
+    const std::uint64_t charlie = list.row(2).id;
+    list.columnClicked(ResourceList::colResource);
+    EXPECT_EQ(list.rowOfId(charlie), 1);
+    list.removeAt(0);
+    EXPECT_EQ(list.rowOfId(charlie, 1), 0);
+    list.removeAt(0);
+    EXPECT_EQ(list.rowOfId(charlie), -1);
+    list.clear();
+    list.append(ResourceRow::created("new", "", ""));
+    EXPECT_NE(list.row(0).id, charlie); // ids are never reused
+}
+
+TEST(ResourceList, TickCommandsActOnTickBoxes)
+{
+    ResourceList list;
+    list.checkAll(); // empty list: nothing happens
+    list.invertChecks();
+    addHosts(list);
+    EXPECT_TRUE(list.row(0).checked); // new rows are ticked
+    list.setChecked(1, false);
+    list.invertChecks();
+    EXPECT_FALSE(list.row(0).checked);
+    EXPECT_TRUE(list.row(1).checked);
+    list.uncheckAll();
+    EXPECT_FALSE(list.row(1).checked);
+    list.checkAll();
+    EXPECT_TRUE(list.row(2).checked);
+    EXPECT_TRUE(list.setData(list.index(2, 0), Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_EQ(list.data(list.index(2, 0), Qt::CheckStateRole).toInt(), Qt::Unchecked);
+}
+
+TEST(ResourceList, IndexOfResourceFoldsAsciiCaseOnly)
+{
+    ResourceList list;
+    EXPECT_EQ(list.indexOfResource("PC1"), -1);
+    list.append(ResourceRow::created("PC1", "", ""));
+    list.append(ResourceRow::created(QString::fromUtf8("ÉCOLE"), "", ""));
+    list.append(ResourceRow::created("pc1", "", ""));
+    EXPECT_EQ(list.indexOfResource("pc1"), 0);
+    EXPECT_EQ(list.indexOfResource(QString::fromUtf8("École")), 1); // only the ASCII letters differ
+    EXPECT_EQ(list.indexOfResource(QString::fromUtf8("éCOLE")), -1);
+    EXPECT_EQ(list.indexOfResource(QString::fromUtf8("ÉCOLE")), 1);
+    EXPECT_EQ(list.indexOfResource("PC"), -1);
+}
+
+TEST(ResourceList, OutOfRangeImagesAndShortRowsShowNothingButWork)
+{
+    ResourceList list;
+    list.setStatusImages({QIcon(), QIcon()});
+    ResourceRow r;
+    r.imageIndex = 1000000;
+    r.subItems = {"only"};
+    list.setRows({r});
+    r.imageIndex = -7;
+    list.append(r);
+    EXPECT_FALSE(list.data(list.index(0, 0), Qt::DecorationRole).isValid());
+    EXPECT_FALSE(list.data(list.index(1, 0), Qt::DecorationRole).isValid());
+    EXPECT_EQ(list.data(list.index(0, ResourceList::colLastTest), Qt::DisplayRole).toString(), QString());
+    list.setSubItem(0, siMessage, "Unknown host");
+    EXPECT_EQ(list.row(0).subItems.size(), 4);
+    EXPECT_EQ(list.row(0).subItem(siMessage), "Unknown host");
+}
+
+TEST(ResourceList, SortsAHundredThousandRowsQuickly)
+{
+    ResourceList list;
+    usList(list);
+    std::vector<ResourceRow> rows;
+    for (int i = 0; i < 100000; ++i) {
+        ResourceRow r = ResourceRow::created(QStringLiteral("host%1").arg((i * 7919) % 100000), "", "");
+        r.subItems[siLastTest] = QStringLiteral("%1/%2/2025 %3:%4:00 PM").arg(1 + i % 12).arg(1 + i % 28).arg(1 + i % 12).arg(i % 60);
+        rows.push_back(r);
+    }
+    list.setRows(std::move(rows));
+    QElapsedTimer t;
+    t.start();
+    list.columnClicked(ResourceList::colLastTest);
+    list.columnClicked(ResourceList::colResource);
+    // Generous bound: sanitizer builds are several times slower than release.
+    EXPECT_LT(t.elapsed(), 15000);
+    const QCollator collator = makeListCollator(QLocale(QLocale::English, QLocale::UnitedStates));
+    for (int i = 1; i < list.count(); ++i)
+        ASSERT_LE(collator.compare(list.row(i - 1).subItem(0), list.row(i).subItem(0)), 0) << i;
+}

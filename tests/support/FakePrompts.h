@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/UserPrompts.h"
+#include "sysinfo/LocalNetwork.h"
+
+#include <QStringList>
+
+// Answers the window's questions in the user's place and remembers them.
+class FakePrompts : public UserPrompts {
+public:
+    bool answer = true;
+    QString openName;
+    QString saveName;
+    QStringList questions;
+    QStringList errors;
+    int saveDialogs = 0;
+
+    bool confirm(QWidget *, const QString &question) override
+    {
+        questions << question;
+        return answer;
+    }
+    QString openSessionName(QWidget *) override { return openName; }
+    QString saveSessionName(QWidget *) override
+    {
+        ++saveDialogs;
+        return saveName;
+    }
+    void showError(QWidget *, const QString &message) override { errors << message; }
+};
+
+// A fixed description of the local machine.
+class FixedNetwork : public LocalNetworkSource {
+public:
+    LocalNetwork value;
+    FixedNetwork()
+    {
+        value.adapters = {"lo", "eth0 (52:54:00:12:34:56)"};
+        value.cardAdapterIndex = 1;
+        value.machineName = "WORKHORSE";
+        value.ipAddresses = {"192.0.2.10"};
+        value.socketDescription = "Linux sockets 6.1";
+        value.socketStatus = "Running";
+    }
+    LocalNetwork read() const override { return value; }
+};
