@@ -28,6 +28,8 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 // Pictures of the command image list, by index.
 enum Picture { picOpen = 0, picSave = 1, picAdd = 2, picClearAll = 4, picRemove = 5, picCheckAll = 6, picUncheckAll = 7,
@@ -70,9 +72,8 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
     setStatus(1, net.machineName);
     setStatus(3, net.firstAddress());
     setStatus(5, net.socketText());
-    const QFontMetrics fm(font());
-    for (int i = 0; i <= 5; ++i)
-        m_panels[std::size_t(i)]->setFixedWidth(fm.horizontalAdvance(m_panels[std::size_t(i)]->text()) + 10);
+    for (QLabel *panel : {m_panels[0], m_panels[1], m_panels[2], m_panels[3], m_panels[4], m_panels[5]})
+        panel->setFixedWidth(panel->fontMetrics().horizontalAdvance(panel->text()) + 10);
     // The idle rule runs whenever what it looks at changes.
     auto idle = [this] { if (m_idleInstalled) AppEventsIdle(); };
     connect(m_list, &QAbstractItemModel::rowsInserted, this, idle);
@@ -224,7 +225,8 @@ void TfrmMain::createAdapterPanel()
     Panel1->setFloatable(false);
     Panel1->setFixedHeight(27);
     auto *caption = new QLabel(QStringLiteral("  Adapters"), Panel1);
-    caption->setFixedWidth(57);
+    // The drop-down starts 57 pixels in, or after the caption if the font is wider.
+    caption->setFixedWidth(std::max(57, caption->sizeHint().width() + 4));
     rcAdapter = new QComboBox(Panel1);
     rcAdapter->setObjectName(QStringLiteral("rcAdapter"));
     rcAdapter->setEditable(false);
@@ -295,7 +297,7 @@ void TfrmMain::createStatusBar()
         } else {
             panel->setFrameShape(QFrame::Panel);
             panel->setFrameShadow(QFrame::Sunken);
-            panel->setIndent(3);
+            panel->setIndent(2);
         }
         m_panels[std::size_t(i)] = panel;
         bar->addWidget(panel, i == 7 ? 1 : 0);

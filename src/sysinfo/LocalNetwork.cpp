@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QNetworkInterface>
+#include <QStringList>
 #include <QSysInfo>
 
 LocalNetwork SystemNetworkSource::read() const
@@ -26,7 +27,9 @@ LocalNetwork SystemNetworkSource::read() const
     }
     if (n.cardAdapterIndex < 0 && !n.adapters.isEmpty())
         n.cardAdapterIndex = 0;
-    n.socketDescription = QStringLiteral("Linux sockets %1").arg(QSysInfo::kernelVersion());
+    // Like a socket library's own name and version: the kernel's major.minor.
+    const QStringList version = QSysInfo::kernelVersion().split(QLatin1Char('.'));
+    n.socketDescription = QStringLiteral("Linux sockets %1").arg(version.mid(0, 2).join(QLatin1Char('.')));
     n.socketStatus = QStringLiteral("Running");
     return n;
 }
