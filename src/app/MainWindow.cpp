@@ -5,11 +5,14 @@
 #include "app/CommandRunner.h"
 #include "app/Pictures.h"
 #include "app/UserPrompts.h"
+#include "ping/Ping.h"
+#include "ping/WSocket.h"
 #include "resources/ResourceList.h"
 #include "resources/SessionList.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDockWidget>
@@ -38,9 +41,17 @@ enum Picture { picOpen = 0, picSave = 1, picAdd = 2, picClearAll = 4, picRemove 
 constexpr int kMessagePanel = 6;
 } // namespace
 
-TfrmMain::TfrmMain(UserPrompts &prompts, const LocalNetworkSource &network, QWidget *parent)
-    : QMainWindow(parent), m_prompts(prompts), m_list(new ResourceList(this))
+TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
+    : QMainWindow(parent), m_prompts(services.prompts), m_list(new ResourceList(this)),
+      WSocket(std::make_unique<TWSocket>(services.resolver)),
+      Ping(std::make_unique<TPing>(services.echo, services.resolver))
 {
+    Ping->setSize(56);
+    Ping->setTimeout(4000);
+    Ping->setTTL(64);
+    Ping->setFlags(0);
+    m_sweep = std::make_unique<PingSweep>(*m_list, *Ping, static_cast<SweepView &>(*this));
+
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(windowCaption(QString()));
     m_commandPictures = Pictures::commandPictures();
@@ -54,7 +65,7 @@ TfrmMain::TfrmMain(UserPrompts &prompts, const LocalNetworkSource &network, QWid
     createTree();
     createList();
     createStatusBar();
-    FormCreate(network);
+    FormCreate(services.network);
 
     resize(713, 504);
     if (const QScreen *screen = this->screen())
@@ -106,7 +117,7 @@ void TfrmMain::createActions()
     mmOpen = makeAction("mmOpen", QStringLiteral("Open..."), picOpen, &TfrmMain::cmOpen);
     mmSave = makeAction("mmSave", QStringLiteral("Save"), picSave, &TfrmMain::cmSave);
     mmRefresh = makeAction("mmRefresh", QStringLiteral("Refresh"), picRefresh, nullptr);
-    mmPing = makeAction("mmPing", QStringLiteral("Ping"), picPing, nullptr);
+    mmPing = makeAction("mmPing", QStringLiteral("Ping"), picPing, &TfrmMain::cmPing);
     mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, nullptr);
     mmExit = makeAction("mmExit", QStringLiteral("Exit"), picExit, &TfrmMain::cmExit);
     mmScan = makeAction("mmScan", QStringLiteral("Scan network"), picNone, nullptr);
@@ -151,7 +162,7 @@ void TfrmMain::createActions()
     pmInvert = makeAction("pmInvert", mmInvert->text(), picNone, &TfrmMain::cmInvert);
     pmSend = makeAction("pmSend", mmSend->text(), picSend, nullptr);
     pmGetDateTime = makeAction("pmGetDateTime", mmGetDateTime->text(), picTime, nullptr);
-    pmPing = makeAction("pmPing", mmPing->text(), picPing, nullptr);
+    pmPing = makeAction("pmPing", mmPing->text(), picPing, &TfrmMain::cmPing);
 }
 
 void TfrmMain::createMenus()
@@ -374,12 +385,15 @@ void TfrmMain::showEvent(QShowEvent *event)
     if (!m_shownOnce) {
         m_shownOnce = true;
         runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
+        explainPingUnavailable();
     }
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     m_idleInstalled = false; // no enabling runs while the window goes away
+    // A sweep in progress ends at once; the rows keep what they have.
+    m_sweep->abort();
     QMainWindow::closeEvent(event);
 }
 
@@ -452,3 +466,30 @@ void TfrmMain::cmClearAll()
 void TfrmMain::cmExit() { close(); }
 
 void TfrmMain::cmAbout() {}
+
+// --- Ping sweep ---
+
+void TfrmMain::cmPing() { m_sweep->run(); }
+
+void TfrmMain::showRow(int row)
+{
+    selectRow(row);
+    lv->scrollTo(m_list->index(row, 0), QAbstractItemView::EnsureVisible);
+}
+
+void TfrmMain::setMessage(const QString &text) { setStatus(kMessagePanel, text); }
+
+void TfrmMain::explainPingUnavailable()
+{
+    if (Ping->available())
+        return;
+    m_prompts.showWarning(this, QStringLiteral(
+        "Pinging is not available: %1.\n\n"
+        "%2\n\n"
+        "To let every user of this computer ping, give the program the right to open raw sockets:\n"
+        "    sudo setcap cap_net_raw+ep %3\n"
+        "or allow unprivileged ICMP sockets for all groups:\n"
+        "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n\n"
+        "Every other command works as usual; a sweep marks each ticked row as not pinged.")
+        .arg(Ping->unavailableMessage(), Ping->unavailableDetail(), QCoreApplication::applicationFilePath()));
+}

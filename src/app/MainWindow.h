@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ping/PingSweep.h"
 #include "resources/TextCodec.h"
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -14,16 +16,29 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class QTreeWidget;
+class EchoChannelFactory;
+class HostResolver;
 class LocalNetworkSource;
 class ResourceList;
+class TPing;
+class TWSocket;
 class UserPrompts;
+
+// What the window needs from outside: the user's answers, the local
+// machine's description, name resolution and the echo service.
+struct TfrmMainServices {
+    UserPrompts &prompts;
+    const LocalNetworkSource &network;
+    HostResolver &resolver;
+    EchoChannelFactory &echo;
+};
 
 // The main window: menus, toolbar, the resource list and the status bar.
 // It wires commands; formats and protocols live outside it.
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, private SweepView {
     Q_OBJECT
 public:
-    TfrmMain(UserPrompts &prompts, const LocalNetworkSource &network, QWidget *parent = nullptr);
+    explicit TfrmMain(const TfrmMainServices &services, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
     ResourceList &list() const { return *m_list; }
@@ -45,6 +60,11 @@ public:
     void cmClearAll();
     void cmExit();
     void cmAbout();
+    void cmPing();
+
+    TPing &ping() const { return *Ping; }
+    TWSocket &wsocket() const { return *WSocket; }
+    PingSweep &sweep() const { return *m_sweep; }
 
     // The one place that computes command enabling.
     void AppEventsIdle();
@@ -73,10 +93,16 @@ private:
     void lvColumnClick(int column);
     void lvEnter();
     void openSession(const QString &path, bool rememberAsLast);
+    void showRow(int row) override;
+    void setMessage(const QString &text) override;
+    void explainPingUnavailable();
 
     UserPrompts &m_prompts;
     ResourceList *m_list = nullptr;
     QList<QIcon> m_commandPictures;
+    std::unique_ptr<TWSocket> WSocket;
+    std::unique_ptr<TPing> Ping;
+    std::unique_ptr<PingSweep> m_sweep;
 
     // Session state
     QString FFileName;

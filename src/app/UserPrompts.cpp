@@ -37,3 +37,8 @@ void DialogPrompts::showError(QWidget *parent, const QString &message)
 {
     QMessageBox::critical(parent, QApplication::applicationDisplayName(), message);
 }
+
+void DialogPrompts::showWarning(QWidget *parent, const QString &message)
+{
+    QMessageBox::warning(parent, QApplication::applicationDisplayName(), message);
+}

@@ -16,6 +16,8 @@ public:
     virtual QString saveSessionName(QWidget *parent) = 0;
     // The general error box.
     virtual void showError(QWidget *parent, const QString &message) = 0;
+    // A warning the user should read once.
+    virtual void showWarning(QWidget *parent, const QString &message) = 0;
 };
 
 // The real dialogs.
@@ -25,4 +27,5 @@ public:
     QString openSessionName(QWidget *parent) override;
     QString saveSessionName(QWidget *parent) override;
     void showError(QWidget *parent, const QString &message) override;
+    void showWarning(QWidget *parent, const QString &message) override;
 };

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/UserPrompts.h"
+#include "ping/HostResolver.h"
+#include "ping/LinuxEchoChannel.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QApplication>
@@ -13,7 +15,9 @@ int main(int argc, char *argv[])
 
     DialogPrompts prompts;
     SystemNetworkSource network;
-    TfrmMain window(prompts, network);
+    SystemResolver resolver;
+    LinuxEchoChannelFactory echo;
+    TfrmMain window(TfrmMainServices{prompts, network, resolver, echo});
     window.show();
     return app.exec();
 }

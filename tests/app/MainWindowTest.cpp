@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "resources/ResourceList.h"
+#include "support/FakePing.h"
 #include "support/FakePrompts.h"
 
 #include <QAction>
@@ -23,8 +24,11 @@ class MainWindow : public ::testing::Test {
 protected:
     FakePrompts prompts;
     FixedNetwork network;
+    FakeResolver resolver;
+    FakeEchoFactory echo;
+    TfrmMainServices services{prompts, network, resolver, echo};
     QTemporaryDir dir;
-    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(prompts, network);
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(services);
 
     QAction *action(const char *name) { return w->findChild<QAction *>(QString::fromLatin1(name)); }
     QString file(const char *name, const QByteArray &bytes)
@@ -268,7 +272,7 @@ TEST_F(MainWindow, TheLastFileReopensWhenTheWindowIsFirstShown)
     EXPECT_EQ(w->windowTitle(), "Lumeo - [last.lu]");
     EXPECT_EQ(w->statusText(6), "2 resources loaded");
 
-    TfrmMain other(prompts, network);
+    TfrmMain other(services);
     other.setLastFile(dir.filePath("gone.lu"));
     other.show();
     EXPECT_EQ(other.list().count(), 0);

@@ -13,6 +13,7 @@ public:
     QString saveName;
     QStringList questions;
     QStringList errors;
+    QStringList warnings;
     int saveDialogs = 0;
 
     bool confirm(QWidget *, const QString &question) override
@@ -27,6 +28,7 @@ public:
         return saveName;
     }
     void showError(QWidget *, const QString &message) override { errors << message; }
+    void showWarning(QWidget *, const QString &message) override { warnings << message; }
 };
 
 // A fixed description of the local machine.

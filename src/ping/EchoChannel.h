@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ping/IcmpTypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+// One echo request as it goes on the wire.
+struct EchoRequest {
+    std::uint32_t target = 0; // network byte order
+    QByteArray data;
+    int ttl = 64;             // 1..255; 0 means the system's default
+    int flags = 0;            // IP_FLAG_DF asks for no fragmentation
+    std::uint32_t timeoutMs = 4000;
+};
+
+// What came back: a count of replies (0 or 1) and the reply record. A
+// failure has no reply and its status in the record.
+struct EchoOutcome {
+    int replies = 0;
+    IcmpEchoReply reply;
+};
+
+// An open ICMP echo endpoint: the platform side of the echo service.
+class EchoChannel {
+public:
+    virtual ~EchoChannel() = default;
+    // Sends one request and waits for its reply, an error report or the
+    // timeout. The wait runs the event loop, so the window stays live and
+    // other events may be handled meanwhile.
+    virtual EchoOutcome exchange(const EchoRequest &request) = 0;
+    // Ends a pending exchange at once (it reports a timeout).
+    virtual void abort() = 0;
+};
+
+// Why no channel could be opened; `what()` is one of the four messages with
+// which the echo service fails to start, `detail()` says what the system said.
+class EchoChannelError : public std::runtime_error {
+public:
+    EchoChannelError(const char *message, QString detail) : std::runtime_error(message), m_detail(std::move(detail)) {}
+    const QString &detail() const { return m_detail; }
+
+private:
+    QString m_detail;
+};
+
+// Opens the echo channels TICMP uses; tests put a fake in its place.
+class EchoChannelFactory {
+public:
+    virtual ~EchoChannelFactory() = default;
+    virtual std::unique_ptr<EchoChannel> open() = 0; // throws EchoChannelError
+};

@@ -1,0 +1,133 @@
+#include "ping/HostResolver.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QtEndian>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+std::uint32_t InetAddr(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    if (bytes.contains('\0'))
+        return INADDR_NONE_VALUE;
+    return ::inet_addr(bytes.constData());
+}
+
+QString InetNtoa(std::uint32_t address)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(&address);
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
+struct SystemResolver::Private {
+    QObject context;          // completions are delivered while this lives
+    QHash<int, int> pending;  // our id -> Qt's lookup id (0 for literals)
+    int nextId = 1;
+};
+
+SystemResolver::SystemResolver() : d(std::make_unique<Private>()) {}
+
+SystemResolver::~SystemResolver()
+{
+    for (auto it = d->pending.cbegin(); it != d->pending.cend(); ++it)
+        if (it.value() > 0)
+            QHostInfo::abortHostLookup(it.value());
+}
+
+int SystemResolver::lookup(const QString &name, Completion done)
+{
+    const int id = d->nextId++;
+    if (d->nextId <= 0)
+        d->nextId = 1;
+    in_addr literal{};
+    const QByteArray bytes = name.toUtf8();
+    if (!bytes.isEmpty() && !bytes.contains('\0') && ::inet_aton(bytes.constData(), &literal)) {
+        // A literal (255.255.255.255 is one) would make Qt ask for its name:
+        // answer it directly, but still through the event loop.
+        d->pending.insert(id, 0);
+        QTimer::singleShot(0, &d->context, [this, id, done, a = literal.s_addr] {
+            if (d->pending.remove(id))
+                done(id, LookupResult{RESOLVE_OK, {a}});
+        });
+        return id;
+    }
+    const int qtId = QHostInfo::lookupHost(name, &d->context, [this, id, done](const QHostInfo &info) {
+        // An aborted lookup may still deliver, from Qt's cache: drop it.
+        if (!d->pending.remove(id))
+            return;
+        LookupResult r;
+        if (info.error() == QHostInfo::HostNotFound) {
+            r.error = WSAHOST_NOT_FOUND;
+        } else if (info.error() != QHostInfo::NoError) {
+            r.error = WSATRY_AGAIN;
+        } else {
+            for (const QHostAddress &a : info.addresses())
+                if (a.protocol() == QAbstractSocket::IPv4Protocol)
+                    r.addresses.append(qToBigEndian(a.toIPv4Address()));
+            if (r.addresses.isEmpty())
+                r.error = WSANO_DATA;
+        }
+        done(id, r);
+    });
+    d->pending.insert(id, qtId);
+    return id;
+}
+
+void SystemResolver::abort(int id)
+{
+    const auto it = d->pending.find(id);
+    if (it == d->pending.end())
+        return;
+    if (it.value() > 0)
+        QHostInfo::abortHostLookup(it.value());
+    d->pending.erase(it);
+}
+
+LookupResult SystemResolver::resolve(const QString &name)
+{
+    LookupResult r;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_RAW;
+    addrinfo *list = nullptr;
+    const QByteArray bytes = name.toUtf8();
+    const int rc = bytes.contains('\0') ? EAI_NONAME : ::getaddrinfo(bytes.constData(), nullptr, &hints, &list);
+    switch (rc) {
+    case 0:
+        for (const addrinfo *ai = list; ai; ai = ai->ai_next)
+            r.addresses.append(reinterpret_cast<const sockaddr_in *>(ai->ai_addr)->sin_addr.s_addr);
+        ::freeaddrinfo(list);
+        if (r.addresses.isEmpty())
+            r.error = WSANO_DATA;
+        break;
+    case EAI_NONAME: r.error = WSAHOST_NOT_FOUND; break;
+    case EAI_AGAIN: r.error = WSATRY_AGAIN; break;
+#ifdef EAI_NODATA
+    case EAI_NODATA: r.error = WSANO_DATA; break;
+#endif
+#ifdef EAI_ADDRFAMILY
+    case EAI_ADDRFAMILY: r.error = WSANO_DATA; break;
+#endif
+    default: r.error = WSANO_RECOVERY; break;
+    }
+    return r;
+}
+
+std::optional<QString> SystemResolver::reverse(std::uint32_t address)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address;
+    char host[NI_MAXHOST];
+    if (::getnameinfo(reinterpret_cast<const sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
+        return std::nullopt;
+    return QString::fromUtf8(host);
+}

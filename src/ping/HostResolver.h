@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// Resolver error codes, as the rest of the program knows them.
+enum ResolverError : int {
+    RESOLVE_OK = 0,
+    WSAEINTR_CANCELLED = 10004,    // the lookup was cancelled
+    WSAEINVAL_NAME = 10022,        // empty host name
+    WSAHOST_NOT_FOUND = 11001,     // a name server says the name does not exist
+    WSATRY_AGAIN = 11002,          // no answer (no server reached, server failure)
+    WSANO_RECOVERY = 11003,        // unrecoverable resolver failure
+    WSANO_DATA = 11004,            // the name exists but has no IPv4 address
+};
+
+struct LookupResult {
+    int error = RESOLVE_OK;
+    QList<std::uint32_t> addresses; // IPv4, network byte order, resolver order
+};
+
+// Host-name resolution. Forward lookups complete through the event loop of
+// the thread that asked, never before lookup() returns.
+class HostResolver {
+public:
+    using Completion = std::function<void(int id, const LookupResult &result)>;
+    virtual ~HostResolver() = default;
+    // Returns a request id (> 0), or 0 when the lookup cannot be started.
+    virtual int lookup(const QString &name, Completion done) = 0;
+    // After abort the completion of that id is not delivered.
+    virtual void abort(int id) = 0;
+    // Blocking forward and reverse lookups.
+    virtual LookupResult resolve(const QString &name) = 0;
+    virtual std::optional<QString> reverse(std::uint32_t address) = 0;
+};
+
+// The system's resolver: Qt's asynchronous host lookup, getaddrinfo and
+// getnameinfo. An IPv4 literal is answered by itself, without a query.
+class SystemResolver : public HostResolver {
+public:
+    SystemResolver();
+    ~SystemResolver() override;
+    int lookup(const QString &name, Completion done) override;
+    void abort(int id) override;
+    LookupResult resolve(const QString &name) override;
+    std::optional<QString> reverse(std::uint32_t address) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// inet_addr: a dotted address (the classic forms included) in network byte
+// order, or 0xFFFFFFFF for anything else, 255.255.255.255 included.
+std::uint32_t InetAddr(const QString &text);
+// inet_ntoa: the canonical dotted form.
+QString InetNtoa(std::uint32_t address);
+constexpr std::uint32_t INADDR_NONE_VALUE = 0xFFFFFFFFu;

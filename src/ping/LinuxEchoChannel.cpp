@@ -1,0 +1,400 @@
+#include "ping/LinuxEchoChannel.h"
+
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <linux/errqueue.h>
+#include <linux/icmp.h>
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <random>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kIcmpHeader = 8;
+
+std::uint16_t checksum(const unsigned char *data, std::size_t length)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < length; i += 2)
+        sum += std::uint32_t(data[i] << 8 | data[i + 1]);
+    if (length & 1)
+        sum += std::uint32_t(data[length - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return std::uint16_t(~sum);
+}
+
+std::uint16_t read16(const unsigned char *p) { return std::uint16_t(p[0] << 8 | p[1]); }
+
+QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+bool isPermissionError(int error)
+{
+    return error == EACCES || error == EPERM || error == EPROTONOSUPPORT || error == ESOCKTNOSUPPORT;
+}
+
+} // namespace
+
+std::uint32_t LinuxEchoChannel::statusOfErrno(int error)
+{
+    switch (error) {
+    case ENETUNREACH:
+    case ENETDOWN:
+        return IP_DEST_NET_UNREACHABLE;
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+    case EPERM: // refused by the local firewall
+        return IP_DEST_HOST_UNREACHABLE;
+    case EACCES: // broadcast, or a prohibit route
+    case EINVAL:
+    case EADDRNOTAVAIL:
+    case EDESTADDRREQ:
+        return IP_BAD_DESTINATION;
+    case EMSGSIZE:
+        return IP_PACKET_TOO_BIG;
+    case ENOBUFS:
+    case ENOMEM:
+    case EAGAIN:
+        return IP_NO_RESOURCES;
+    case EPROTO:
+        return IP_PARAM_PROBLEM;
+    default:
+        return IP_GENERAL_FAILURE;
+    }
+}
+
+std::uint32_t LinuxEchoChannel::statusOfIcmp(int type, int code)
+{
+    switch (type) {
+    case ICMP_DEST_UNREACH:
+        switch (code) {
+        case ICMP_NET_UNREACH:
+        case ICMP_NET_UNKNOWN:
+        case ICMP_NET_ANO:
+        case ICMP_NET_UNR_TOS:
+            return IP_DEST_NET_UNREACHABLE;
+        case ICMP_PROT_UNREACH: return IP_DEST_PROT_UNREACHABLE;
+        case ICMP_PORT_UNREACH: return IP_DEST_PORT_UNREACHABLE;
+        case ICMP_FRAG_NEEDED: return IP_PACKET_TOO_BIG;
+        case ICMP_SR_FAILED: return IP_BAD_ROUTE;
+        default: return IP_DEST_HOST_UNREACHABLE;
+        }
+    case ICMP_TIME_EXCEEDED:
+        return code == ICMP_EXC_FRAGTIME ? IP_TTL_EXPIRED_REASSEM : IP_TTL_EXPIRED_TRANSIT;
+    case ICMP_PARAMETERPROB: return IP_PARAM_PROBLEM;
+    case ICMP_SOURCE_QUENCH: return IP_SOURCE_QUENCH;
+    default: return IP_GENERAL_FAILURE;
+    }
+}
+
+std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
+{
+    // The socket layer itself.
+    const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) {
+        const int error = errno;
+        if (error == EAFNOSUPPORT)
+            throw EchoChannelError("Error initialising Winsock", QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
+        throw EchoChannelError("Unable to get ping handle", errnoText(error));
+    }
+    ::close(probe);
+
+    auto fail = [](int error) -> EchoChannelError {
+        if (isPermissionError(error))
+            return EchoChannelError("Unable to register icmp.dll",
+                                    QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
+                                                   "allowed for this user's group (net.ipv4.ping_group_range) and raw "
+                                                   "sockets need the CAP_NET_RAW capability").arg(errnoText(error)));
+        return EchoChannelError("Unable to get ping handle", errnoText(error));
+    };
+
+    int fd = -1;
+    Kind kind = Kind::Datagram;
+    int error = 0;
+    if (preference != Preference::RawOnly) {
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        error = errno;
+        if (fd < 0 && !isPermissionError(error))
+            throw fail(error);
+    }
+    if (fd < 0 && preference != Preference::DatagramOnly) {
+        fd = ::socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+        error = errno;
+        kind = Kind::Raw;
+    }
+    if (fd < 0)
+        throw fail(error);
+
+    auto channel = std::unique_ptr<LinuxEchoChannel>(new LinuxEchoChannel(fd, kind));
+    const int on = 1;
+    bool configured = ::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) == 0;
+    if (kind == Kind::Datagram) {
+        configured = configured && ::setsockopt(fd, SOL_IP, IP_RECVTTL, &on, sizeof on) == 0
+                     && ::setsockopt(fd, SOL_IP, IP_RECVTOS, &on, sizeof on) == 0;
+    } else {
+        // A raw socket sees every ICMP packet of the host: keep only replies and errors.
+        icmp_filter filter{};
+        filter.data = ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_TIME_EXCEEDED)
+                        | (1U << ICMP_PARAMETERPROB) | (1U << ICMP_SOURCE_QUENCH));
+        configured = configured && ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
+    }
+    if (!configured)
+        throw EchoChannelError("Error loading dll functions", errnoText(errno));
+    return channel;
+}
+
+LinuxEchoChannel::LinuxEchoChannel(int fd, Kind kind) : m_fd(fd), m_kind(kind)
+{
+    std::random_device rd;
+    m_id = std::uint16_t(rd());
+    m_seq = std::uint16_t(rd());
+}
+
+LinuxEchoChannel::~LinuxEchoChannel()
+{
+    if (m_loop)
+        m_loop->quit();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void LinuxEchoChannel::configure(const EchoRequest &request)
+{
+    // Time to live 0 has no meaning on the wire: it stands for the system default.
+    const int ttl = request.ttl >= 1 && request.ttl <= 255 ? request.ttl : -1;
+    if (ttl != m_ttlSet && ::setsockopt(m_fd, SOL_IP, IP_TTL, &ttl, sizeof ttl) == 0)
+        m_ttlSet = ttl;
+    // Fragment unless the request asks otherwise, as the echo service always did.
+    const int pmtu = (request.flags & IP_FLAG_DF) ? IP_PMTUDISC_DO : IP_PMTUDISC_DONT;
+    if (pmtu != m_pmtuSet && ::setsockopt(m_fd, SOL_IP, IP_MTU_DISCOVER, &pmtu, sizeof pmtu) == 0)
+        m_pmtuSet = pmtu;
+}
+
+void LinuxEchoChannel::drain()
+{
+    // Replies and errors of earlier requests that came too late.
+    unsigned char buf[512];
+    for (int i = 0; i < 1024 && ::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT | MSG_ERRQUEUE) >= 0; ++i) {
+    }
+    for (int i = 0; i < 1024; ++i) {
+        // A pending socket error reads as a failed recv: consume it too.
+        if (::recv(m_fd, buf, sizeof buf, MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+    }
+}
+
+EchoOutcome LinuxEchoChannel::exchange(const EchoRequest &request)
+{
+    EchoOutcome outcome;
+    if (m_busy) {
+        // One request at a time per channel; a nested call is refused.
+        outcome.reply.Status = IP_PENDING;
+        return outcome;
+    }
+    m_busy = true;
+    m_done = false;
+    m_outcome = EchoOutcome{};
+    m_target = request.target;
+    configure(request);
+    drain();
+
+    QByteArray packet(int(kIcmpHeader), '\0');
+    packet += request.data;
+    auto *p = reinterpret_cast<unsigned char *>(packet.data());
+    ++m_seq;
+    p[0] = ICMP_ECHO;
+    p[4] = std::uint8_t(m_id >> 8);
+    p[5] = std::uint8_t(m_id);
+    p[6] = std::uint8_t(m_seq >> 8);
+    p[7] = std::uint8_t(m_seq);
+    const std::uint16_t sum = checksum(p, std::size_t(packet.size()));
+    p[2] = std::uint8_t(sum >> 8);
+    p[3] = std::uint8_t(sum);
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = request.target;
+    m_sentAt = std::chrono::steady_clock::now();
+    ssize_t sent;
+    do {
+        sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        finishWithError(request.target, statusOfErrno(errno));
+    } else {
+        readErrorQueue();
+        if (!m_done)
+            readReplies();
+    }
+    if (!m_done) {
+        QEventLoop loop;
+        QSocketNotifier notifier(qintptr(m_fd), QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [this, &loop] {
+            readErrorQueue();
+            if (!m_done)
+                readReplies();
+            if (m_done)
+                loop.quit();
+        });
+        QTimer timer;
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        timer.start(int(std::min<std::uint32_t>(request.timeoutMs, std::uint32_t(INT32_MAX))));
+        m_loop = &loop;
+        loop.exec();
+        m_loop = nullptr;
+    }
+    if (!m_done)
+        finishWithError(0, IP_REQ_TIMED_OUT);
+    m_busy = false;
+    return m_outcome;
+}
+
+void LinuxEchoChannel::abort()
+{
+    if (m_loop)
+        m_loop->quit();
+}
+
+void LinuxEchoChannel::finishWithReply(std::uint32_t from, std::size_t dataSize, int ttl, int tos, int flags)
+{
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_sentAt);
+    m_outcome.replies = 1;
+    m_outcome.reply.Address = from;
+    m_outcome.reply.Status = IP_SUCCESS;
+    m_outcome.reply.RoundTripTime = std::uint32_t(elapsed.count());
+    m_outcome.reply.DataSize = std::uint16_t(dataSize);
+    m_outcome.reply.Options.Ttl = std::uint8_t(ttl);
+    m_outcome.reply.Options.Tos = std::uint8_t(tos);
+    m_outcome.reply.Options.Flags = std::uint8_t(flags);
+    m_done = true;
+}
+
+void LinuxEchoChannel::finishWithError(std::uint32_t from, std::uint32_t status)
+{
+    m_outcome.replies = 0;
+    m_outcome.reply = IcmpEchoReply{};
+    m_outcome.reply.Address = from;
+    m_outcome.reply.Status = status;
+    m_done = true;
+}
+
+bool LinuxEchoChannel::matchesEmbedded(const unsigned char *packet, std::size_t length) const
+{
+    // The start of our own request as quoted back: an IP header (on raw
+    // sockets) and the ICMP echo header.
+    if (length >= 20 && (packet[0] >> 4) == 4) {
+        const std::size_t ihl = std::size_t(packet[0] & 0x0F) * 4;
+        std::uint32_t dst;
+        std::memcpy(&dst, packet + 16, 4);
+        if (packet[9] != IPPROTO_ICMP || dst != m_target || length < ihl + kIcmpHeader)
+            return false;
+        packet += ihl;
+        length -= ihl;
+    }
+    if (length < kIcmpHeader || packet[0] != ICMP_ECHO || read16(packet + 6) != m_seq)
+        return false;
+    return m_kind == Kind::Datagram || read16(packet + 4) == m_id;
+}
+
+void LinuxEchoChannel::readErrorQueue()
+{
+    for (int guard = 0; guard < 64 && !m_done; ++guard) {
+        unsigned char data[576];
+        alignas(cmsghdr) unsigned char control[512];
+        sockaddr_in from{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(m_fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
+        if (n < 0)
+            return;
+        for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
+                continue;
+            const auto *ee = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(c));
+            if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
+                if (!matchesEmbedded(data, std::size_t(n)))
+                    continue;
+                const auto *offender = reinterpret_cast<const sockaddr_in *>(SO_EE_OFFENDER(ee));
+                finishWithError(offender->sin_family == AF_INET ? offender->sin_addr.s_addr : m_target,
+                                statusOfIcmp(ee->ee_type, ee->ee_code));
+            } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL && matchesEmbedded(data, std::size_t(n))) {
+                finishWithError(m_target, statusOfErrno(int(ee->ee_errno)));
+            }
+        }
+    }
+}
+
+void LinuxEchoChannel::readReplies()
+{
+    for (int guard = 0; guard < 256 && !m_done; ++guard) {
+        alignas(4) unsigned char data[65536 + 64];
+        alignas(cmsghdr) unsigned char control[256];
+        sockaddr_in from{};
+        iovec iov{data, sizeof data};
+        msghdr msg{};
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(m_fd, &msg, MSG_DONTWAIT);
+        if (n < 0) {
+            // A pending socket error is reported here too; the error queue
+            // holds the details, so only the wait for data ends.
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return;
+            continue;
+        }
+        std::size_t length = std::size_t(n);
+        const unsigned char *icmp = data;
+        int ttl = 0, tos = 0, flags = 0;
+        std::uint32_t source = from.sin_addr.s_addr;
+        if (m_kind == Kind::Raw) {
+            if (length < 20)
+                continue;
+            const std::size_t ihl = std::size_t(data[0] & 0x0F) * 4;
+            if (length < ihl + kIcmpHeader)
+                continue;
+            tos = data[1];
+            flags = data[6] >> 5;
+            ttl = data[8];
+            std::memcpy(&source, data + 12, 4);
+            icmp += ihl;
+            length -= ihl;
+        } else {
+            for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+                if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL)
+                    std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+                else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS)
+                    tos = *CMSG_DATA(c);
+            }
+        }
+        if (length < kIcmpHeader)
+            continue;
+        const int type = icmp[0];
+        if (type == ICMP_ECHOREPLY) {
+            const bool ours = read16(icmp + 6) == m_seq && source == m_target
+                              && (m_kind == Kind::Datagram || read16(icmp + 4) == m_id);
+            if (ours)
+                finishWithReply(source, length - kIcmpHeader, ttl, tos, flags);
+        } else if (m_kind == Kind::Raw && matchesEmbedded(icmp + kIcmpHeader, length - kIcmpHeader)) {
+            finishWithError(source, statusOfIcmp(type, icmp[1]));
+        }
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "ping/Icmp.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class HostResolver;
+
+// The ping component: one echo service and a name lookup that does not
+// block the window. Its events fire only when bound.
+class TPing {
+public:
+    // Never throws: when the echo service cannot start, the component still
+    // resolves names, Ping() returns 0 and unavailable() says why.
+    TPing(EchoChannelFactory &channels, HostResolver &resolver);
+    ~TPing();
+    TPing(const TPing &) = delete;
+    TPing &operator=(const TPing &) = delete;
+
+    // Settings, held by the echo service (0 or empty without one).
+    QString Address() const;
+    void setAddress(const QString &address);
+    int Size() const;
+    void setSize(int size);
+    std::uint32_t Timeout() const;
+    void setTimeout(std::uint32_t timeout);
+    int TTL() const;
+    void setTTL(int ttl);
+    int Flags() const;
+    void setFlags(int flags);
+
+    // Starts a lookup; a dotted address completes before this returns.
+    // Throws when the resolver cannot start the lookup.
+    void DnsLookup(const QString &hostName);
+    void CancelDnsLookup();
+    QString DnsResult() const { return m_dnsResult; }
+    bool lookupPending() const { return m_lookupHandle != 0; }
+
+    int Ping();
+    void abortPing();
+    IcmpEchoReply Reply() const;
+    QString ErrorText() const;
+
+    // Why pinging is unavailable (empty when it is available).
+    bool available() const { return m_icmp != nullptr; }
+    QString unavailableMessage() const { return m_unavailableMessage; }
+    QString unavailableDetail() const { return m_unavailableDetail; }
+
+    std::function<void(TPing *, std::uint16_t error)> OnDnsLookupDone;
+    std::function<void(TPing *, TICMP *)> OnEchoRequest;
+    std::function<void(TPing *, TICMP *, int replies)> OnEchoReply;
+    std::function<void(TPing *, TICMP *, const QString &)> OnDisplay;
+
+private:
+    void lookupDone(int id, int error, std::uint32_t firstAddress);
+
+    HostResolver &m_resolver;
+    std::unique_ptr<TICMP> m_icmp;
+    QString m_unavailableMessage;
+    QString m_unavailableDetail;
+    int m_lookupHandle = 0;
+    QString m_dnsResult;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};

@@ -1,0 +1,265 @@
+#include "ping/Icmp.h"
+#include "ping/Ping.h"
+#include "ping/WSocket.h"
+#include "support/FakePing.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
+}
+
+TEST(IcmpErrorText, CoversTheTableAndUnknownCodes)
+{
+    EXPECT_EQ(IcmpErrorText(0), "No error");
+    EXPECT_EQ(IcmpErrorText(11010), "Request timed out");
+    EXPECT_EQ(IcmpErrorText(11013), "TTL expired in transit");
+    EXPECT_EQ(IcmpErrorText(11018), "Bad Destination");
+    EXPECT_EQ(IcmpErrorText(11255), "Pending");
+    EXPECT_EQ(IcmpErrorText(12345), "ICMP error #12345");
+    EXPECT_EQ(IcmpErrorText(0xFFFFFFFFu), "ICMP error #4294967295");
+}
+
+TEST(IcmpPayload, IsThePhraseCutOrPaddedNeverRepeated)
+{
+    EXPECT_EQ(QString::fromLatin1(TICMP::kPayload).size(), 45);
+    EXPECT_TRUE(TICMP::requestData(0).isEmpty());
+    EXPECT_EQ(TICMP::requestData(10), "Echo paylo");
+    EXPECT_EQ(TICMP::requestData(45), TICMP::kPayload);
+    EXPECT_EQ(TICMP::requestData(56), QByteArray(TICMP::kPayload) + QByteArray(11, ' '));
+    EXPECT_EQ(TICMP::requestData(100).count("Echo"), 1);
+}
+
+class Icmp : public ::testing::Test {
+protected:
+    FakeResolver resolver;
+    FakeEchoFactory factory;
+    TICMP icmp{factory, resolver};
+    QStringList display;
+    QStringList events;
+
+    void SetUp() override
+    {
+        icmp.OnDisplay = [this](TICMP *, const QString &m) { display << m; };
+        icmp.OnEchoRequest = [this](TICMP *i) { events << "request:" + i->ErrorText(); };
+        icmp.OnEchoReply = [this](TICMP *i, int n) { events << QStringLiteral("reply:%1:%2").arg(n).arg(i->ErrorText()); };
+    }
+};
+
+TEST_F(Icmp, SendsTheSettingsAndReportsAReply)
+{
+    factory.channel->outcomes[ip("10.0.0.5")] = FakeEchoChannel::reply(ip("10.0.0.5"), 56, 3);
+    icmp.setAddress("10.0.0.5");
+    icmp.TTL = 300;
+    icmp.Flags = 0x102;
+    icmp.Timeout = 750;
+    EXPECT_EQ(icmp.Ping(), 1);
+    const EchoRequest &sent = factory.channel->requests.at(0);
+    EXPECT_EQ(sent.ttl, 44); // only the low byte goes out
+    EXPECT_EQ(sent.flags, 2);
+    EXPECT_EQ(sent.timeoutMs, 750u);
+    EXPECT_EQ(sent.data.size(), 56);
+    EXPECT_EQ(icmp.LastError, 0u);
+    EXPECT_EQ(icmp.LastReply.DataSize, 56);
+    EXPECT_EQ(icmp.LastReply.RoundTripTime, 3u);
+    EXPECT_EQ(events, QStringList({"request:No error", "reply:1:No error"}));
+}
+
+TEST_F(Icmp, AFailedSendCarriesItsStatus)
+{
+    factory.channel->outcomes[ip("10.0.0.6")] = FakeEchoChannel::failure(IP_TTL_EXPIRED_TRANSIT);
+    icmp.setAddress("10.0.0.6");
+    EXPECT_EQ(icmp.Ping(), 0);
+    EXPECT_EQ(icmp.ErrorText(), "TTL expired in transit");
+    icmp.setAddress("10.0.0.7");
+    EXPECT_EQ(icmp.Ping(), 0);
+    EXPECT_EQ(icmp.ErrorText(), "Request timed out");
+    EXPECT_EQ(events.last(), "reply:0:Request timed out");
+}
+
+TEST_F(Icmp, BroadcastAddressIsRefusedWithoutSending)
+{
+    icmp.setAddress("255.255.255.255");
+    EXPECT_EQ(icmp.Ping(), 0);
+    EXPECT_EQ(icmp.LastError, 11018u);
+    EXPECT_EQ(icmp.ErrorText(), "Bad Destination");
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_TRUE(factory.channel->requests.empty());
+    EXPECT_EQ(display, QStringList({"Invalid host address"}));
+}
+
+TEST_F(Icmp, UnresolvableNameReportsTwiceAndEndsAsBadDestination)
+{
+    icmp.setAddress("nowhere");
+    EXPECT_EQ(icmp.Ping(), 0);
+    EXPECT_EQ(display, QStringList({"Unable to resolve nowhere", "Invalid host address"}));
+    EXPECT_EQ(icmp.LastError, 11018u);
+    EXPECT_FALSE(icmp.resolved());
+    icmp.Ping(); // a failed resolution is tried again
+    EXPECT_EQ(resolver.resolvedBlocking, QStringList({"nowhere", "nowhere"}));
+}
+
+TEST_F(Icmp, SameAddressResolvesOnceADifferentOneAgain)
+{
+    resolver.table["alpha"] = LookupResult{RESOLVE_OK, {ip("10.0.0.1"), ip("10.0.0.2")}};
+    resolver.table["beta"] = LookupResult{RESOLVE_OK, {ip("10.0.0.3")}};
+    icmp.setAddress("alpha");
+    icmp.Ping();
+    icmp.setAddress("alpha");
+    icmp.Ping();
+    EXPECT_EQ(resolver.resolvedBlocking, QStringList({"alpha"}));
+    EXPECT_EQ(factory.channel->requests.at(1).target, ip("10.0.0.1"));
+    icmp.setAddress("beta");
+    icmp.Ping();
+    EXPECT_EQ(resolver.resolvedBlocking, QStringList({"alpha", "beta"}));
+    EXPECT_EQ(factory.channel->requests.at(2).target, ip("10.0.0.3"));
+}
+
+TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
+{
+    FakeResolver resolver;
+    FakeEchoFactory factory;
+    factory.failWith = "Unable to register icmp.dll";
+    try {
+        TICMP icmp(factory, resolver);
+        FAIL() << "construction should fail";
+    } catch (const TICMPException &e) {
+        EXPECT_EQ(e.message(), "Unable to register icmp.dll");
+        EXPECT_TRUE(e.detail().contains("Operation not permitted"));
+    }
+    TPing ping(factory, resolver);
+    EXPECT_FALSE(ping.available());
+    EXPECT_EQ(ping.unavailableMessage(), "Unable to register icmp.dll");
+    EXPECT_EQ(ping.Ping(), 0);
+    EXPECT_EQ(ping.Size(), 0);
+    EXPECT_TRUE(ping.ErrorText().isEmpty());
+    ping.setAddress("10.0.0.1");
+    EXPECT_TRUE(ping.Address().isEmpty());
+}
+
+class PingLookup : public ::testing::Test {
+protected:
+    FakeResolver resolver;
+    FakeEchoFactory factory;
+    TPing ping{factory, resolver};
+    QList<int> codes;
+    QStringList results;
+
+    void SetUp() override
+    {
+        resolver.manual = true;
+        ping.OnDnsLookupDone = [this](TPing *p, std::uint16_t e) {
+            codes << e;
+            results << p->DnsResult();
+        };
+    }
+};
+
+TEST_F(PingLookup, DottedAddressesCompleteInsideTheCallInCanonicalForm)
+{
+    ping.DnsLookup("10.0.0.1");
+    ping.DnsLookup("10.1");
+    ping.DnsLookup("010.0.0.1");
+    EXPECT_EQ(codes, QList<int>({0, 0, 0}));
+    EXPECT_EQ(results, QStringList({"10.0.0.1", "10.0.0.1", "8.0.0.1"}));
+    EXPECT_TRUE(resolver.asked.isEmpty());
+    ping.DnsLookup("255.255.255.255"); // inet_addr cannot tell it apart: the resolver gets it
+    EXPECT_EQ(resolver.asked, QStringList({"255.255.255.255"}));
+    EXPECT_EQ(codes.size(), 3);
+}
+
+TEST_F(PingLookup, NamesCompleteLaterWithTheFirstAddressOrTheError)
+{
+    resolver.table["multi"] = LookupResult{RESOLVE_OK, {ip("10.0.0.8"), ip("10.0.0.9")}};
+    ping.DnsLookup("multi");
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_TRUE(ping.DnsResult().isEmpty());
+    resolver.complete(resolver.pending.firstKey());
+    ping.DnsLookup("unknown");
+    resolver.complete(resolver.pending.firstKey());
+    EXPECT_EQ(codes, QList<int>({0, WSAHOST_NOT_FOUND}));
+    EXPECT_EQ(results, QStringList({"10.0.0.8", ""}));
+}
+
+TEST_F(PingLookup, ASecondLookupReplacesTheFirstAndCancelHitsTheSecond)
+{
+    ping.DnsLookup("first");
+    const int first = resolver.pending.firstKey();
+    ping.DnsLookup("second");
+    resolver.deliverLate(first); // a late answer for the replaced lookup is dropped
+    EXPECT_TRUE(codes.isEmpty());
+    ping.CancelDnsLookup();
+    EXPECT_EQ(codes, QList<int>({WSAEINTR_CANCELLED}));
+    EXPECT_TRUE(resolver.pending.isEmpty());
+    ping.CancelDnsLookup(); // nothing pending: no event
+    EXPECT_EQ(codes.size(), 1);
+}
+
+TEST_F(PingLookup, ALookupThatCannotStartRaises)
+{
+    resolver.refuseStart = true;
+    try {
+        ping.DnsLookup("host");
+        FAIL();
+    } catch (const Exception &e) {
+        EXPECT_TRUE(e.message().startsWith("host: can't start DNS lookup, error #"));
+    }
+}
+
+TEST_F(PingLookup, DestroyingThePendingComponentReportsNothing)
+{
+    auto other = std::make_unique<TPing>(factory, resolver);
+    int fired = 0;
+    other->OnDnsLookupDone = [&](TPing *, std::uint16_t) { ++fired; };
+    other->DnsLookup("slow");
+    const int id = resolver.pending.lastKey();
+    other.reset();
+    resolver.deliverLate(id);
+    EXPECT_EQ(fired, 0);
+}
+
+TEST(WSocketLookup, ListsEveryAddressAndRejectsEmptyNames)
+{
+    FakeResolver resolver;
+    resolver.manual = true;
+    resolver.table["three"] = LookupResult{RESOLVE_OK, {ip("10.0.0.1"), ip("10.0.0.2"), ip("10.0.0.3")}};
+    TWSocket ws(resolver);
+    QList<int> codes;
+    ws.OnDnsLookupDone = [&](TWSocket *, std::uint16_t e) { codes << e; };
+
+    ws.DnsLookup("10.0.0.7");
+    EXPECT_EQ(ws.DnsResult(), "10.0.0.7");
+    EXPECT_TRUE(ws.DnsResultList().isEmpty());
+
+    ws.DnsLookup("three");
+    resolver.complete(resolver.pending.firstKey());
+    EXPECT_EQ(ws.DnsResultList(), QStringList({"10.0.0.1", "10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(ws.DnsResult(), "10.0.0.1");
+
+    try {
+        ws.DnsLookup("");
+        FAIL();
+    } catch (const ESocketException &e) {
+        EXPECT_EQ(e.message(), "DNS lookup: invalid host name.");
+    }
+    EXPECT_EQ(codes, QList<int>({0, 0}));
+    ws.OnError = [](TWSocket *) {};
+    ws.DnsLookup("");
+    EXPECT_EQ(codes.last(), WSAEINVAL_NAME);
+}
+
+TEST(WSocketLookup, ReverseLookupValidatesItsInput)
+{
+    FakeResolver resolver;
+    resolver.names[ip("10.0.0.1")] = "alpha";
+    EXPECT_EQ(WSocketGetHostByAddr(resolver, "10.0.0.1"), std::optional<QString>("alpha"));
+    EXPECT_EQ(WSocketGetHostByAddr(resolver, "10.0.0.2"), std::nullopt);
+    for (const QString &bad : {QString(), QString(257, QLatin1Char('1'))}) {
+        try {
+            WSocketGetHostByAddr(resolver, bad);
+            FAIL();
+        } catch (const ESocketException &e) {
+            EXPECT_EQ(e.message(), "WSocketGetHostByAddr: Invalid address.");
+        }
+    }
+}

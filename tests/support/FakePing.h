@@ -1,0 +1,146 @@
+#pragma once
+
+#include "ping/EchoChannel.h"
+#include "ping/HostResolver.h"
+
+#include <QHash>
+#include <QMap>
+#include <QTimer>
+#include <QObject>
+#include <vector>
+
+// A resolver that answers from a table, through the event loop like the
+// real one. With `manual` set, completions wait for complete().
+class FakeResolver : public HostResolver {
+public:
+    QHash<QString, LookupResult> table;
+    bool manual = false;
+    bool refuseStart = false;
+    QStringList asked;
+    QStringList resolvedBlocking;
+    QHash<std::uint32_t, QString> names;
+
+    struct Pending {
+        int id;
+        QString name;
+        Completion done;
+    };
+    QMap<int, Pending> pending;
+
+    int lookup(const QString &name, Completion done) override
+    {
+        if (refuseStart)
+            return 0;
+        asked << name;
+        const int id = m_next++;
+        pending.insert(id, Pending{id, name, std::move(done)});
+        if (!manual)
+            QTimer::singleShot(0, &m_context, [this, id] { complete(id); });
+        return id;
+    }
+    void abort(int id) override
+    {
+        if (pending.contains(id))
+            abortedLookups.insert(id, pending.take(id));
+    }
+    QMap<int, Pending> abortedLookups;
+    LookupResult resolve(const QString &name) override
+    {
+        resolvedBlocking << name;
+        return resultFor(name);
+    }
+    std::optional<QString> reverse(std::uint32_t address) override
+    {
+        if (names.contains(address))
+            return names.value(address);
+        return std::nullopt;
+    }
+    // Delivers a pending lookup's answer.
+    void complete(int id)
+    {
+        if (!pending.contains(id))
+            return;
+        const Pending p = pending.take(id);
+        p.done(id, resultFor(p.name));
+    }
+    // Delivers an aborted lookup's answer all the same, as Qt's cache may.
+    void deliverLate(int id)
+    {
+        const Pending p = abortedLookups.take(id);
+        if (p.done)
+            p.done(id, resultFor(p.name));
+    }
+    LookupResult resultFor(const QString &name) const
+    {
+        if (table.contains(name))
+            return table.value(name);
+        const std::uint32_t a = InetAddr(name);
+        if (a != INADDR_NONE_VALUE || name == QLatin1String("255.255.255.255"))
+            return LookupResult{RESOLVE_OK, {a}};
+        return LookupResult{WSAHOST_NOT_FOUND, {}};
+    }
+
+private:
+    int m_next = 1;
+    QObject m_context;
+};
+
+// An echo service that answers from a table of outcomes by target address.
+class FakeEchoChannel : public EchoChannel {
+public:
+    QHash<std::uint32_t, EchoOutcome> outcomes;
+    std::vector<EchoRequest> requests;
+    std::function<void()> duringWait; // runs while the "reply" is awaited
+    bool aborted = false;
+
+    EchoOutcome exchange(const EchoRequest &request) override
+    {
+        requests.push_back(request);
+        if (duringWait)
+            duringWait();
+        if (aborted) {
+            EchoOutcome o;
+            o.reply.Status = IP_REQ_TIMED_OUT;
+            return o;
+        }
+        if (outcomes.contains(request.target))
+            return outcomes.value(request.target);
+        EchoOutcome o;
+        o.reply.Status = IP_REQ_TIMED_OUT;
+        return o;
+    }
+    void abort() override { aborted = true; }
+
+    static EchoOutcome reply(std::uint32_t from, std::uint16_t size, std::uint32_t rtt)
+    {
+        EchoOutcome o;
+        o.replies = 1;
+        o.reply.Address = from;
+        o.reply.DataSize = size;
+        o.reply.RoundTripTime = rtt;
+        return o;
+    }
+    static EchoOutcome failure(std::uint32_t status)
+    {
+        EchoOutcome o;
+        o.reply.Status = status;
+        return o;
+    }
+};
+
+// Hands out one fake channel (kept by the test), or fails like a machine
+// where no ICMP socket may be opened.
+class FakeEchoFactory : public EchoChannelFactory {
+public:
+    FakeEchoChannel *channel = nullptr;
+    const char *failWith = nullptr;
+
+    std::unique_ptr<EchoChannel> open() override
+    {
+        if (failWith)
+            throw EchoChannelError(failWith, QStringLiteral("no ICMP socket could be opened (Operation not permitted)"));
+        auto c = std::make_unique<FakeEchoChannel>();
+        channel = c.get();
+        return c;
+    }
+};
