@@ -1,0 +1,135 @@
+#include "ping/LinuxEchoChannel.h"
+#include "ping/TestNetwork.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace TestNet;
+using Kind = LinuxEchoChannel::Kind;
+using Preference = LinuxEchoChannel::Preference;
+
+class EchoOnTestNetwork : public ::testing::TestWithParam<Preference> {
+protected:
+    std::unique_ptr<LinuxEchoChannel> channel;
+
+    void SetUp() override
+    {
+        REQUIRE_TEST_NETWORK();
+        channel = LinuxEchoChannel::open(GetParam());
+        ASSERT_EQ(channel->kind(), GetParam() == Preference::RawOnly ? Kind::Raw : Kind::Datagram);
+    }
+    EchoOutcome send(const char *target, int size = 56, int ttl = 64, int flags = 0, std::uint32_t timeout = 1000)
+    {
+        EchoRequest r;
+        r.target = ip(target);
+        r.data = QByteArray(size, 'x');
+        r.ttl = ttl;
+        r.flags = flags;
+        r.timeoutMs = timeout;
+        return channel->exchange(r);
+    }
+};
+
+TEST_P(EchoOnTestNetwork, LiveHostsAnswerWithTheirDataAndOptions)
+{
+    for (int size : {56, 0, 1, 1372, 4000}) {
+        const EchoOutcome o = send(live5, size);
+        ASSERT_EQ(o.replies, 1) << size;
+        EXPECT_EQ(o.reply.Status, 0u);
+        EXPECT_EQ(o.reply.Address, ip(live5));
+        EXPECT_EQ(o.reply.DataSize, size);
+        EXPECT_LT(o.reply.RoundTripTime, 1000u);
+        EXPECT_EQ(o.reply.Options.Ttl, 63); // one router on the way back
+    }
+    // Many in a row on one channel: each reply is matched to its request.
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(send(live1).replies, 1) << i;
+}
+
+TEST_P(EchoOnTestNetwork, FailuresMapToTheirStatus)
+{
+    struct Case {
+        const char *target;
+        int ttl;
+        std::uint32_t status;
+        const char *from;
+    };
+    const Case cases[] = {
+        {rejected, 64, IP_DEST_HOST_UNREACHABLE, rejected},
+        {noRoute, 64, IP_DEST_NET_UNREACHABLE, router},
+        {live5, 1, IP_TTL_EXPIRED_TRANSIT, router},
+        {prohibited, 64, IP_BAD_DESTINATION, prohibited},
+        {unreachable, 64, IP_DEST_HOST_UNREACHABLE, unreachable},
+    };
+    for (const Case &c : cases) {
+        const EchoOutcome o = send(c.target, 56, c.ttl);
+        EXPECT_EQ(o.replies, 0) << c.target;
+        EXPECT_EQ(o.reply.Status, c.status) << c.target << " ttl " << c.ttl;
+        if (o.reply.Status == IP_TTL_EXPIRED_TRANSIT || o.reply.Status == IP_DEST_NET_UNREACHABLE) {
+            EXPECT_EQ(o.reply.Address, ip(c.from)) << c.target;
+        }
+    }
+    // After all those errors the channel still works.
+    EXPECT_EQ(send(live1).replies, 1);
+}
+
+TEST_P(EchoOnTestNetwork, DontFragmentIsHonouredAndFragmentationOtherwise)
+{
+    // The router's link towards the hosts carries 1400 bytes.
+    const EchoOutcome df = send(live5, 1450, 64, IP_FLAG_DF);
+    EXPECT_EQ(df.replies, 0);
+    EXPECT_EQ(df.reply.Status, IP_PACKET_TOO_BIG);
+    const EchoOutcome fragmented = send(live5, 1450, 64, 0);
+    EXPECT_EQ(fragmented.replies, 1);
+    EXPECT_EQ(send(live5, 70000 & 0xFFFF).replies, 1);
+    EXPECT_EQ(send(live5, 65535).reply.Status, IP_PACKET_TOO_BIG); // larger than an IPv4 datagram holds
+}
+
+TEST_P(EchoOnTestNetwork, TimeToLiveZeroMeansTheSystemDefault)
+{
+    const EchoOutcome o = send(live5, 56, 0);
+    EXPECT_EQ(o.replies, 1);
+    EXPECT_EQ(send(live5, 56, 255).replies, 1);
+}
+
+TEST_P(EchoOnTestNetwork, ATimeoutKeepsTheEventLoopRunningWithoutSpinning)
+{
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(50);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = cpuMs();
+    const EchoOutcome o = send(dropped, 56, 64, 0, 600);
+    const double cpu = cpuMs() - cpuBefore;
+    EXPECT_EQ(o.replies, 0);
+    EXPECT_EQ(o.reply.Status, IP_REQ_TIMED_OUT);
+    EXPECT_GE(wall.elapsed(), 590);
+    EXPECT_LT(wall.elapsed(), 1500);
+    EXPECT_GE(ticks, 8); // the window would have repainted and scrolled meanwhile
+    EXPECT_LT(cpu, 100.0) << "processor time spent waiting";
+}
+
+TEST_P(EchoOnTestNetwork, AbortEndsTheWaitAtOnce)
+{
+    QTimer::singleShot(50, [this] { channel->abort(); });
+    QElapsedTimer wall;
+    wall.start();
+    const EchoOutcome o = send(dropped, 56, 64, 0, 5000);
+    EXPECT_EQ(o.replies, 0);
+    EXPECT_LT(wall.elapsed(), 1000);
+}
+
+TEST_P(EchoOnTestNetwork, ANestedRequestOnTheSameChannelIsRefused)
+{
+    EchoOutcome nested;
+    QTimer::singleShot(20, [&] { nested = send(live1); });
+    send(dropped, 56, 64, 0, 300);
+    EXPECT_EQ(nested.replies, 0);
+    EXPECT_EQ(nested.reply.Status, IP_PENDING);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sockets, EchoOnTestNetwork, ::testing::Values(Preference::DatagramOnly, Preference::RawOnly),
+                         [](const auto &info) { return info.param == Preference::RawOnly ? "Raw" : "Datagram"; });

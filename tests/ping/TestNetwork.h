@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ping/HostResolver.h"
+
+#include <QByteArray>
+#include <gtest/gtest.h>
+#include <time.h>
+
+// Addresses of the test network that testnet.sh builds; see that script.
+namespace TestNet {
+inline std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
+inline const char *const router = "10.201.0.1";
+inline const char *const live1 = "10.201.2.1";  // "alpha"
+inline const char *const live5 = "10.201.2.5";
+inline const char *const dropped = "10.201.9.1";
+inline const char *const rejected = "10.201.9.2";
+inline const char *const noRoute = "10.201.7.1";    // the router answers network-unreachable
+inline const char *const prohibited = "10.201.6.1"; // the client refuses to send
+inline const char *const unreachable = "10.201.5.1";
+
+inline bool inside() { return qgetenv("LUMEO_TESTNET") == "1"; }
+
+// Processor time this process has used, in milliseconds.
+inline double cpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+} // namespace TestNet
+
+#define REQUIRE_TEST_NETWORK()                                                                       \
+    do {                                                                                             \
+        if (!TestNet::inside())                                                                      \
+            GTEST_SKIP() << "runs only inside the test network (tests/ping/testnet.sh)";             \
+    } while (0)
