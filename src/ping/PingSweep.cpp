@@ -3,6 +3,8 @@
 #include "ping/Ping.h"
 #include "resources/ResourceList.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 
 PingSweep::PingSweep(ResourceList &list, TPing &ping, SweepView &view) : m_list(list), m_ping(ping), m_view(view)
@@ -86,9 +88,19 @@ void PingSweep::run()
         ids.push_back(r.id);
 
     int hint = 0;
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
     for (std::uint64_t id : ids) {
         if (m_aborted)
             return;
+        // Hosts that answer at once never make the sweep wait: let the window
+        // repaint and take input now and then all the same.
+        if (sinceEvents.elapsed() >= 40) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+            if (m_aborted)
+                return;
+        }
         const int row = m_list.rowOfId(id, hint);
         if (row < 0)
             continue; // removed meanwhile

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeView>
 #include <gtest/gtest.h>
 
@@ -278,4 +279,53 @@ TEST_F(MainWindow, TheLastFileReopensWhenTheWindowIsFirstShown)
     EXPECT_EQ(other.list().count(), 0);
     EXPECT_EQ(other.windowTitle(), "Lumeo");
     EXPECT_TRUE(other.fileName().isEmpty());
+}
+
+TEST_F(MainWindow, PingRunsTheSweepFromMenuPopupAndToolbar)
+{
+    w->list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
+    echo.channel->outcomes[InetAddr("10.0.0.1")] = FakeEchoChannel::reply(InetAddr("10.0.0.1"), 56, 2);
+    action("mmPing")->trigger();
+    EXPECT_EQ(w->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
+    EXPECT_EQ(w->statusText(6), "Done");
+    w->list().setSubItem(0, siMessage, "");
+    action("pmPing")->trigger();
+    EXPECT_EQ(w->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
+    EXPECT_EQ(w->selectedRow(), 0);
+    EXPECT_EQ(echo.channel->requests.size(), 2u);
+    EXPECT_TRUE(prompts.warnings.isEmpty());
+}
+
+TEST_F(MainWindow, ClosingDuringASweepEndsItAndTheRowsKeepWhatTheyHave)
+{
+    resolver.manual = true;
+    w->list().append(ResourceRow::created("slow", "", "LAB"));
+    w->list().append(ResourceRow::created("later", "10.0.0.2", "LAB"));
+    w->show();
+    QTimer::singleShot(50, w.get(), [this] { w->close(); });
+    action("mmPing")->trigger();
+    EXPECT_FALSE(w->sweep().running());
+    EXPECT_EQ(w->list().row(1).subItem(siMessage), "<not tested>");
+    EXPECT_TRUE(echo.channel->requests.empty());
+}
+
+TEST(MainWindowWithoutEcho, ExplainsOnceWhyPingingIsUnavailableAndKeepsWorking)
+{
+    FakePrompts prompts;
+    FixedNetwork network;
+    FakeResolver resolver;
+    FakeEchoFactory echo;
+    echo.failWith = "Unable to register icmp.dll";
+    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
+    w.show();
+    w.hide();
+    w.show();
+    ASSERT_EQ(prompts.warnings.size(), 1);
+    EXPECT_TRUE(prompts.warnings[0].contains("Pinging is not available"));
+    EXPECT_TRUE(prompts.warnings[0].contains("setcap cap_net_raw+ep"));
+    EXPECT_TRUE(prompts.warnings[0].contains("net.ipv4.ping_group_range"));
+    w.list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
+    w.cmPing();
+    EXPECT_EQ(w.list().row(0).subItem(siMessage), "Cannot ping host : Echo service not available");
+    EXPECT_EQ(w.statusText(6), "Done");
 }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <time.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -260,6 +261,23 @@ TEST_F(Sweep, ALookupThatCannotStartLeavesTheSweepWithAnError)
     EXPECT_EQ(message(0), "Resolving hostname...");
     EXPECT_EQ(message(1), "<not tested>");
     EXPECT_EQ(view.messages.last(), "Pinging resources...");
+}
+
+TEST_F(Sweep, WaitingForALookupLeavesTheProcessorIdle)
+{
+    resolver.manual = true;
+    add("slow");
+    QTimer::singleShot(400, [&] { resolver.complete(resolver.pending.firstKey()); });
+    timespec a{}, b{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
+    QElapsedTimer t;
+    t.start();
+    sweep->run();
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
+    const double cpuMs = double(b.tv_sec - a.tv_sec) * 1000.0 + double(b.tv_nsec - a.tv_nsec) / 1e6;
+    EXPECT_GE(t.elapsed(), 390);
+    EXPECT_LT(cpuMs, 100.0);
+    EXPECT_EQ(message(0), "Unknown host");
 }
 
 TEST(LastTestText, ReadsBackAsADateForTheListSort)

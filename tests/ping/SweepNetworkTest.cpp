@@ -85,9 +85,9 @@ TEST_F(SweepOnTestNetwork, ClosingTheWindowEndsASweepPromptly)
     EXPECT_EQ(cell(1, siMessage), "<not tested>");
 }
 
-TEST_F(SweepOnTestNetwork, LookupWaitsDoNotSpinTheProcessor)
+TEST_F(SweepOnTestNetwork, EchoWaitsDoNotSpinTheProcessor)
 {
-    // A name whose lookup is answered late: the sweep waits on the event loop.
+    // Hosts that never answer: the sweep waits on the event loop.
     w->ping().setTimeout(300);
     add("quiet", dropped);
     add("quiet2", dropped);
