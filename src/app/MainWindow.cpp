@@ -67,7 +67,8 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     createStatusBar();
     FormCreate(services.network);
 
-    resize(713, 504);
+    // 713 by 504 unless the status bar's panels need more in this font.
+    resize(std::max(713, statusBar()->sizeHint().width()), 504);
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -2,8 +2,12 @@
 #include "ping/TestNetwork.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace TestNet;
 using Kind = LinuxEchoChannel::Kind;
@@ -133,3 +137,46 @@ TEST_P(EchoOnTestNetwork, ANestedRequestOnTheSameChannelIsRefused)
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoOnTestNetwork, ::testing::Values(Preference::DatagramOnly, Preference::RawOnly),
                          [](const auto &info) { return info.param == Preference::RawOnly ? "Raw" : "Datagram"; });
+
+// A normal user where unprivileged ICMP is not allowed: opening fails with
+// the message that the window then explains.
+TEST(EchoPermissions, AnUnprivilegedUserGetsTheServiceMessage)
+{
+    REQUIRE_TEST_NETWORK();
+    const char *range = "/proc/sys/net/ipv4/ping_group_range";
+    QFile file(QString::fromLatin1(range));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray saved = file.readAll();
+    file.close();
+    auto writeRange = [&](const QByteArray &value) {
+        QFile f(QString::fromLatin1(range));
+        return f.open(QIODevice::WriteOnly) && f.write(value) == value.size();
+    };
+    ASSERT_TRUE(writeRange("1 0")); // this namespace only
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        char verdict = '?';
+        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0) {
+            try {
+                LinuxEchoChannel::open();
+                verdict = 'o';
+            } catch (const EchoChannelError &e) {
+                verdict = std::string(e.what()) == "Unable to register icmp.dll" && e.detail().contains("CAP_NET_RAW") ? 'r' : 'x';
+            }
+        }
+        (void)!write(fds[1], &verdict, 1);
+        _exit(0);
+    }
+    close(fds[1]);
+    char verdict = 0;
+    (void)!read(fds[0], &verdict, 1);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(writeRange(saved.trimmed()));
+    EXPECT_EQ(verdict, 'r');
+}
