@@ -33,6 +33,26 @@ std::uint16_t checksum(const unsigned char *data, std::size_t length)
 
 std::uint16_t read16(const unsigned char *p) { return std::uint16_t(p[0] << 8 | p[1]); }
 
+// One recvmsg's buffers: the sender, the data and the ancillary messages.
+template <std::size_t ControlSize>
+struct Received {
+    sockaddr_in from{};
+    iovec iov;
+    alignas(cmsghdr) unsigned char control[ControlSize];
+    msghdr msg{};
+
+    Received(unsigned char *data, std::size_t size) : iov{data, size}
+    {
+        msg.msg_name = &from;
+        msg.msg_namelen = sizeof from;
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+    }
+    Received(const Received &) = delete;
+};
+
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 bool isPermissionError(int error)
@@ -309,16 +329,8 @@ void LinuxEchoChannel::readErrorQueue()
 {
     for (int guard = 0; guard < 64 && !m_done; ++guard) {
         unsigned char data[576];
-        alignas(cmsghdr) unsigned char control[512];
-        sockaddr_in from{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        Received<512> in(data, sizeof data);
+        msghdr &msg = in.msg;
         const ssize_t n = ::recvmsg(m_fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (n < 0)
             return;
@@ -343,16 +355,9 @@ void LinuxEchoChannel::readReplies()
 {
     for (int guard = 0; guard < 256 && !m_done; ++guard) {
         alignas(4) unsigned char data[65536 + 64];
-        alignas(cmsghdr) unsigned char control[256];
-        sockaddr_in from{};
-        iovec iov{data, sizeof data};
-        msghdr msg{};
-        msg.msg_name = &from;
-        msg.msg_namelen = sizeof from;
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
+        Received<256> in(data, sizeof data);
+        msghdr &msg = in.msg;
+        const sockaddr_in &from = in.from;
         const ssize_t n = ::recvmsg(m_fd, &msg, MSG_DONTWAIT);
         if (n < 0) {
             // A pending socket error is reported here too; the error queue
