@@ -67,8 +67,7 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     createStatusBar();
     FormCreate(services.network);
 
-    // 713 by 504 unless the status bar's panels need more in this font.
-    resize(std::max(713, statusBar()->sizeHint().width()), 504);
+    resize(713, 504);
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -385,6 +384,10 @@ void TfrmMain::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
+        // The status bar's panels are laid out only now: widen the window if
+        // they need more than its initial width in this font.
+        if (statusBar()->sizeHint().width() > width())
+            resize(statusBar()->sizeHint().width(), height());
         runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
         explainPingUnavailable();
     }

@@ -11,7 +11,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Korvell"));
     QApplication::setApplicationName(QStringLiteral("Lumeo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Lumeo"));
 
     DialogPrompts prompts;
     SystemNetworkSource network;

@@ -159,6 +159,19 @@ TEST_F(MainWindow, StatusBarShowsTheMachineEachPanelJustWideEnough)
     EXPECT_EQ(panels[6]->width(), 200);
     EXPECT_TRUE(panels[7]->text().isEmpty());
     EXPECT_EQ(w->windowTitle(), "Lumeo");
+    // Shown at its initial size, no panel is squeezed below its width.
+    network.value.socketDescription = "Linux sockets 6.18.44-some-long-kernel-build";
+    TfrmMain wide(services);
+    wide.show();
+    QApplication::processEvents();
+    const QList<QLabel *> shown = wide.statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(shown[i]->width(), shown[i]->fontMetrics().horizontalAdvance(shown[i]->text()) + 10) << i;
+    for (int i = 1; i < 8; ++i)
+        EXPECT_GE(shown[i]->x(), shown[i - 1]->x() + shown[i - 1]->width()) << "panel " << i << " overlaps its neighbour";
+    EXPECT_LE(shown[7]->x() + shown[7]->width(), wide.statusBar()->width());
+    EXPECT_EQ(shown[6]->width(), 200);
+    EXPECT_GE(shown[7]->width(), 50);
 }
 
 TEST_F(MainWindow, OpenLoadsTicksCountsAndNamesTheWindow)
