@@ -3,6 +3,7 @@
 #include "app/Caption.h"
 #include "app/CommandEnabling.h"
 #include "app/CommandRunner.h"
+#include "app/PaintThrottle.h"
 #include "app/Pictures.h"
 #include "app/UserPrompts.h"
 #include "ping/Ping.h"
@@ -292,6 +293,7 @@ void TfrmMain::createList()
     lv->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lv, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { ListMenu->popup(lv->viewport()->mapToGlobal(pos)); });
     lv->installEventFilter(this);
+    m_listPaints = new PaintThrottle(lv->viewport(), 40);
     setCentralWidget(lv);
 }
 
@@ -473,7 +475,18 @@ void TfrmMain::cmAbout() {}
 
 // --- Ping sweep ---
 
-void TfrmMain::cmPing() { m_sweep->run(); }
+void TfrmMain::cmPing()
+{
+    if (m_sweep->running())
+        return; // the running sweep already covers the list
+    // The list shows the sweep's progress some twenty-five times a second.
+    m_listPaints->setActive(true);
+    struct Done {
+        PaintThrottle *t;
+        ~Done() { t->setActive(false); }
+    } done{m_listPaints};
+    m_sweep->run();
+}
 
 void TfrmMain::showRow(int row)
 {

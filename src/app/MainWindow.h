@@ -19,6 +19,7 @@ class QTreeWidget;
 class EchoChannelFactory;
 class HostResolver;
 class LocalNetworkSource;
+class PaintThrottle;
 class ResourceList;
 class TPing;
 class TWSocket;
@@ -125,6 +126,7 @@ private:
     QDockWidget *twTree = nullptr;
     QTreeWidget *Tree = nullptr;
     QTreeView *lv = nullptr;
+    PaintThrottle *m_listPaints = nullptr;
     QMenu *ListMenu = nullptr;
     std::array<QLabel *, 8> m_panels{};
 };

@@ -70,14 +70,24 @@ int main(int argc, char **argv)
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
     TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
-    w.show();
-    for (int i = 1; i <= n; ++i)
-        w.list().append(ResourceRow::created(QStringLiteral("host%1").arg(i), hostAddress(i), "LAB"));
+    if (qgetenv("LUMEO_BENCH_HIDDEN") != "1")
+        w.show();
     QAction *ping = w.findChild<QAction *>("mmPing");
+    int failures = 0;
+    // First by address (the lookup completes at once), then by name (the
+    // lookup completes later through the event loop, as on a real network).
+    for (const bool byName : {false, true}) {
+    std::vector<ResourceRow> rows;
+    for (int i = 1; i <= n; ++i)
+        rows.push_back(ResourceRow::created(QStringLiteral("host%1").arg(i), byName ? QString() : hostAddress(i), "LAB"));
+    w.list().setRows(std::move(rows));
 
-    std::printf("hosts %d, rounds %d\n", n, rounds);
+    std::printf("%d hosts by %s, %d rounds\n", n, byName ? "name" : "address", rounds);
     double best = 1e18, bestBare = 1e18, bestCpu = 0;
     for (int r = 0; r < rounds; ++r) {
+        if (byName)
+            for (int i = 0; i < n; ++i)
+                w.list().setSubItem(i, siAddress, QString()); // look the name up every round
         const double bare = bareMicrosPerEcho(n);
         const double cpu0 = TestNet::cpuMs();
         QElapsedTimer t;
@@ -91,14 +101,15 @@ int main(int argc, char **argv)
         std::printf("round %d: sweep %.1f us/row (cpu %.1f us/row), bare echo %.1f us, overhead %.1f us/row, %d/%d replied\n",
                     r + 1, us, cpu, bare, us - bare, replied, n);
         if (replied != n)
-            return 1;
+            ++failures;
         if (us < best) {
             best = us;
             bestBare = bare;
             bestCpu = cpu;
         }
     }
-    std::printf("best: %.1f us/row, bare %.1f us, overhead %.1f us/row (target <= 1000), cpu %.1f us/row\n", best, bestBare,
-                best - bestBare, bestCpu);
-    return 0;
+    std::printf("best: %.1f us/row, bare echo %.1f us, overhead %.1f us/row (target <= 1000), cpu %.1f us/row\n\n", best,
+                bestBare, best - bestBare, bestCpu);
+    }
+    return failures ? 1 : 0;
 }

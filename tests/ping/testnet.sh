@@ -11,7 +11,8 @@
 # rate-limited by a host-wide setting) and has a link MTU of 1400 towards the
 # hosts. The client
 # prohibits 10.201.6.0/24 and has an unreachable route to 10.201.5.0/24.
-# Names come from /etc/netns/<client>/hosts; the client's resolver points at
+# Names come from /etc/netns/<client>/hosts (alpha, bravo, multi and host1 ..
+# host<N> for the live addresses); the client's resolver points at
 # a name server that does not exist, so unknown names fail at once.
 #
 # Traffic never leaves these namespaces. Exit 77 means "could not build the
@@ -102,6 +103,9 @@ cat >"/etc/netns/$c/hosts" <<'HOSTS'
 10.201.2.3 multi
 10.201.2.4 multi
 HOSTS
+for ((i = 1; i <= hosts; i++)); do
+    echo "10.201.$((2 + (i - 1) / 254)).$((1 + (i - 1) % 254)) host$i"
+done >>"/etc/netns/$c/hosts"
 printf 'nameserver 10.201.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$c/resolv.conf"
 set +e
 
