@@ -2,8 +2,10 @@
 #include "app/CommandEnabling.h"
 #include "app/CommandRunner.h"
 #include "app/Exception.h"
+#include "app/Pictures.h"
 #include "support/FakePrompts.h"
 
+#include <QImage>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -33,4 +35,19 @@ TEST(CommandEnabling, FollowsRowsAndSelection)
     EXPECT_EQ(CommandEnabling::compute(true, 3), (CommandEnabling{true, true}));
     // A stale selection in an empty list enables nothing.
     EXPECT_EQ(CommandEnabling::compute(true, 0), (CommandEnabling{false, false}));
+}
+
+TEST(Pictures, EveryPictureDrawsSomething)
+{
+    const QList<QIcon> all = Pictures::commandPictures() + Pictures::statusPictures();
+    ASSERT_EQ(all.size(), 16 + 7);
+    for (int i = 0; i < all.size(); ++i) {
+        const QImage image = all[i].pixmap(16, 16).toImage();
+        ASSERT_EQ(image.size(), QSize(16, 16)) << i;
+        int opaque = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 128;
+        EXPECT_GT(opaque, 12) << "picture " << i;
+    }
 }
