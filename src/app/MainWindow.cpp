@@ -388,8 +388,11 @@ void TfrmMain::showEvent(QShowEvent *event)
         m_shownOnce = true;
         // The status bar's panels are laid out only now: widen the window if
         // they need more than its initial width in this font.
-        if (statusBar()->sizeHint().width() > width())
+        if (statusBar()->sizeHint().width() > width()) {
+            const QPoint centre = geometry().center();
             resize(statusBar()->sizeHint().width(), height());
+            move(centre - rect().center());
+        }
         runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
         explainPingUnavailable();
     }
