@@ -79,6 +79,8 @@ int ResourceList::append(ResourceRow row)
 {
     const int at = count();
     row.id = m_nextId++;
+    if (m_rowByIdValid)
+        m_rowById.emplace(row.id, at);
     beginInsertRows(QModelIndex(), at, at);
     m_rows.push_back(std::move(row));
     endInsertRows();
@@ -88,6 +90,7 @@ int ResourceList::append(ResourceRow row)
 void ResourceList::setRows(std::vector<ResourceRow> rows)
 {
     beginResetModel();
+    m_rowByIdValid = false;
     m_rows = std::move(rows);
     for (ResourceRow &r : m_rows)
         r.id = m_nextId++;
@@ -99,6 +102,7 @@ void ResourceList::removeAt(int i)
     if (i < 0 || i >= count())
         return;
     beginRemoveRows(QModelIndex(), i, i);
+    m_rowByIdValid = false;
     m_rows.erase(m_rows.begin() + i);
     endRemoveRows();
 }
@@ -108,6 +112,7 @@ void ResourceList::clear()
     if (m_rows.empty())
         return;
     beginResetModel();
+    m_rowByIdValid = false;
     m_rows.clear();
     endResetModel();
 }
@@ -116,10 +121,15 @@ int ResourceList::rowOfId(std::uint64_t id, int hint) const
 {
     if (hint >= 0 && hint < count() && m_rows[std::size_t(hint)].id == id)
         return hint;
-    for (int i = 0; i < count(); ++i)
-        if (m_rows[std::size_t(i)].id == id)
-            return i;
-    return -1;
+    if (!m_rowByIdValid) {
+        m_rowById.clear();
+        m_rowById.reserve(m_rows.size());
+        for (int i = 0; i < count(); ++i)
+            m_rowById.emplace(m_rows[std::size_t(i)].id, i);
+        m_rowByIdValid = true;
+    }
+    const auto it = m_rowById.find(id);
+    return it == m_rowById.end() ? -1 : it->second;
 }
 
 void ResourceList::emitRowChanged(int i)
@@ -258,6 +268,7 @@ void ResourceList::sortRows()
         sorted.push_back(std::move(m_rows[std::size_t(order[k])]));
     }
     m_rows.swap(sorted);
+    m_rowByIdValid = false;
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QList>
+#include <unordered_map>
 #include <vector>
 
 // The rows of the main list: the program's only store of resources. Other
@@ -69,6 +70,9 @@ private:
 
     std::vector<ResourceRow> m_rows;
     std::uint64_t m_nextId = 1;
+    // Row of each id, rebuilt on demand after rows moved or went away.
+    mutable std::unordered_map<std::uint64_t, int> m_rowById;
+    mutable bool m_rowByIdValid = false;
     int m_sortColumn = -1;
     bool m_sortDescending = false;
     LocaleFormats m_formats;

@@ -169,6 +169,16 @@ TEST(ResourceList, SortsAHundredThousandRowsQuickly)
     list.columnClicked(ResourceList::colResource);
     // Generous bound: sanitizer builds are several times slower than release.
     EXPECT_LT(t.elapsed(), 15000);
+    // Finding each row by id after the sort (as a sweep does) is quick too.
+    std::vector<std::uint64_t> ids;
+    for (const ResourceRow &r : list.rows())
+        ids.push_back(r.id);
+    list.removeAt(0);
+    t.restart();
+    for (std::size_t k = 1; k < ids.size(); ++k)
+        ASSERT_EQ(list.rowOfId(ids[k], 0), int(k) - 1);
+    EXPECT_EQ(list.rowOfId(ids[0]), -1);
+    EXPECT_LT(t.elapsed(), 5000);
     const QCollator collator = makeListCollator(QLocale(QLocale::English, QLocale::UnitedStates));
     for (int i = 1; i < list.count(); ++i)
         ASSERT_LE(collator.compare(list.row(i - 1).subItem(0), list.row(i).subItem(0)), 0) << i;
