@@ -1,6 +1,7 @@
 #include "ping/PingSweep.h"
 
 #include "ping/Ping.h"
+#include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
 
 #include <QCoreApplication>
@@ -35,18 +36,6 @@ void PingSweep::guarded(Fn &&fn)
     }
 }
 
-QString PingSweep::lastTestText(const QDateTime &when, const QLocale &locale)
-{
-    QString text = locale.toString(when.date(), QLocale::ShortFormat);
-    if (when.time() == QTime(0, 0)) // exactly midnight: the date alone
-        return text;
-    // The long time format names the time zone, which no reader parses back.
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    format = format.trimmed();
-    return text + QLatin1Char(' ') + locale.toString(when.time(), format);
-}
-
 int PingSweep::currentRow() const
 {
     return m_list.rowOfId(m_rowId, FPingIndex);
@@ -65,7 +54,7 @@ void PingSweep::failRow(int row, const QString &message)
         return;
     m_list.setImageIndex(row, imgFailure);
     m_list.setSubItem(row, siMessage, message);
-    m_list.setSubItem(row, siLastTest, lastTestText(now(), locale));
+    m_list.setSubItem(row, siLastTest, DateTimeText(now(), m_list.localeFormats()));
 }
 
 void PingSweep::run()
@@ -190,7 +179,7 @@ void PingSweep::PingEchoReply(TPing *, TICMP *, int error)
             const IcmpEchoReply reply = m_ping.Reply();
             m_list.setSubItem(row, siMessage, QStringLiteral("Received %1 bytes in %2 ms").arg(reply.DataSize).arg(reply.RoundTripTime));
             m_list.setImageIndex(row, imgReply);
-            m_list.setSubItem(row, siLastTest, lastTestText(now(), locale));
+            m_list.setSubItem(row, siLastTest, DateTimeText(now(), m_list.localeFormats()));
         } else {
             failRow(row, QStringLiteral("Cannot ping host : ") + m_ping.ErrorText());
         }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QLocale>
 #include <QString>
 #include <cstdint>
 #include <exception>
@@ -39,12 +38,8 @@ public:
     // Stops a running sweep promptly (the window is closing).
     void abort();
 
-    // Local date and time as the Last Test cell shows it: short date, a
-    // blank, long time without the time zone (no time at exactly midnight).
-    static QString lastTestText(const QDateTime &when, const QLocale &locale);
-    // The clock used for Last Test; tests set a fixed one.
+    // The clock for Last Test (written in the list's locale); tests set a fixed one.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
-    QLocale locale = QLocale::system();
 
     // Handlers of the ping component's events.
     void PingDnsLookupDone(TPing *sender, std::uint16_t error);

@@ -3,23 +3,73 @@
 #include "resources/ResourceRow.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <charconv>
 #include <cmath>
 #include <string>
 
 namespace {
 
-// Separator that follows the first run of any of the letters in a Qt format.
+// Separator that follows the first run of any of the letters in a Qt format
+// (direction marks and other invisible characters are passed over).
 QString separatorAfter(const QString &format, const QString &letters, const QString &fallback)
 {
-    int i = 0;
+    qsizetype i = 0;
     while (i < format.size() && !letters.contains(format[i]))
         ++i;
     while (i < format.size() && letters.contains(format[i]))
         ++i;
-    if (i < format.size() && format[i] != QLatin1Char(' ') && !format[i].isLetter())
+    while (i < format.size() && format[i].category() == QChar::Other_Format)
+        ++i;
+    if (i < format.size() && (format[i].isPunct() || format[i].isSymbol()))
         return QString(format[i]);
     return fallback;
+}
+
+// The date format the list writes: the locale's short format when it is
+// three numeric fields between single separators, with the year widened to
+// four digits; otherwise the fields in the locale's order.
+QString dateWriteFormatFor(const QString &shortFormat, const LocaleFormats &f)
+{
+    const QString sep = QRegularExpression::escape(f.dateSeparator);
+    static const QString field = QStringLiteral("(dd?|MM?|yyyy|yy)");
+    const QRegularExpression simple(QStringLiteral("^%1%2%1%2%1$").arg(field, sep));
+    const QRegularExpressionMatch m = simple.match(shortFormat);
+    if (m.hasMatch()) {
+        QString fields;
+        for (int k = 1; k <= 3; ++k)
+            fields += m.captured(k).at(0);
+        if (fields.contains(QLatin1Char('d')) && fields.contains(QLatin1Char('M')) && fields.contains(QLatin1Char('y'))) {
+            QString out = shortFormat;
+            if (!out.contains(QLatin1String("yyyy")))
+                out.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+            return out;
+        }
+    }
+    switch (f.dateOrder) {
+    case LocaleFormats::DateOrder::DMY: return QStringLiteral("d%1M%1yyyy").arg(f.dateSeparator);
+    case LocaleFormats::DateOrder::YMD: return QStringLiteral("yyyy%1M%1d").arg(f.dateSeparator);
+    case LocaleFormats::DateOrder::MDY: break;
+    }
+    return QStringLiteral("M%1d%1yyyy").arg(f.dateSeparator);
+}
+
+// The time format the list writes: the locale's long time without its time
+// zone when that is hours, minutes and seconds with an optional trailing
+// AM/PM (spelt so); otherwise 24-hour time with the locale's separator.
+QString timeWriteFormatFor(const QLocale &locale, const LocaleFormats &f)
+{
+    QString format = locale.timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    format = format.trimmed();
+    const QString sep = QRegularExpression::escape(f.timeSeparator);
+    const QRegularExpression simple(QStringLiteral("^(hh?|HH?)%1mm?%1ss?( ?(AP|ap|A|a))?$").arg(sep));
+    const QRegularExpressionMatch m = simple.match(format);
+    const bool englishDayHalves = locale.amText().compare(QLatin1String("AM"), Qt::CaseInsensitive) == 0
+                                  && locale.pmText().compare(QLatin1String("PM"), Qt::CaseInsensitive) == 0;
+    if (m.hasMatch() && (m.captured(2).isEmpty() || englishDayHalves))
+        return m.captured(2).isEmpty() ? format : format.left(m.capturedStart(2)) + QStringLiteral(" AP");
+    return QStringLiteral("HH%1mm%1ss").arg(f.timeSeparator);
 }
 
 LocaleFormats::DateOrder orderOf(const QString &format)
@@ -213,6 +263,8 @@ LocaleFormats LocaleFormats::fromLocale(const QLocale &locale)
     f.timeSeparator = separatorAfter(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"), QStringLiteral(":"));
     f.thousandsSeparator = locale.groupSeparator();
     f.decimalSeparator = locale.decimalPoint();
+    f.dateWriteFormat = dateWriteFormatFor(date, f);
+    f.timeWriteFormat = timeWriteFormatFor(locale, f);
     return f;
 }
 
@@ -255,6 +307,15 @@ bool IsDateTime(const QString &text, double &value, const LocaleFormats &fmt)
         return false;
     value = days + fraction;
     return true;
+}
+
+QString DateTimeText(const QDateTime &when, const LocaleFormats &fmt)
+{
+    const QLocale c = QLocale::c(); // ASCII digits, AM and PM
+    QString text = c.toString(when.date(), fmt.dateWriteFormat);
+    if (when.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + c.toString(when.time(), fmt.timeWriteFormat);
+    return text;
 }
 
 QString SortText(const ResourceRow &row, int column)

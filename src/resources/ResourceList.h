@@ -57,6 +57,7 @@ public:
     void columnClicked(int column);
     void sortRows();
     void setLocaleFormats(const LocaleFormats &fmt);
+    const LocaleFormats &localeFormats() const { return m_formats; }
 
     // Look
     void setStatusImages(QList<QIcon> images) { m_images = std::move(images); }

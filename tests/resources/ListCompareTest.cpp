@@ -142,3 +142,32 @@ TEST(CompareListItems, EmptyCellsShortRowsAndBadInputs)
     EXPECT_EQ(compare(rowWith({"a"}), rowWith({"b"}), -1), 0);
     EXPECT_EQ(CompareListItems(nullptr, &tested, 1, us(), makeListCollator(us().locale)), 0);
 }
+
+TEST(DateTimeText, IsTheLocalesNumericFormWithAFourDigitYear)
+{
+    const QDateTime afternoon(QDate(2026, 12, 8), QTime(14, 3, 12));
+    EXPECT_EQ(DateTimeText(afternoon, us()), "12/8/2026 2:03:12 PM");
+    EXPECT_EQ(DateTimeText(afternoon, german()), "08.12.2026 14:03:12");
+    EXPECT_EQ(DateTimeText(afternoon, LocaleFormats::fromLocale(QLocale::c())), "8/12/2026 14:03:12");
+    EXPECT_EQ(DateTimeText(QDateTime(QDate(2026, 12, 8), QTime(0, 0)), us()), "12/8/2026"); // midnight: the date alone
+}
+
+TEST(DateTimeText, ReadsBackAsADateInEveryLocale)
+{
+    // Locales whose own texts would not read back (month names, native
+    // digits, day halves in other words, time-zone names) included.
+    const QStringList names = {"en_US", "en_GB", "de_DE", "fr_FR", "C", "ja_JP", "zh_CN", "ko_KR", "ar_EG",
+                               "hu_HU", "fa_IR", "sv_SE", "ru_RU", "hi_IN", "th_TH", "he_IL", "pl_PL", "pt_BR"};
+    const QDateTime t0(QDate(2026, 12, 8), QTime(14, 3, 12));
+    for (const QString &name : names) {
+        const LocaleFormats fmt = LocaleFormats::fromLocale(QLocale(name));
+        double a = 0, b = 0, c = 0;
+        const QString text = DateTimeText(t0, fmt);
+        ASSERT_TRUE(IsDateTime(text, a, fmt)) << name.toStdString() << ": " << text.toStdString();
+        ASSERT_TRUE(IsDateTime(DateTimeText(t0.addSecs(1), fmt), b, fmt)) << name.toStdString();
+        ASSERT_TRUE(IsDateTime(DateTimeText(t0.addDays(-40), fmt), c, fmt)) << name.toStdString();
+        EXPECT_LT(a, b) << name.toStdString();
+        EXPECT_LT(c, a) << name.toStdString();
+        EXPECT_DOUBLE_EQ(a, daysOf(2026, 12, 8) + (14 * 3600 + 3 * 60 + 12) / 86400.0) << name.toStdString();
+    }
+}
