@@ -29,6 +29,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -394,7 +395,8 @@ void TfrmMain::showEvent(QShowEvent *event)
             move(centre - rect().center());
         }
         runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
-        explainPingUnavailable();
+        // Once the window is on the screen, not before.
+        QTimer::singleShot(0, this, &TfrmMain::explainPingUnavailable);
     }
 }
 
@@ -501,15 +503,6 @@ void TfrmMain::setMessage(const QString &text) { setStatus(kMessagePanel, text);
 
 void TfrmMain::explainPingUnavailable()
 {
-    if (Ping->available())
-        return;
-    m_prompts.showWarning(this, QStringLiteral(
-        "Pinging is not available: %1.\n\n"
-        "%2\n\n"
-        "To let every user of this computer ping, give the program the right to open raw sockets:\n"
-        "    sudo setcap cap_net_raw+ep %3\n"
-        "or allow unprivileged ICMP sockets for all groups:\n"
-        "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n\n"
-        "Every other command works as usual; a sweep marks each ticked row as not pinged.")
-        .arg(Ping->unavailableMessage(), Ping->unavailableDetail(), QCoreApplication::applicationFilePath()));
+    if (!Ping->available())
+        m_prompts.showWarning(this, EchoUnavailableText(*Ping, QCoreApplication::applicationFilePath()));
 }

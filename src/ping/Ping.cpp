@@ -85,3 +85,18 @@ int TPing::Ping() { return m_icmp ? m_icmp->Ping() : 0; }
 void TPing::abortPing() { if (m_icmp) m_icmp->abort(); }
 IcmpEchoReply TPing::Reply() const { return m_icmp ? m_icmp->LastReply : IcmpEchoReply{}; }
 QString TPing::ErrorText() const { return m_icmp ? m_icmp->ErrorText() : QString(); }
+
+QString EchoUnavailableText(const TPing &ping, const QString &programPath)
+{
+    QString text = QStringLiteral("Pinging is not available on this computer: %1.").arg(ping.unavailableDetail());
+    // Only a refused permission has a cure the user can apply.
+    if (ping.unavailableMessage() == QLatin1String("Unable to register icmp.dll"))
+        text += QStringLiteral("\n\nTo let every user ping, either give the program the right to open raw sockets:\n"
+                               "    sudo setcap cap_net_raw+ep %1\n"
+                               "or allow unprivileged ICMP sockets for all groups:\n"
+                               "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
+                               "and start Lumeo again.").arg(programPath);
+    text += QStringLiteral("\n\nEvery other command works as usual. Meanwhile a sweep marks each ticked row "
+                           "\"Echo service not available\".");
+    return text;
+}

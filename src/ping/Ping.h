@@ -64,3 +64,7 @@ private:
     QString m_dnsResult;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
+
+// What the user is told, once, when pinging is unavailable: why, and how to
+// enable it for the program at `programPath`.
+QString EchoUnavailableText(const TPing &ping, const QString &programPath);

@@ -331,8 +331,10 @@ TEST(MainWindowWithoutEcho, ExplainsOnceWhyPingingIsUnavailableAndKeepsWorking)
     echo.failWith = "Unable to register icmp.dll";
     TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
     w.show();
+    QCoreApplication::processEvents();
     w.hide();
     w.show();
+    QCoreApplication::processEvents();
     ASSERT_EQ(prompts.warnings.size(), 1);
     EXPECT_TRUE(prompts.warnings[0].contains("Pinging is not available"));
     EXPECT_TRUE(prompts.warnings[0].contains("setcap cap_net_raw+ep"));

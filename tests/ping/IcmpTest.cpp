@@ -137,6 +137,21 @@ TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
     EXPECT_TRUE(ping.Address().isEmpty());
 }
 
+TEST(EchoUnavailableText, ExplainsTheCauseAndOnlyOffersACureThatApplies)
+{
+    FakeResolver resolver;
+    FakeEchoFactory factory;
+    factory.failWith = "Unable to register icmp.dll";
+    const QString denied = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
+    EXPECT_TRUE(denied.startsWith("Pinging is not available on this computer: no ICMP socket could be opened"));
+    EXPECT_TRUE(denied.contains("sudo setcap cap_net_raw+ep /usr/bin/lumeo"));
+    EXPECT_TRUE(denied.contains("net.ipv4.ping_group_range=\"0 2147483647\""));
+    factory.failWith = "Unable to get ping handle";
+    const QString exhausted = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
+    EXPECT_FALSE(exhausted.contains("setcap"));
+    EXPECT_TRUE(exhausted.contains("Every other command works as usual"));
+}
+
 class PingLookup : public ::testing::Test {
 protected:
     FakeResolver resolver;
