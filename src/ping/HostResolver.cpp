@@ -27,6 +27,35 @@ QString InetNtoa(std::uint32_t address)
     return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
 }
 
+std::optional<QString> DottedAddress(const QString &text)
+{
+    const std::uint32_t a = InetAddr(text);
+    if (a == INADDR_NONE_VALUE)
+        return std::nullopt;
+    return InetNtoa(a);
+}
+
+void PendingLookup::drop()
+{
+    if (m_id)
+        m_resolver.abort(m_id);
+    m_id = 0;
+}
+
+bool PendingLookup::start(const QString &name, std::function<void(const LookupResult &)> done)
+{
+    drop();
+    std::weak_ptr<bool> alive = m_alive;
+    const int id = m_resolver.lookup(name, [this, alive, done = std::move(done)](int id, const LookupResult &r) {
+        if (alive.expired() || id != m_id)
+            return;
+        m_id = 0;
+        done(r);
+    });
+    m_id = id;
+    return id != 0;
+}
+
 struct SystemResolver::Private {
     QObject context;          // completions are delivered while this lives
     QHash<int, int> pending;  // our id -> Qt's lookup id (0 for literals)

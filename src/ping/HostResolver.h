@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // Resolver error codes, as the rest of the program knows them.
@@ -52,6 +53,32 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// A component's one lookup in flight. Starting another replaces it without
+// a report; a completion that is no longer awaited (replaced, dropped, or
+// delivered after the owner went away) is ignored.
+class PendingLookup {
+public:
+    explicit PendingLookup(HostResolver &resolver) : m_resolver(resolver) {}
+    ~PendingLookup() { drop(); }
+    PendingLookup(const PendingLookup &) = delete;
+    PendingLookup &operator=(const PendingLookup &) = delete;
+
+    bool pending() const { return m_id != 0; }
+    // Forgets the pending lookup, if any, without a report.
+    void drop();
+    // Returns false when the resolver cannot start the lookup.
+    bool start(const QString &name, std::function<void(const LookupResult &)> done);
+
+private:
+    HostResolver &m_resolver;
+    int m_id = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+// The canonical dotted form of a text inet_addr accepts, which needs no
+// lookup; nothing for names and for 255.255.255.255.
+std::optional<QString> DottedAddress(const QString &text);
 
 // inet_addr: a dotted address (the classic forms included) in network byte
 // order, or 0xFFFFFFFF for anything else, 255.255.255.255 included.

@@ -2,7 +2,7 @@
 
 #include "ping/HostResolver.h"
 
-TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(resolver)
+TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(resolver)
 {
     try {
         m_icmp = std::make_unique<TICMP>(channels, resolver);
@@ -16,13 +16,8 @@ TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(
     m_icmp->OnEchoReply = [this](TICMP *icmp, int replies) { if (OnEchoReply) OnEchoReply(this, icmp, replies); };
 }
 
-TPing::~TPing()
-{
-    // Going away: the pending lookup is dropped without a report.
-    *m_alive = false;
-    if (m_lookupHandle)
-        m_resolver.abort(m_lookupHandle);
-}
+// Going away, the pending lookup is dropped without a report.
+TPing::~TPing() = default;
 
 QString TPing::Address() const { return m_icmp ? m_icmp->Address() : QString(); }
 void TPing::setAddress(const QString &address) { if (m_icmp) m_icmp->setAddress(address); }
@@ -37,48 +32,34 @@ void TPing::setFlags(int flags) { if (m_icmp) m_icmp->Flags = flags; }
 
 void TPing::DnsLookup(const QString &hostName)
 {
-    if (m_lookupHandle) {
-        m_resolver.abort(m_lookupHandle); // the replaced lookup never reports
-        m_lookupHandle = 0;
-    }
+    m_lookup.drop(); // the replaced lookup never reports
     m_dnsResult.clear();
-    const std::uint32_t a = InetAddr(hostName);
-    if (a != INADDR_NONE_VALUE) {
-        m_dnsResult = InetNtoa(a);
-        if (OnDnsLookupDone)
-            OnDnsLookupDone(this, 0);
+    if (const auto dotted = DottedAddress(hostName)) {
+        m_dnsResult = *dotted;
+        lookupDone(RESOLVE_OK);
         return;
     }
-    std::weak_ptr<bool> alive = m_alive;
-    const int id = m_resolver.lookup(hostName, [this, alive](int id, const LookupResult &r) {
-        if (alive.expired())
-            return;
-        lookupDone(id, r.error, r.addresses.isEmpty() ? INADDR_NONE_VALUE : r.addresses.first());
+    const bool started = m_lookup.start(hostName, [this](const LookupResult &r) {
+        if (r.error == RESOLVE_OK)
+            m_dnsResult = InetNtoa(r.addresses.value(0, INADDR_NONE_VALUE)); // only the first address counts
+        lookupDone(std::uint16_t(r.error));
     });
-    if (id == 0)
+    if (!started)
         throw Exception(QStringLiteral("%1: can't start DNS lookup, error #%2").arg(hostName).arg(WSATRY_AGAIN));
-    m_lookupHandle = id;
 }
 
-void TPing::lookupDone(int id, int error, std::uint32_t firstAddress)
+void TPing::lookupDone(std::uint16_t error)
 {
-    if (id != m_lookupHandle)
-        return; // replaced or cancelled
-    m_lookupHandle = 0;
-    if (error == RESOLVE_OK)
-        m_dnsResult = InetNtoa(firstAddress);
     if (OnDnsLookupDone)
-        OnDnsLookupDone(this, std::uint16_t(error));
+        OnDnsLookupDone(this, error);
 }
 
 void TPing::CancelDnsLookup()
 {
-    if (!m_lookupHandle)
+    if (!m_lookup.pending())
         return;
-    m_resolver.abort(m_lookupHandle);
-    m_lookupHandle = 0;
-    if (OnDnsLookupDone)
-        OnDnsLookupDone(this, WSAEINTR_CANCELLED);
+    m_lookup.drop();
+    lookupDone(WSAEINTR_CANCELLED);
 }
 
 int TPing::Ping() { return m_icmp ? m_icmp->Ping() : 0; }

@@ -1,12 +1,11 @@
 #pragma once
 
+#include "ping/HostResolver.h"
 #include "ping/Icmp.h"
 
 #include <QString>
 #include <functional>
 #include <memory>
-
-class HostResolver;
 
 // The ping component: one echo service and a name lookup that does not
 // block the window. Its events fire only when bound.
@@ -36,7 +35,7 @@ public:
     void DnsLookup(const QString &hostName);
     void CancelDnsLookup();
     QString DnsResult() const { return m_dnsResult; }
-    bool lookupPending() const { return m_lookupHandle != 0; }
+    bool lookupPending() const { return m_lookup.pending(); }
 
     int Ping();
     void abortPing();
@@ -54,15 +53,13 @@ public:
     std::function<void(TPing *, TICMP *, const QString &)> OnDisplay;
 
 private:
-    void lookupDone(int id, int error, std::uint32_t firstAddress);
+    void lookupDone(std::uint16_t error);
 
-    HostResolver &m_resolver;
     std::unique_ptr<TICMP> m_icmp;
     QString m_unavailableMessage;
     QString m_unavailableDetail;
-    int m_lookupHandle = 0;
+    PendingLookup m_lookup;
     QString m_dnsResult;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // What the user is told, once, when pinging is unavailable: why, and how to

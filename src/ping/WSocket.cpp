@@ -2,14 +2,10 @@
 
 #include "ping/HostResolver.h"
 
-TWSocket::TWSocket(HostResolver &resolver) : m_resolver(resolver) {}
+TWSocket::TWSocket(HostResolver &resolver) : m_lookup(resolver) {}
 
-TWSocket::~TWSocket()
-{
-    *m_alive = false;
-    if (m_lookupHandle)
-        m_resolver.abort(m_lookupHandle);
-}
+// Going away, the pending lookup is dropped without a report.
+TWSocket::~TWSocket() = default;
 
 void TWSocket::reportError(const QString &message)
 {
@@ -24,63 +20,46 @@ void TWSocket::DnsLookup(const QString &hostName)
 {
     if (hostName.isEmpty()) {
         reportError(QStringLiteral("DNS lookup: invalid host name."));
-        if (OnDnsLookupDone)
-            OnDnsLookupDone(this, WSAEINVAL_NAME);
+        lookupDone(WSAEINVAL_NAME);
         return;
     }
-    if (m_lookupHandle) {
-        m_resolver.abort(m_lookupHandle);
-        m_lookupHandle = 0;
-    }
+    m_lookup.drop();
     m_dnsResult.clear();
     m_dnsResultList.clear();
-    const std::uint32_t a = InetAddr(hostName);
-    if (a != INADDR_NONE_VALUE) {
-        m_dnsResult = InetNtoa(a);
-        if (OnDnsLookupDone)
-            OnDnsLookupDone(this, 0);
+    if (const auto dotted = DottedAddress(hostName)) {
+        m_dnsResult = *dotted; // the list stays empty for a dotted address
+        lookupDone(RESOLVE_OK);
         return;
     }
-    std::weak_ptr<bool> alive = m_alive;
-    const int id = m_resolver.lookup(hostName, [this, alive](int id, const LookupResult &r) {
-        if (!alive.expired())
-            lookupDone(id, r.error, r.addresses);
+    const bool started = m_lookup.start(hostName, [this](const LookupResult &r) {
+        if (r.error == RESOLVE_OK) {
+            for (std::uint32_t a : r.addresses)
+                m_dnsResultList.append(InetNtoa(a));
+            m_dnsResult = m_dnsResultList.value(0);
+        }
+        // A failing handler never reaches the user: the component gives up the lookup.
+        try {
+            lookupDone(std::uint16_t(r.error));
+        } catch (...) {
+            m_lookup.drop();
+        }
     });
-    if (id == 0) {
+    if (!started)
         reportError(QStringLiteral("%1: can't start DNS lookup, error #%2").arg(hostName).arg(WSATRY_AGAIN));
-        return;
-    }
-    m_lookupHandle = id;
 }
 
-void TWSocket::lookupDone(int id, int error, const QList<std::uint32_t> &addresses)
+void TWSocket::lookupDone(std::uint16_t error)
 {
-    if (id != m_lookupHandle)
-        return;
-    m_lookupHandle = 0;
-    if (error == RESOLVE_OK) {
-        for (std::uint32_t a : addresses)
-            m_dnsResultList.append(InetNtoa(a));
-        m_dnsResult = m_dnsResultList.value(0);
-    }
-    if (!OnDnsLookupDone)
-        return;
-    // A failing handler never reaches the user: the component gives up the lookup.
-    try {
-        OnDnsLookupDone(this, std::uint16_t(error));
-    } catch (...) {
-        m_lookupHandle = 0;
-    }
+    if (OnDnsLookupDone)
+        OnDnsLookupDone(this, error);
 }
 
 void TWSocket::CancelDnsLookup()
 {
-    if (!m_lookupHandle)
+    if (!m_lookup.pending())
         return;
-    m_resolver.abort(m_lookupHandle);
-    m_lookupHandle = 0;
-    if (OnDnsLookupDone)
-        OnDnsLookupDone(this, WSAEINTR_CANCELLED);
+    m_lookup.drop();
+    lookupDone(WSAEINTR_CANCELLED);
 }
 
 std::optional<QString> WSocketGetHostByAddr(HostResolver &resolver, const QString &address)

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "app/Exception.h"
+#include "ping/HostResolver.h"
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
-
-class HostResolver;
 
 class ESocketException : public Exception {
 public:
@@ -35,14 +33,12 @@ public:
     std::function<void(TWSocket *)> OnError;
 
 private:
-    void lookupDone(int id, int error, const QList<std::uint32_t> &addresses);
+    void lookupDone(std::uint16_t error);
     void reportError(const QString &message);
 
-    HostResolver &m_resolver;
-    int m_lookupHandle = 0;
+    PendingLookup m_lookup;
     QString m_dnsResult;
     QStringList m_dnsResultList;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // The name of an address, blocking; nullopt when it has none. Raises
