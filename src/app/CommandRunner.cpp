@@ -1,6 +1,6 @@
 #include "app/CommandRunner.h"
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "app/UserPrompts.h"
 
 #include <exception>

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 
-#include "app/Caption.h"
-#include "app/CommandEnabling.h"
+#include "application/Caption.h"
+#include "application/CommandEnabling.h"
 #include "app/CommandRunner.h"
 #include "app/PaintThrottle.h"
 #include "app/Pictures.h"

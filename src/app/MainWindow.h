@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ping/PingSweep.h"
+#include "application/PingSweep.h"
 #include "resources/TextCodec.h"
 
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "ping/EchoChannel.h"
 #include "ping/IcmpTypes.h"
 

@@ -1,6 +1,6 @@
 #include "resources/SessionFile.h"
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "resources/SessionList.h"
 
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "resources/ResourceList.h"
 #include "resources/SessionFile.h"
 

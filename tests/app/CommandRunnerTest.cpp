@@ -1,7 +1,5 @@
-#include "app/Caption.h"
-#include "app/CommandEnabling.h"
 #include "app/CommandRunner.h"
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "app/Pictures.h"
 #include "support/FakePrompts.h"
 
@@ -19,22 +17,6 @@ TEST(CommandRunner, FailuresReachTheErrorBoxWithAFullStop)
     runCommand(prompts, nullptr, [&] { ran = true; });
     EXPECT_TRUE(ran);
     EXPECT_EQ(prompts.errors, QStringList({"Cannot open file /x/a.lu.", "Already ends.", "plain."}));
-}
-
-TEST(Caption, ShowsTheFileNameWithoutItsDirectory)
-{
-    EXPECT_EQ(windowCaption(""), "Lumeo");
-    EXPECT_EQ(windowCaption("/home/ann/net/office.lu"), "Lumeo - [office.lu]");
-    EXPECT_EQ(windowCaption("relative/dir/plain"), "Lumeo - [plain]");
-}
-
-TEST(CommandEnabling, FollowsRowsAndSelection)
-{
-    EXPECT_EQ(CommandEnabling::compute(false, 0), (CommandEnabling{false, false}));
-    EXPECT_EQ(CommandEnabling::compute(false, 3), (CommandEnabling{false, true}));
-    EXPECT_EQ(CommandEnabling::compute(true, 3), (CommandEnabling{true, true}));
-    // A stale selection in an empty list enables nothing.
-    EXPECT_EQ(CommandEnabling::compute(true, 0), (CommandEnabling{false, false}));
 }
 
 TEST(Pictures, EveryPictureDrawsSomething)

@@ -1,4 +1,4 @@
-#include "app/Exception.h"
+#include "base/Exception.h"
 #include "resources/ResourceList.h"
 #include "resources/SessionFile.h"
 #include "resources/SessionList.h"

@@ -1,11 +1,19 @@
-#include <QApplication>
 #include <gtest/gtest.h>
 
-// Every test program gets a QApplication (offscreen for widget tests).
+#ifdef LUMEO_WIDGET_TESTS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+// Core tests need no widgets; the list model still draws its status icons.
+using TestApplication = QGuiApplication;
+#endif
+
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,4 +1,4 @@
-#include "ping/PingSweep.h"
+#include "application/PingSweep.h"
 
 #include "ping/Ping.h"
 #include "resources/ListCompare.h"

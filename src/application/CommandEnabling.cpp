@@ -1,4 +1,4 @@
-#include "app/CommandEnabling.h"
+#include "application/CommandEnabling.h"
 
 CommandEnabling CommandEnabling::compute(bool rowSelected, int rowCount)
 {

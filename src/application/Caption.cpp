@@ -1,4 +1,4 @@
-#include "app/Caption.h"
+#include "application/Caption.h"
 
 #include <QFileInfo>
 

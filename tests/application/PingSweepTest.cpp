@@ -1,5 +1,5 @@
 #include "ping/Ping.h"
-#include "ping/PingSweep.h"
+#include "application/PingSweep.h"
 #include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
