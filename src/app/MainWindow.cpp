@@ -9,7 +9,6 @@
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "resources/ResourceList.h"
-#include "resources/SessionList.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QAction>
@@ -18,7 +17,6 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEvent>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -35,24 +33,18 @@
 
 #include <algorithm>
 
-namespace {
-// Pictures of the command image list, by index.
-enum Picture { picOpen = 0, picSave = 1, picAdd = 2, picClearAll = 4, picRemove = 5, picCheckAll = 6, picUncheckAll = 7,
-               picRefresh = 8, picPing = 9, picSettings = 10, picAbout = 11, picExit = 12, picSend = 13, picTime = 14,
-               picNone = -1 };
-constexpr int kMessagePanel = 6;
-} // namespace
+using namespace Pictures;
 
 TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     : QMainWindow(parent), m_prompts(services.prompts), m_list(new ResourceList(this)),
-      WSocket(std::make_unique<TWSocket>(services.resolver)),
-      Ping(std::make_unique<TPing>(services.echo, services.resolver))
+      m_wsocket(std::make_unique<TWSocket>(services.resolver)),
+      m_ping(std::make_unique<TPing>(services.echo, services.resolver))
 {
-    Ping->setSize(56);
-    Ping->setTimeout(4000);
-    Ping->setTTL(64);
-    Ping->setFlags(0);
-    m_sweep = std::make_unique<PingSweep>(*m_list, *Ping, static_cast<SweepView &>(*this));
+    m_ping->setSize(56);
+    m_ping->setTimeout(4000);
+    m_ping->setTTL(64);
+    m_ping->setFlags(0);
+    m_sweep = std::make_unique<PingSweep>(*m_list, *m_ping, static_cast<SweepView &>(*this));
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(windowCaption(QString()));
@@ -78,15 +70,17 @@ TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::FormCreate(const LocalNetworkSource &network)
 {
-    FFileName.clear();
     const LocalNetwork net = network.read();
     rcAdapter->addItems(net.adapters);
     rcAdapter->setCurrentIndex(net.cardAdapterIndex);
-    setStatus(1, net.machineName);
-    setStatus(3, net.firstAddress());
-    setStatus(5, net.socketText());
-    for (QLabel *panel : {m_panels[0], m_panels[1], m_panels[2], m_panels[3], m_panels[4], m_panels[5]})
+    setStatus(spMachine, net.machineName);
+    setStatus(spAddress, net.firstAddress());
+    setStatus(spProtocol, net.socketText());
+    // The panels before the message panel are just as wide as their texts.
+    for (int i = spMachineCaption; i < spMessage; ++i) {
+        QLabel *panel = m_panels[std::size_t(i)];
         panel->setFixedWidth(panel->fontMetrics().horizontalAdvance(panel->text()) + 10);
+    }
     // The idle rule runs whenever what it looks at changes.
     auto idle = [this] { if (m_idleInstalled) AppEventsIdle(); };
     connect(m_list, &QAbstractItemModel::rowsInserted, this, idle);
@@ -98,7 +92,7 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
     AppEventsIdle();
 }
 
-QAction *TfrmMain::makeAction(const char *name, const QString &text, int picture, void (TfrmMain::*command)())
+QAction *TfrmMain::makeAction(const char *name, const QString &text, Pictures::Command picture, void (TfrmMain::*command)())
 {
     auto *a = new QAction(text, this);
     a->setObjectName(QString::fromLatin1(name));
@@ -303,9 +297,9 @@ void TfrmMain::createStatusBar()
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("sb"));
     bar->setSizeGripEnabled(false);
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < StatusPanelCount; ++i) {
         auto *panel = new QLabel(bar);
-        const bool caption = i == 0 || i == 2 || i == 4;
+        const bool caption = i == spMachineCaption || i == spAddressCaption || i == spProtocolCaption;
         if (caption) {
             panel->setAlignment(Qt::AlignCenter);
         } else {
@@ -314,23 +308,23 @@ void TfrmMain::createStatusBar()
             panel->setIndent(2);
         }
         m_panels[std::size_t(i)] = panel;
-        bar->addWidget(panel, i == 7 ? 1 : 0);
+        bar->addWidget(panel, i == spFiller ? 1 : 0);
     }
-    setStatus(0, QStringLiteral("Machine"));
-    setStatus(2, QStringLiteral("IP Address"));
-    setStatus(4, QStringLiteral("Protocol"));
-    m_panels[6]->setFixedWidth(200);
-    m_panels[7]->setMinimumWidth(50);
+    setStatus(spMachineCaption, QStringLiteral("Machine"));
+    setStatus(spAddressCaption, QStringLiteral("IP Address"));
+    setStatus(spProtocolCaption, QStringLiteral("Protocol"));
+    m_panels[spMessage]->setFixedWidth(200);
+    m_panels[spFiller]->setMinimumWidth(50);
 }
 
-void TfrmMain::setStatus(int panel, const QString &text)
+void TfrmMain::setStatus(StatusPanel panel, const QString &text)
 {
     m_panels[std::size_t(panel)]->setText(text);
 }
 
 QString TfrmMain::statusText(int panel) const
 {
-    return panel >= 0 && panel < 8 ? m_panels[std::size_t(panel)]->text() : QString();
+    return panel >= 0 && panel < StatusPanelCount ? m_panels[std::size_t(panel)]->text() : QString();
 }
 
 int TfrmMain::selectedRow() const
@@ -374,7 +368,7 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
 
 void TfrmMain::lvEnter()
 {
-    setStatus(kMessagePanel, QString::number(m_list->count()) + QStringLiteral(" resources in list"));
+    setStatus(spMessage, QString::number(m_list->count()) + QStringLiteral(" resources in list"));
 }
 
 void TfrmMain::lvColumnClick(int column)
@@ -412,13 +406,9 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::openSession(const QString &path, bool rememberAsLast)
 {
-    FFileName = path;
-    m_fileEncoding = TextEncoding::Utf8;
-    LoadFromSessionFile(FFileName, *m_list, m_fileEncoding);
-    if (rememberAsLast)
-        m_lastFile = FFileName;
-    setStatus(kMessagePanel, QString::number(m_list->count()) + QStringLiteral(" resources loaded"));
-    setWindowTitle(windowCaption(FFileName));
+    m_session.open(path, *m_list, rememberAsLast);
+    setStatus(spMessage, QString::number(m_list->count()) + QStringLiteral(" resources loaded"));
+    setWindowTitle(windowCaption(m_session.fileName()));
     cmCheckAll();
 }
 
@@ -431,24 +421,21 @@ void TfrmMain::cmOpen()
 
 void TfrmMain::StorageRestorePlacement()
 {
-    const QString last = m_lastFile;
-    if (last.isEmpty() || !QFileInfo::exists(last))
-        return;
-    openSession(last, false);
+    const QString last = m_session.fileToRestore();
+    if (!last.isEmpty())
+        openSession(last, false);
 }
 
 void TfrmMain::cmSave()
 {
-    if (FFileName.isEmpty()) {
-        const QString path = m_prompts.saveSessionName(this);
-        if (path.isEmpty())
+    QString newName;
+    if (m_session.needsName()) {
+        newName = m_prompts.saveSessionName(this);
+        if (newName.isEmpty())
             return;
-        FFileName = path;
-        m_fileEncoding = TextEncoding::Utf8;
     }
-    m_lastFile = FFileName;
-    m_fileEncoding = SaveToSessionFile(FFileName, *m_list, m_fileEncoding);
-    setWindowTitle(windowCaption(FFileName));
+    m_session.save(*m_list, newName);
+    setWindowTitle(windowCaption(m_session.fileName()));
 }
 
 // --- List commands ---
@@ -499,10 +486,10 @@ void TfrmMain::showRow(int row)
     lv->scrollTo(m_list->index(row, 0), QAbstractItemView::EnsureVisible);
 }
 
-void TfrmMain::setMessage(const QString &text) { setStatus(kMessagePanel, text); }
+void TfrmMain::setMessage(const QString &text) { setStatus(spMessage, text); }
 
 void TfrmMain::explainPingUnavailable()
 {
-    if (!Ping->available())
-        m_prompts.showWarning(this, EchoUnavailableText(*Ping, QCoreApplication::applicationFilePath()));
+    if (!m_ping->available())
+        m_prompts.showWarning(this, EchoUnavailableText(*m_ping, QCoreApplication::applicationFilePath()));
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "application/PingSweep.h"
-#include "resources/TextCodec.h"
+#include "application/SessionState.h"
+#include "app/Pictures.h"
 
 #include <QMainWindow>
 #include <array>
@@ -42,12 +43,20 @@ public:
     explicit TfrmMain(const TfrmMainServices &services, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
+    // The status bar's panels, left to right.
+    enum StatusPanel {
+        spMachineCaption, spMachine, spAddressCaption, spAddress, spProtocolCaption, spProtocol,
+        spMessage, // progress texts and counts of the commands
+        spFiller,
+        StatusPanelCount
+    };
+
     ResourceList &list() const { return *m_list; }
     QTreeView *listView() const { return lv; }
     QString statusText(int panel) const;
-    QString fileName() const { return FFileName; }
-    QString lastFile() const { return m_lastFile; }
-    void setLastFile(const QString &path) { m_lastFile = path; }
+    QString fileName() const { return m_session.fileName(); }
+    QString lastFile() const { return m_session.lastFile(); }
+    void setLastFile(const QString &path) { m_session.setLastFile(path); }
     int selectedRow() const;
     void selectRow(int row);
 
@@ -63,8 +72,8 @@ public:
     void cmAbout();
     void cmPing();
 
-    TPing &ping() const { return *Ping; }
-    TWSocket &wsocket() const { return *WSocket; }
+    TPing &ping() const { return *m_ping; }
+    TWSocket &wsocket() const { return *m_wsocket; }
     PingSweep &sweep() const { return *m_sweep; }
 
     // The one place that computes command enabling.
@@ -88,9 +97,9 @@ private:
     void createTree();
     void createList();
     void createStatusBar();
-    QAction *makeAction(const char *name, const QString &text, int picture, void (TfrmMain::*command)());
+    QAction *makeAction(const char *name, const QString &text, Pictures::Command picture, void (TfrmMain::*command)());
     void connectCommand(QAction *action, void (TfrmMain::*command)());
-    void setStatus(int panel, const QString &text);
+    void setStatus(StatusPanel panel, const QString &text);
     void lvColumnClick(int column);
     void lvEnter();
     void openSession(const QString &path, bool rememberAsLast);
@@ -101,14 +110,10 @@ private:
     UserPrompts &m_prompts;
     ResourceList *m_list = nullptr;
     QList<QIcon> m_commandPictures;
-    std::unique_ptr<TWSocket> WSocket;
-    std::unique_ptr<TPing> Ping;
+    std::unique_ptr<TWSocket> m_wsocket;
+    std::unique_ptr<TPing> m_ping;
     std::unique_ptr<PingSweep> m_sweep;
-
-    // Session state
-    QString FFileName;
-    QString m_lastFile; // the stored value "LastFile"
-    TextEncoding m_fileEncoding = TextEncoding::Utf8;
+    SessionState m_session;
     bool m_shownOnce = false;
     bool m_idleInstalled = false;
 
@@ -128,5 +133,5 @@ private:
     QTreeView *lv = nullptr;
     PaintThrottle *m_listPaints = nullptr;
     QMenu *ListMenu = nullptr;
-    std::array<QLabel *, 8> m_panels{};
+    std::array<QLabel *, StatusPanelCount> m_panels{};
 };

@@ -1,5 +1,7 @@
 #include "app/Pictures.h"
 
+#include "resources/ResourceRow.h"
+
 #include <QString>
 
 static void loadPictureResources()
@@ -15,7 +17,7 @@ QList<QIcon> commandPictures()
 {
     loadPictureResources();
     QList<QIcon> icons;
-    for (int i = 0; i < 16; ++i)
+    for (int i = 0; i < CommandPictureCount; ++i)
         icons.append(QIcon(QStringLiteral(":/pictures/cmd%1.svg").arg(i, 2, 10, QLatin1Char('0'))));
     return icons;
 }
@@ -24,7 +26,7 @@ QList<QIcon> statusPictures()
 {
     loadPictureResources();
     QList<QIcon> icons;
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < StatusImageCount; ++i)
         icons.append(QIcon(QStringLiteral(":/pictures/status%1.svg").arg(i)));
     return icons;
 }

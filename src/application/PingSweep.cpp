@@ -12,7 +12,7 @@ PingSweep::PingSweep(ResourceList &list, TPing &ping, SweepView &view) : m_list(
 {
     m_ping.OnDnsLookupDone = [this](TPing *s, std::uint16_t e) { guarded([&] { PingDnsLookupDone(s, e); }); };
     m_ping.OnEchoRequest = [this](TPing *s, TICMP *i) { guarded([&] { PingEchoRequest(s, i); }); };
-    m_ping.OnEchoReply = [this](TPing *s, TICMP *i, int e) { guarded([&] { PingEchoReply(s, i, e); }); };
+    m_ping.OnEchoReply = [this](TPing *s, TICMP *i, int replies) { guarded([&] { PingEchoReply(s, i, replies); }); };
 }
 
 PingSweep::~PingSweep()
@@ -38,12 +38,12 @@ void PingSweep::guarded(Fn &&fn)
 
 int PingSweep::currentRow() const
 {
-    return m_list.rowOfId(m_rowId, FPingIndex);
+    return m_list.rowOfId(m_rowId, m_pingIndex);
 }
 
 void PingSweep::endRow()
 {
-    FPingDone = true;
+    m_pingDone = true;
     if (m_wait)
         m_wait->quit();
 }
@@ -98,13 +98,13 @@ void PingSweep::run()
         const ResourceRow &r = m_list.row(row);
         if (!r.checked)
             continue;
-        FHostName = r.subItem(siAddress).isEmpty() ? r.subItem(siResource) : r.subItem(siAddress);
+        m_hostName = r.subItem(siAddress).isEmpty() ? r.subItem(siResource) : r.subItem(siAddress);
         m_list.setSubItem(row, siMessage, QStringLiteral("Resolving hostname..."));
-        FPingIndex = row;
+        m_pingIndex = row;
         m_rowId = id;
-        FPingDone = false;
-        m_ping.DnsLookup(FHostName);
-        if (!FPingDone && !m_aborted) {
+        m_pingDone = false;
+        m_ping.DnsLookup(m_hostName);
+        if (!m_pingDone && !m_aborted) {
             // Wait on the event loop: the window stays live, the processor idle.
             QEventLoop loop;
             m_wait = &loop;
@@ -113,7 +113,7 @@ void PingSweep::run()
         }
         if (m_failure)
             std::rethrow_exception(std::exchange(m_failure, nullptr));
-        if (!FPingDone) {
+        if (!m_pingDone) {
             // The wait was ended from outside (the application is quitting).
             m_ping.CancelDnsLookup();
             return;
@@ -155,7 +155,7 @@ void PingSweep::PingDnsLookupDone(TPing *, std::uint16_t error)
     m_ping.setAddress(m_ping.DnsResult());
     m_list.setSubItem(row, siAddress, m_ping.Address());
     m_ping.Ping();
-    if (!FPingDone) {
+    if (!m_pingDone) {
         // The echo was refused without a send (broadcast address), or the
         // echo service is unavailable: neither echo handler ran.
         const QString reason = m_ping.available() ? m_ping.ErrorText() : QStringLiteral("Echo service not available");
@@ -171,11 +171,11 @@ void PingSweep::PingEchoRequest(TPing *, TICMP *)
         m_list.setSubItem(row, siMessage, QStringLiteral("Sending %1 bytes...").arg(m_ping.Size()));
 }
 
-void PingSweep::PingEchoReply(TPing *, TICMP *, int error)
+void PingSweep::PingEchoReply(TPing *, TICMP *, int replies)
 {
     const int row = currentRow();
     if (row >= 0 && !m_aborted) {
-        if (error != 0) {
+        if (replies != 0) {
             const IcmpEchoReply reply = m_ping.Reply();
             m_list.setSubItem(row, siMessage, QStringLiteral("Received %1 bytes in %2 ms").arg(reply.DataSize).arg(reply.RoundTripTime));
             m_list.setImageIndex(row, imgReply);

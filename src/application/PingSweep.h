@@ -44,12 +44,7 @@ public:
     // Handlers of the ping component's events.
     void PingDnsLookupDone(TPing *sender, std::uint16_t error);
     void PingEchoRequest(TPing *sender, TICMP *icmp);
-    void PingEchoReply(TPing *sender, TICMP *icmp, int error);
-
-    // State shared by the sweep and its handlers.
-    int FPingIndex = -1;
-    bool FPingDone = true;
-    QString FHostName;
+    void PingEchoReply(TPing *sender, TICMP *icmp, int replies);
 
 private:
     int currentRow() const;
@@ -60,7 +55,12 @@ private:
     ResourceList &m_list;
     TPing &m_ping;
     SweepView &m_view;
+    // The row under test: its index when the test began and its id, which
+    // finds it again after the list changed meanwhile.
+    int m_pingIndex = -1;
     std::uint64_t m_rowId = 0;
+    bool m_pingDone = true;
+    QString m_hostName;
     bool m_running = false;
     bool m_aborted = false;
     QEventLoop *m_wait = nullptr;
