@@ -24,10 +24,10 @@ QString DialogPrompts::openSessionName(QWidget *parent)
     return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();
 }
 
-QString DialogPrompts::saveSessionName(QWidget *parent)
+QString DialogPrompts::saveSessionName(QWidget *parent, const QString &startPath)
 {
     // No default suffix: a name typed without ".lu" is saved as typed.
-    QFileDialog dlg(parent, QStringLiteral("Save As"), QString(), kSessionFilter);
+    QFileDialog dlg(parent, QStringLiteral("Save As"), startPath, kSessionFilter);
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();

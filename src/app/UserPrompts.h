@@ -12,8 +12,9 @@ public:
     // A "Confirm" box with Yes (default) and No; true on Yes.
     virtual bool confirm(QWidget *parent, const QString &question) = 0;
     // Open and save dialogs for session files; an empty result means cancelled.
+    // The save dialog starts at `startPath` when one is given.
     virtual QString openSessionName(QWidget *parent) = 0;
-    virtual QString saveSessionName(QWidget *parent) = 0;
+    virtual QString saveSessionName(QWidget *parent, const QString &startPath = QString()) = 0;
     // The general error box.
     virtual void showError(QWidget *parent, const QString &message) = 0;
     // A warning the user should read once.
@@ -25,7 +26,7 @@ class DialogPrompts : public UserPrompts {
 public:
     bool confirm(QWidget *parent, const QString &question) override;
     QString openSessionName(QWidget *parent) override;
-    QString saveSessionName(QWidget *parent) override;
+    QString saveSessionName(QWidget *parent, const QString &startPath = QString()) override;
     void showError(QWidget *parent, const QString &message) override;
     void showWarning(QWidget *parent, const QString &message) override;
 };

@@ -15,6 +15,7 @@ public:
     QStringList errors;
     QStringList warnings;
     int saveDialogs = 0;
+    QString saveStartPath;
 
     bool confirm(QWidget *, const QString &question) override
     {
@@ -22,9 +23,10 @@ public:
         return answer;
     }
     QString openSessionName(QWidget *) override { return openName; }
-    QString saveSessionName(QWidget *) override
+    QString saveSessionName(QWidget *, const QString &startPath) override
     {
         ++saveDialogs;
+        saveStartPath = startPath;
         return saveName;
     }
     void showError(QWidget *, const QString &message) override { errors << message; }
