@@ -9,10 +9,10 @@ TICMP::TICMP(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(
     try {
         m_channel = channels.open();
     } catch (const EchoChannelError &e) {
-        throw TICMPException(QString::fromLatin1(e.what()), e.detail());
+        throw TICMPException(e.failure(), e.detail());
     }
     if (!m_channel)
-        throw TICMPException(QStringLiteral("Unable to get ping handle"), QStringLiteral("no echo channel"));
+        throw TICMPException(EchoFailure::NoHandle, QStringLiteral("no echo channel"));
 }
 
 TICMP::~TICMP() = default;

@@ -9,14 +9,17 @@
 
 class HostResolver;
 
-// The echo service failed to start. The message is one of four texts; the
+// The echo service failed to start. The message is the failure's text; the
 // detail says in plain words what the system refused.
 class TICMPException : public Exception {
 public:
-    TICMPException(const QString &message, QString detail) : Exception(message), m_detail(std::move(detail)) {}
+    TICMPException(EchoFailure failure, QString detail)
+        : Exception(QString::fromLatin1(EchoFailureMessage(failure))), m_failure(failure), m_detail(std::move(detail)) {}
+    EchoFailure failure() const { return m_failure; }
     const QString &detail() const { return m_detail; }
 
 private:
+    EchoFailure m_failure;
     QString m_detail;
 };
 

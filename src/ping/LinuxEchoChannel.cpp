@@ -81,18 +81,18 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
     if (probe < 0) {
         const int error = errno;
         if (error == EAFNOSUPPORT)
-            throw EchoChannelError("Error initialising Winsock", QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
-        throw EchoChannelError("Unable to get ping handle", errnoText(error));
+            throw EchoChannelError(EchoFailure::SocketsUnavailable, QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
+        throw EchoChannelError(EchoFailure::NoHandle, errnoText(error));
     }
     ::close(probe);
 
     auto fail = [](int error) -> EchoChannelError {
         if (isPermissionError(error))
-            return EchoChannelError("Unable to register icmp.dll",
+            return EchoChannelError(EchoFailure::NotPermitted,
                                     QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
                                                    "allowed for this user's group (net.ipv4.ping_group_range) and raw "
                                                    "sockets need the CAP_NET_RAW capability").arg(errnoText(error)));
-        return EchoChannelError("Unable to get ping handle", errnoText(error));
+        return EchoChannelError(EchoFailure::NoHandle, errnoText(error));
     };
 
     int fd = -1;
@@ -126,7 +126,7 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
         configured = configured && ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
     }
     if (!configured)
-        throw EchoChannelError("Error loading dll functions", errnoText(errno));
+        throw EchoChannelError(EchoFailure::SetupFailed, errnoText(errno));
     return channel;
 }
 

@@ -9,6 +9,7 @@ TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(re
     } catch (const TICMPException &e) {
         m_unavailableMessage = e.message();
         m_unavailableDetail = e.detail();
+        m_unavailableKind = e.failure();
         return;
     }
     m_icmp->OnDisplay = [this](TICMP *icmp, const QString &msg) { if (OnDisplay) OnDisplay(this, icmp, msg); };
@@ -71,7 +72,7 @@ QString EchoUnavailableText(const TPing &ping, const QString &programPath)
 {
     QString text = QStringLiteral("Pinging is not available on this computer: %1.").arg(ping.unavailableDetail());
     // Only a refused permission has a cure the user can apply.
-    if (ping.unavailableMessage() == QLatin1String("Unable to register icmp.dll"))
+    if (ping.unavailableKind() == EchoFailure::NotPermitted)
         text += QStringLiteral("\n\nTo let every user ping, either give the program the right to open raw sockets:\n"
                                "    sudo setcap cap_net_raw+ep %1\n"
                                "or allow unprivileged ICMP sockets for all groups:\n"

@@ -119,16 +119,18 @@ TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
 {
     FakeResolver resolver;
     FakeEchoFactory factory;
-    factory.failWith = "Unable to register icmp.dll";
+    factory.failWith = EchoFailure::NotPermitted;
     try {
         TICMP icmp(factory, resolver);
         FAIL() << "construction should fail";
     } catch (const TICMPException &e) {
+        EXPECT_EQ(e.failure(), EchoFailure::NotPermitted);
         EXPECT_EQ(e.message(), "Unable to register icmp.dll");
         EXPECT_TRUE(e.detail().contains("Operation not permitted"));
     }
     TPing ping(factory, resolver);
     EXPECT_FALSE(ping.available());
+    EXPECT_EQ(ping.unavailableKind(), EchoFailure::NotPermitted);
     EXPECT_EQ(ping.unavailableMessage(), "Unable to register icmp.dll");
     EXPECT_EQ(ping.Ping(), 0);
     EXPECT_EQ(ping.Size(), 0);
@@ -137,19 +139,52 @@ TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
     EXPECT_TRUE(ping.Address().isEmpty());
 }
 
+TEST(IcmpConstruction, EachFailureKeepsItsKindAndItsMessageUpToThePingComponent)
+{
+    struct Case {
+        EchoFailure failure;
+        const char *message;
+    };
+    const Case cases[] = {
+        {EchoFailure::SocketsUnavailable, "Error initialising Winsock"},
+        {EchoFailure::NoHandle, "Unable to get ping handle"},
+        {EchoFailure::NotPermitted, "Unable to register icmp.dll"},
+        {EchoFailure::SetupFailed, "Error loading dll functions"},
+    };
+    FakeResolver resolver;
+    for (const Case &c : cases) {
+        const EchoChannelError error(c.failure, QStringLiteral("what the system said"));
+        EXPECT_STREQ(error.what(), c.message);
+        FakeEchoFactory factory;
+        factory.failWith = c.failure;
+        const TPing ping(factory, resolver);
+        EXPECT_EQ(ping.unavailableKind(), c.failure) << c.message;
+        EXPECT_EQ(ping.unavailableMessage(), c.message);
+        EXPECT_FALSE(ping.unavailableDetail().isEmpty()) << c.message;
+    }
+    FakeEchoFactory working;
+    const TPing ping(working, resolver);
+    EXPECT_TRUE(ping.available());
+    EXPECT_EQ(ping.unavailableKind(), std::nullopt);
+    EXPECT_TRUE(ping.unavailableMessage().isEmpty());
+}
+
 TEST(EchoUnavailableText, ExplainsTheCauseAndOnlyOffersACureThatApplies)
 {
     FakeResolver resolver;
     FakeEchoFactory factory;
-    factory.failWith = "Unable to register icmp.dll";
+    factory.failWith = EchoFailure::NotPermitted;
     const QString denied = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
     EXPECT_TRUE(denied.startsWith("Pinging is not available on this computer: no ICMP socket could be opened"));
     EXPECT_TRUE(denied.contains("sudo setcap cap_net_raw+ep /usr/bin/lumeo"));
     EXPECT_TRUE(denied.contains("net.ipv4.ping_group_range=\"0 2147483647\""));
-    factory.failWith = "Unable to get ping handle";
-    const QString exhausted = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
-    EXPECT_FALSE(exhausted.contains("setcap"));
-    EXPECT_TRUE(exhausted.contains("Every other command works as usual"));
+    // No other failure is cured by a permission.
+    for (EchoFailure other : {EchoFailure::SocketsUnavailable, EchoFailure::NoHandle, EchoFailure::SetupFailed}) {
+        factory.failWith = other;
+        const QString text = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
+        EXPECT_FALSE(text.contains("setcap")) << EchoFailureMessage(other);
+        EXPECT_TRUE(text.contains("Every other command works as usual")) << EchoFailureMessage(other);
+    }
 }
 
 class PingLookup : public ::testing::Test {
