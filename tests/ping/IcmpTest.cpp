@@ -50,19 +50,39 @@ TEST_F(Icmp, SendsTheSettingsAndReportsAReply)
 {
     factory.channel->outcomes[ip("10.0.0.5")] = FakeEchoChannel::reply(ip("10.0.0.5"), 56, 3);
     icmp.setAddress("10.0.0.5");
-    icmp.TTL = 300;
-    icmp.Flags = 0x102;
-    icmp.Timeout = 750;
+    icmp.setTTL(300);
+    icmp.setFlags(0x102);
+    icmp.setTimeout(750);
     EXPECT_EQ(icmp.Ping(), 1);
     const EchoRequest &sent = factory.channel->requests.at(0);
     EXPECT_EQ(sent.ttl, 44); // only the low byte goes out
     EXPECT_EQ(sent.flags, 2);
     EXPECT_EQ(sent.timeoutMs, 750u);
     EXPECT_EQ(sent.data.size(), 56);
-    EXPECT_EQ(icmp.LastError, 0u);
-    EXPECT_EQ(icmp.LastReply.DataSize, 56);
-    EXPECT_EQ(icmp.LastReply.RoundTripTime, 3u);
+    EXPECT_EQ(icmp.LastError(), 0u);
+    EXPECT_EQ(icmp.LastReply().DataSize, 56);
+    EXPECT_EQ(icmp.LastReply().RoundTripTime, 3u);
     EXPECT_EQ(events, QStringList({"request:No error", "reply:1:No error"}));
+}
+
+TEST_F(Icmp, StartsWithTheDefaultSettingsAndSendsThem)
+{
+    EXPECT_EQ(icmp.Size(), 56);
+    EXPECT_EQ(icmp.Timeout(), 4000u);
+    EXPECT_EQ(icmp.TTL(), 64);
+    EXPECT_EQ(icmp.Flags(), 0);
+    EXPECT_EQ(icmp.LastError(), 0u);
+    icmp.setAddress("10.0.0.5");
+    icmp.Ping();
+    const EchoRequest &sent = factory.channel->requests.at(0);
+    EXPECT_EQ(sent.data.size(), 56);
+    EXPECT_EQ(sent.timeoutMs, 4000u);
+    EXPECT_EQ(sent.ttl, 64);
+    EXPECT_EQ(sent.flags, 0);
+    icmp.setSize(8);
+    EXPECT_EQ(icmp.Size(), 8);
+    icmp.Ping();
+    EXPECT_EQ(factory.channel->requests.at(1).data, "Echo pay");
 }
 
 TEST_F(Icmp, AFailedSendCarriesItsStatus)
@@ -81,7 +101,7 @@ TEST_F(Icmp, BroadcastAddressIsRefusedWithoutSending)
 {
     icmp.setAddress("255.255.255.255");
     EXPECT_EQ(icmp.Ping(), 0);
-    EXPECT_EQ(icmp.LastError, 11018u);
+    EXPECT_EQ(icmp.LastError(), 11018u);
     EXPECT_EQ(icmp.ErrorText(), "Bad Destination");
     EXPECT_TRUE(events.isEmpty());
     EXPECT_TRUE(factory.channel->requests.empty());
@@ -93,7 +113,7 @@ TEST_F(Icmp, UnresolvableNameReportsTwiceAndEndsAsBadDestination)
     icmp.setAddress("nowhere");
     EXPECT_EQ(icmp.Ping(), 0);
     EXPECT_EQ(display, QStringList({"Unable to resolve nowhere", "Invalid host address"}));
-    EXPECT_EQ(icmp.LastError, 11018u);
+    EXPECT_EQ(icmp.LastError(), 11018u);
     EXPECT_FALSE(icmp.resolved());
     icmp.Ping(); // a failed resolution is tried again
     EXPECT_EQ(resolver.resolvedBlocking, QStringList({"nowhere", "nowhere"}));
