@@ -61,7 +61,7 @@ public:
 
     std::function<void(TICMP *, const QString &)> OnDisplay;
     std::function<void(TICMP *)> OnEchoRequest;
-    std::function<void(TICMP *, int)> OnEchoReply;
+    std::function<void(TICMP *, int replies)> OnEchoReply;
 
 private:
     std::unique_ptr<EchoChannel> m_channel;
