@@ -80,7 +80,8 @@ struct EchoReceipt {
     Verdict verdict = Verdict::Malformed;
     std::uint32_t source = 0;        // who replied or reported, network byte order
     std::size_t dataSize = 0;        // Reply: echoed bytes
-    int ttl = 0, tos = 0, flags = 0; // Reply on a raw socket: from the IPv4 header
+    int ttl = 0, tos = 0, flags = 0; // Reply on a raw socket: from the IPv4 header (a datagram
+                                     // socket hands TTL and TOS over as ancillary data instead)
     std::uint32_t status = 0;        // Error: the IP status
 };
 // Reads a packet and judges it: a reply, an ICMP error quoting the request
