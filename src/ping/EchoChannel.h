@@ -36,14 +36,37 @@ public:
     virtual void abort() = 0;
 };
 
-// Why no channel could be opened; `what()` is one of the four messages with
-// which the echo service fails to start, `detail()` says what the system said.
+// Why the echo service could not start.
+enum class EchoFailure {
+    SocketsUnavailable, // the system has no IPv4 sockets at all
+    NoHandle,           // no socket could be had, for a reason other than permission
+    NotPermitted,       // neither kind of ICMP socket is allowed to this user
+    SetupFailed,        // a socket was opened but could not be set up
+};
+
+// The message a failure is reported with, as the echo service always worded it.
+constexpr const char *EchoFailureMessage(EchoFailure failure)
+{
+    switch (failure) {
+    case EchoFailure::SocketsUnavailable: return "Error initialising Winsock";
+    case EchoFailure::NoHandle: return "Unable to get ping handle";
+    case EchoFailure::NotPermitted: return "Unable to register icmp.dll";
+    case EchoFailure::SetupFailed: return "Error loading dll functions";
+    }
+    return "Unable to get ping handle";
+}
+
+// Why no channel could be opened; `what()` is the failure's message,
+// `detail()` says what the system said.
 class EchoChannelError : public std::runtime_error {
 public:
-    EchoChannelError(const char *message, QString detail) : std::runtime_error(message), m_detail(std::move(detail)) {}
+    EchoChannelError(EchoFailure failure, QString detail)
+        : std::runtime_error(EchoFailureMessage(failure)), m_failure(failure), m_detail(std::move(detail)) {}
+    EchoFailure failure() const { return m_failure; }
     const QString &detail() const { return m_detail; }
 
 private:
+    EchoFailure m_failure;
     QString m_detail;
 };
 

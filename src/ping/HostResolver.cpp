@@ -62,35 +62,35 @@ struct SystemResolver::Private {
     int nextId = 1;
 };
 
-SystemResolver::SystemResolver() : d(std::make_unique<Private>()) {}
+SystemResolver::SystemResolver() : m_d(std::make_unique<Private>()) {}
 
 SystemResolver::~SystemResolver()
 {
-    for (auto it = d->pending.cbegin(); it != d->pending.cend(); ++it)
+    for (auto it = m_d->pending.cbegin(); it != m_d->pending.cend(); ++it)
         if (it.value() > 0)
             QHostInfo::abortHostLookup(it.value());
 }
 
 int SystemResolver::lookup(const QString &name, Completion done)
 {
-    const int id = d->nextId++;
-    if (d->nextId <= 0)
-        d->nextId = 1;
+    const int id = m_d->nextId++;
+    if (m_d->nextId <= 0)
+        m_d->nextId = 1;
     in_addr literal{};
     const QByteArray bytes = name.toUtf8();
     if (!bytes.isEmpty() && !bytes.contains('\0') && ::inet_aton(bytes.constData(), &literal)) {
         // A literal (255.255.255.255 is one) would make Qt ask for its name:
         // answer it directly, but still through the event loop.
-        d->pending.insert(id, 0);
-        QTimer::singleShot(0, &d->context, [this, id, done, a = literal.s_addr] {
-            if (d->pending.remove(id))
+        m_d->pending.insert(id, 0);
+        QTimer::singleShot(0, &m_d->context, [this, id, done, a = literal.s_addr] {
+            if (m_d->pending.remove(id))
                 done(id, LookupResult{RESOLVE_OK, {a}});
         });
         return id;
     }
-    const int qtId = QHostInfo::lookupHost(name, &d->context, [this, id, done](const QHostInfo &info) {
+    const int qtId = QHostInfo::lookupHost(name, &m_d->context, [this, id, done](const QHostInfo &info) {
         // An aborted lookup may still deliver, from Qt's cache: drop it.
-        if (!d->pending.remove(id))
+        if (!m_d->pending.remove(id))
             return;
         LookupResult r;
         if (info.error() == QHostInfo::HostNotFound) {
@@ -106,18 +106,18 @@ int SystemResolver::lookup(const QString &name, Completion done)
         }
         done(id, r);
     });
-    d->pending.insert(id, qtId);
+    m_d->pending.insert(id, qtId);
     return id;
 }
 
 void SystemResolver::abort(int id)
 {
-    const auto it = d->pending.find(id);
-    if (it == d->pending.end())
+    const auto it = m_d->pending.find(id);
+    if (it == m_d->pending.end())
         return;
     if (it.value() > 0)
         QHostInfo::abortHostLookup(it.value());
-    d->pending.erase(it);
+    m_d->pending.erase(it);
 }
 
 LookupResult SystemResolver::resolve(const QString &name)

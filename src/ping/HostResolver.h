@@ -51,7 +51,7 @@ public:
 
 private:
     struct Private;
-    std::unique_ptr<Private> d;
+    std::unique_ptr<Private> m_d;
 };
 
 // A component's one lookup in flight. Starting another replaces it without

@@ -9,10 +9,10 @@ TICMP::TICMP(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(
     try {
         m_channel = channels.open();
     } catch (const EchoChannelError &e) {
-        throw TICMPException(QString::fromLatin1(e.what()), e.detail());
+        throw TICMPException(e.failure(), e.detail());
     }
     if (!m_channel)
-        throw TICMPException(QStringLiteral("Unable to get ping handle"), QStringLiteral("no echo channel"));
+        throw TICMPException(EchoFailure::NoHandle, QStringLiteral("no echo channel"));
 }
 
 TICMP::~TICMP() = default;
@@ -34,7 +34,7 @@ void TICMP::ResolveAddress()
     }
     const LookupResult r = m_resolver.resolve(m_address);
     if (r.error != RESOLVE_OK || r.addresses.isEmpty()) {
-        LastError = std::uint32_t(r.error != RESOLVE_OK ? r.error : WSANO_DATA);
+        m_lastError = std::uint32_t(r.error != RESOLVE_OK ? r.error : WSANO_DATA);
         if (OnDisplay)
             OnDisplay(this, QStringLiteral("Unable to resolve ") + m_address);
         return;
@@ -53,26 +53,26 @@ QByteArray TICMP::requestData(int size)
 
 int TICMP::Ping()
 {
-    LastError = 0;
+    m_lastError = 0;
     if (!m_resolved)
         ResolveAddress();
     if (m_targetIP == INADDR_NONE_VALUE) {
-        LastError = IP_BAD_DESTINATION;
+        m_lastError = IP_BAD_DESTINATION;
         if (OnDisplay)
             OnDisplay(this, QStringLiteral("Invalid host address"));
         return 0;
     }
     EchoRequest request;
     request.target = m_targetIP;
-    request.data = requestData(Size);
-    request.ttl = TTL & 0xFF;
-    request.flags = Flags & 0xFF;
-    request.timeoutMs = Timeout;
+    request.data = requestData(m_size);
+    request.ttl = m_ttl & 0xFF;
+    request.flags = m_flags & 0xFF;
+    request.timeoutMs = m_timeout;
     if (OnEchoRequest)
         OnEchoRequest(this);
     const EchoOutcome outcome = m_channel->exchange(request);
-    LastError = outcome.replies > 0 ? IP_SUCCESS : outcome.reply.Status;
-    LastReply = outcome.reply;
+    m_lastError = outcome.replies > 0 ? IP_SUCCESS : outcome.reply.Status;
+    m_lastReply = outcome.reply;
     if (OnEchoReply)
         OnEchoReply(this, outcome.replies);
     return outcome.replies;

@@ -17,22 +17,6 @@
 
 namespace {
 
-constexpr std::size_t kIcmpHeader = 8;
-
-std::uint16_t checksum(const unsigned char *data, std::size_t length)
-{
-    std::uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < length; i += 2)
-        sum += std::uint32_t(data[i] << 8 | data[i + 1]);
-    if (length & 1)
-        sum += std::uint32_t(data[length - 1] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return std::uint16_t(~sum);
-}
-
-std::uint16_t read16(const unsigned char *p) { return std::uint16_t(p[0] << 8 | p[1]); }
-
 // One recvmsg's buffers: the sender, the data and the ancillary messages.
 template <std::size_t ControlSize>
 struct Received {
@@ -90,30 +74,6 @@ std::uint32_t LinuxEchoChannel::statusOfErrno(int error)
     }
 }
 
-std::uint32_t LinuxEchoChannel::statusOfIcmp(int type, int code)
-{
-    switch (type) {
-    case ICMP_DEST_UNREACH:
-        switch (code) {
-        case ICMP_NET_UNREACH:
-        case ICMP_NET_UNKNOWN:
-        case ICMP_NET_ANO:
-        case ICMP_NET_UNR_TOS:
-            return IP_DEST_NET_UNREACHABLE;
-        case ICMP_PROT_UNREACH: return IP_DEST_PROT_UNREACHABLE;
-        case ICMP_PORT_UNREACH: return IP_DEST_PORT_UNREACHABLE;
-        case ICMP_FRAG_NEEDED: return IP_PACKET_TOO_BIG;
-        case ICMP_SR_FAILED: return IP_BAD_ROUTE;
-        default: return IP_DEST_HOST_UNREACHABLE;
-        }
-    case ICMP_TIME_EXCEEDED:
-        return code == ICMP_EXC_FRAGTIME ? IP_TTL_EXPIRED_REASSEM : IP_TTL_EXPIRED_TRANSIT;
-    case ICMP_PARAMETERPROB: return IP_PARAM_PROBLEM;
-    case ICMP_SOURCE_QUENCH: return IP_SOURCE_QUENCH;
-    default: return IP_GENERAL_FAILURE;
-    }
-}
-
 std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
 {
     // The socket layer itself.
@@ -121,18 +81,18 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
     if (probe < 0) {
         const int error = errno;
         if (error == EAFNOSUPPORT)
-            throw EchoChannelError("Error initialising Winsock", QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
-        throw EchoChannelError("Unable to get ping handle", errnoText(error));
+            throw EchoChannelError(EchoFailure::SocketsUnavailable, QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
+        throw EchoChannelError(EchoFailure::NoHandle, errnoText(error));
     }
     ::close(probe);
 
     auto fail = [](int error) -> EchoChannelError {
         if (isPermissionError(error))
-            return EchoChannelError("Unable to register icmp.dll",
+            return EchoChannelError(EchoFailure::NotPermitted,
                                     QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
                                                    "allowed for this user's group (net.ipv4.ping_group_range) and raw "
                                                    "sockets need the CAP_NET_RAW capability").arg(errnoText(error)));
-        return EchoChannelError("Unable to get ping handle", errnoText(error));
+        return EchoChannelError(EchoFailure::NoHandle, errnoText(error));
     };
 
     int fd = -1;
@@ -166,7 +126,7 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
         configured = configured && ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
     }
     if (!configured)
-        throw EchoChannelError("Error loading dll functions", errnoText(errno));
+        throw EchoChannelError(EchoFailure::SetupFailed, errnoText(errno));
     return channel;
 }
 
@@ -225,18 +185,8 @@ EchoOutcome LinuxEchoChannel::exchange(const EchoRequest &request)
     configure(request);
     drain();
 
-    QByteArray packet(int(kIcmpHeader), '\0');
-    packet += request.data;
-    auto *p = reinterpret_cast<unsigned char *>(packet.data());
     ++m_seq;
-    p[0] = ICMP_ECHO;
-    p[4] = std::uint8_t(m_id >> 8);
-    p[5] = std::uint8_t(m_id);
-    p[6] = std::uint8_t(m_seq >> 8);
-    p[7] = std::uint8_t(m_seq);
-    const std::uint16_t sum = checksum(p, std::size_t(packet.size()));
-    p[2] = std::uint8_t(sum >> 8);
-    p[3] = std::uint8_t(sum);
+    const QByteArray packet = BuildEchoRequest(m_id, m_seq, request.data);
 
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -307,22 +257,9 @@ void LinuxEchoChannel::finishWithError(std::uint32_t from, std::uint32_t status)
     m_done = true;
 }
 
-bool LinuxEchoChannel::matchesEmbedded(const unsigned char *packet, std::size_t length) const
+EchoIdentity LinuxEchoChannel::identity() const
 {
-    // The start of our own request as quoted back: an IP header (on raw
-    // sockets) and the ICMP echo header.
-    if (length >= 20 && (packet[0] >> 4) == 4) {
-        const std::size_t ihl = std::size_t(packet[0] & 0x0F) * 4;
-        std::uint32_t dst;
-        std::memcpy(&dst, packet + 16, 4);
-        if (packet[9] != IPPROTO_ICMP || dst != m_target || length < ihl + kIcmpHeader)
-            return false;
-        packet += ihl;
-        length -= ihl;
-    }
-    if (length < kIcmpHeader || packet[0] != ICMP_ECHO || read16(packet + 6) != m_seq)
-        return false;
-    return m_kind == Kind::Datagram || read16(packet + 4) == m_id;
+    return EchoIdentity{m_kind, m_target, m_id, m_seq};
 }
 
 void LinuxEchoChannel::readErrorQueue()
@@ -339,12 +276,12 @@ void LinuxEchoChannel::readErrorQueue()
                 continue;
             const auto *ee = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(c));
             if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
-                if (!matchesEmbedded(data, std::size_t(n)))
+                if (!QuotesRequest(data, std::size_t(n), identity()))
                     continue;
                 const auto *offender = reinterpret_cast<const sockaddr_in *>(SO_EE_OFFENDER(ee));
                 finishWithError(offender->sin_family == AF_INET ? offender->sin_addr.s_addr : m_target,
-                                statusOfIcmp(ee->ee_type, ee->ee_code));
-            } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL && matchesEmbedded(data, std::size_t(n))) {
+                                StatusOfIcmp(ee->ee_type, ee->ee_code));
+            } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL && QuotesRequest(data, std::size_t(n), identity())) {
                 finishWithError(m_target, statusOfErrno(int(ee->ee_errno)));
             }
         }
@@ -366,40 +303,21 @@ void LinuxEchoChannel::readReplies()
                 return;
             continue;
         }
-        std::size_t length = std::size_t(n);
-        const unsigned char *icmp = data;
-        int ttl = 0, tos = 0, flags = 0;
-        std::uint32_t source = from.sin_addr.s_addr;
-        if (m_kind == Kind::Raw) {
-            if (length < 20)
-                continue;
-            const std::size_t ihl = std::size_t(data[0] & 0x0F) * 4;
-            if (length < ihl + kIcmpHeader)
-                continue;
-            tos = data[1];
-            flags = data[6] >> 5;
-            ttl = data[8];
-            std::memcpy(&source, data + 12, 4);
-            icmp += ihl;
-            length -= ihl;
-        } else {
-            for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL)
-                    std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-                else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS)
-                    tos = *CMSG_DATA(c);
+        const EchoReceipt receipt = JudgeReceived(data, std::size_t(n), from.sin_addr.s_addr, identity());
+        if (receipt.verdict == EchoReceipt::Verdict::Error) {
+            finishWithError(receipt.source, receipt.status);
+        } else if (receipt.verdict == EchoReceipt::Verdict::Reply) {
+            int ttl = receipt.ttl, tos = receipt.tos;
+            if (m_kind == Kind::Datagram) {
+                // Without an IPv4 header the options come as ancillary data.
+                for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+                    if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL)
+                        std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+                    else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS)
+                        tos = *CMSG_DATA(c);
+                }
             }
-        }
-        if (length < kIcmpHeader)
-            continue;
-        const int type = icmp[0];
-        if (type == ICMP_ECHOREPLY) {
-            const bool ours = read16(icmp + 6) == m_seq && source == m_target
-                              && (m_kind == Kind::Datagram || read16(icmp + 4) == m_id);
-            if (ours)
-                finishWithReply(source, length - kIcmpHeader, ttl, tos, flags);
-        } else if (m_kind == Kind::Raw && matchesEmbedded(icmp + kIcmpHeader, length - kIcmpHeader)) {
-            finishWithError(source, statusOfIcmp(type, icmp[1]));
+            finishWithReply(receipt.source, receipt.dataSize, ttl, tos, receipt.flags);
         }
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ping/EchoChannel.h"
+#include "ping/IcmpPacket.h"
 
 #include <chrono>
 #include <optional>
@@ -11,7 +12,7 @@ class QEventLoop;
 // net.ipv4.ping_group_range allows it, otherwise a raw socket (CAP_NET_RAW).
 class LinuxEchoChannel : public EchoChannel {
 public:
-    enum class Kind { Datagram, Raw };
+    using Kind = IcmpSocketKind;
     enum class Preference { Any, DatagramOnly, RawOnly };
 
     // Throws EchoChannelError when no socket can be had.
@@ -22,9 +23,8 @@ public:
     void abort() override;
     Kind kind() const { return m_kind; }
 
-    // Status codes for what the kernel reports.
+    // The status code of a failed send or a local error report.
     static std::uint32_t statusOfErrno(int error);
-    static std::uint32_t statusOfIcmp(int type, int code);
 
 private:
     LinuxEchoChannel(int fd, Kind kind);
@@ -34,7 +34,8 @@ private:
     void readReplies();
     void finishWithReply(std::uint32_t from, std::size_t dataSize, int ttl, int tos, int flags);
     void finishWithError(std::uint32_t from, std::uint32_t status);
-    bool matchesEmbedded(const unsigned char *packet, std::size_t length) const;
+    // The request in progress, as its replies and error reports must match it.
+    EchoIdentity identity() const;
 
     int m_fd = -1;
     Kind m_kind;

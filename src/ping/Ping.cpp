@@ -9,6 +9,7 @@ TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(re
     } catch (const TICMPException &e) {
         m_unavailableMessage = e.message();
         m_unavailableDetail = e.detail();
+        m_unavailableKind = e.failure();
         return;
     }
     m_icmp->OnDisplay = [this](TICMP *icmp, const QString &msg) { if (OnDisplay) OnDisplay(this, icmp, msg); };
@@ -21,14 +22,14 @@ TPing::~TPing() = default;
 
 QString TPing::Address() const { return m_icmp ? m_icmp->Address() : QString(); }
 void TPing::setAddress(const QString &address) { if (m_icmp) m_icmp->setAddress(address); }
-int TPing::Size() const { return m_icmp ? m_icmp->Size : 0; }
-void TPing::setSize(int size) { if (m_icmp) m_icmp->Size = size; }
-std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout : 0; }
-void TPing::setTimeout(std::uint32_t timeout) { if (m_icmp) m_icmp->Timeout = timeout; }
-int TPing::TTL() const { return m_icmp ? m_icmp->TTL : 0; }
-void TPing::setTTL(int ttl) { if (m_icmp) m_icmp->TTL = ttl; }
-int TPing::Flags() const { return m_icmp ? m_icmp->Flags : 0; }
-void TPing::setFlags(int flags) { if (m_icmp) m_icmp->Flags = flags; }
+int TPing::Size() const { return m_icmp ? m_icmp->Size() : 0; }
+void TPing::setSize(int size) { if (m_icmp) m_icmp->setSize(size); }
+std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout() : 0; }
+void TPing::setTimeout(std::uint32_t timeout) { if (m_icmp) m_icmp->setTimeout(timeout); }
+int TPing::TTL() const { return m_icmp ? m_icmp->TTL() : 0; }
+void TPing::setTTL(int ttl) { if (m_icmp) m_icmp->setTTL(ttl); }
+int TPing::Flags() const { return m_icmp ? m_icmp->Flags() : 0; }
+void TPing::setFlags(int flags) { if (m_icmp) m_icmp->setFlags(flags); }
 
 void TPing::DnsLookup(const QString &hostName)
 {
@@ -64,14 +65,14 @@ void TPing::CancelDnsLookup()
 
 int TPing::Ping() { return m_icmp ? m_icmp->Ping() : 0; }
 void TPing::abortPing() { if (m_icmp) m_icmp->abort(); }
-IcmpEchoReply TPing::Reply() const { return m_icmp ? m_icmp->LastReply : IcmpEchoReply{}; }
+IcmpEchoReply TPing::Reply() const { return m_icmp ? m_icmp->LastReply() : IcmpEchoReply{}; }
 QString TPing::ErrorText() const { return m_icmp ? m_icmp->ErrorText() : QString(); }
 
 QString EchoUnavailableText(const TPing &ping, const QString &programPath)
 {
     QString text = QStringLiteral("Pinging is not available on this computer: %1.").arg(ping.unavailableDetail());
     // Only a refused permission has a cure the user can apply.
-    if (ping.unavailableMessage() == QLatin1String("Unable to register icmp.dll"))
+    if (ping.unavailableKind() == EchoFailure::NotPermitted)
         text += QStringLiteral("\n\nTo let every user ping, either give the program the right to open raw sockets:\n"
                                "    sudo setcap cap_net_raw+ep %1\n"
                                "or allow unprivileged ICMP sockets for all groups:\n"

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The ping component: one echo service and a name lookup that does not
 // block the window. Its events fire only when bound.
@@ -46,6 +47,7 @@ public:
     bool available() const { return m_icmp != nullptr; }
     QString unavailableMessage() const { return m_unavailableMessage; }
     QString unavailableDetail() const { return m_unavailableDetail; }
+    std::optional<EchoFailure> unavailableKind() const { return m_unavailableKind; }
 
     std::function<void(TPing *, std::uint16_t error)> OnDnsLookupDone;
     std::function<void(TPing *, TICMP *)> OnEchoRequest;
@@ -58,6 +60,7 @@ private:
     std::unique_ptr<TICMP> m_icmp;
     QString m_unavailableMessage;
     QString m_unavailableDetail;
+    std::optional<EchoFailure> m_unavailableKind;
     PendingLookup m_lookup;
     QString m_dnsResult;
 };

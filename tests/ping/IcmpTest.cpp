@@ -42,7 +42,7 @@ protected:
     {
         icmp.OnDisplay = [this](TICMP *, const QString &m) { display << m; };
         icmp.OnEchoRequest = [this](TICMP *i) { events << "request:" + i->ErrorText(); };
-        icmp.OnEchoReply = [this](TICMP *i, int n) { events << QStringLiteral("reply:%1:%2").arg(n).arg(i->ErrorText()); };
+        icmp.OnEchoReply = [this](TICMP *i, int replies) { events << QStringLiteral("reply:%1:%2").arg(replies).arg(i->ErrorText()); };
     }
 };
 
@@ -50,19 +50,39 @@ TEST_F(Icmp, SendsTheSettingsAndReportsAReply)
 {
     factory.channel->outcomes[ip("10.0.0.5")] = FakeEchoChannel::reply(ip("10.0.0.5"), 56, 3);
     icmp.setAddress("10.0.0.5");
-    icmp.TTL = 300;
-    icmp.Flags = 0x102;
-    icmp.Timeout = 750;
+    icmp.setTTL(300);
+    icmp.setFlags(0x102);
+    icmp.setTimeout(750);
     EXPECT_EQ(icmp.Ping(), 1);
     const EchoRequest &sent = factory.channel->requests.at(0);
     EXPECT_EQ(sent.ttl, 44); // only the low byte goes out
     EXPECT_EQ(sent.flags, 2);
     EXPECT_EQ(sent.timeoutMs, 750u);
     EXPECT_EQ(sent.data.size(), 56);
-    EXPECT_EQ(icmp.LastError, 0u);
-    EXPECT_EQ(icmp.LastReply.DataSize, 56);
-    EXPECT_EQ(icmp.LastReply.RoundTripTime, 3u);
+    EXPECT_EQ(icmp.LastError(), 0u);
+    EXPECT_EQ(icmp.LastReply().DataSize, 56);
+    EXPECT_EQ(icmp.LastReply().RoundTripTime, 3u);
     EXPECT_EQ(events, QStringList({"request:No error", "reply:1:No error"}));
+}
+
+TEST_F(Icmp, StartsWithTheDefaultSettingsAndSendsThem)
+{
+    EXPECT_EQ(icmp.Size(), 56);
+    EXPECT_EQ(icmp.Timeout(), 4000u);
+    EXPECT_EQ(icmp.TTL(), 64);
+    EXPECT_EQ(icmp.Flags(), 0);
+    EXPECT_EQ(icmp.LastError(), 0u);
+    icmp.setAddress("10.0.0.5");
+    icmp.Ping();
+    const EchoRequest &sent = factory.channel->requests.at(0);
+    EXPECT_EQ(sent.data.size(), 56);
+    EXPECT_EQ(sent.timeoutMs, 4000u);
+    EXPECT_EQ(sent.ttl, 64);
+    EXPECT_EQ(sent.flags, 0);
+    icmp.setSize(8);
+    EXPECT_EQ(icmp.Size(), 8);
+    icmp.Ping();
+    EXPECT_EQ(factory.channel->requests.at(1).data, "Echo pay");
 }
 
 TEST_F(Icmp, AFailedSendCarriesItsStatus)
@@ -81,7 +101,7 @@ TEST_F(Icmp, BroadcastAddressIsRefusedWithoutSending)
 {
     icmp.setAddress("255.255.255.255");
     EXPECT_EQ(icmp.Ping(), 0);
-    EXPECT_EQ(icmp.LastError, 11018u);
+    EXPECT_EQ(icmp.LastError(), 11018u);
     EXPECT_EQ(icmp.ErrorText(), "Bad Destination");
     EXPECT_TRUE(events.isEmpty());
     EXPECT_TRUE(factory.channel->requests.empty());
@@ -93,7 +113,7 @@ TEST_F(Icmp, UnresolvableNameReportsTwiceAndEndsAsBadDestination)
     icmp.setAddress("nowhere");
     EXPECT_EQ(icmp.Ping(), 0);
     EXPECT_EQ(display, QStringList({"Unable to resolve nowhere", "Invalid host address"}));
-    EXPECT_EQ(icmp.LastError, 11018u);
+    EXPECT_EQ(icmp.LastError(), 11018u);
     EXPECT_FALSE(icmp.resolved());
     icmp.Ping(); // a failed resolution is tried again
     EXPECT_EQ(resolver.resolvedBlocking, QStringList({"nowhere", "nowhere"}));
@@ -119,16 +139,18 @@ TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
 {
     FakeResolver resolver;
     FakeEchoFactory factory;
-    factory.failWith = "Unable to register icmp.dll";
+    factory.failWith = EchoFailure::NotPermitted;
     try {
         TICMP icmp(factory, resolver);
         FAIL() << "construction should fail";
     } catch (const TICMPException &e) {
+        EXPECT_EQ(e.failure(), EchoFailure::NotPermitted);
         EXPECT_EQ(e.message(), "Unable to register icmp.dll");
         EXPECT_TRUE(e.detail().contains("Operation not permitted"));
     }
     TPing ping(factory, resolver);
     EXPECT_FALSE(ping.available());
+    EXPECT_EQ(ping.unavailableKind(), EchoFailure::NotPermitted);
     EXPECT_EQ(ping.unavailableMessage(), "Unable to register icmp.dll");
     EXPECT_EQ(ping.Ping(), 0);
     EXPECT_EQ(ping.Size(), 0);
@@ -137,19 +159,52 @@ TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
     EXPECT_TRUE(ping.Address().isEmpty());
 }
 
+TEST(IcmpConstruction, EachFailureKeepsItsKindAndItsMessageUpToThePingComponent)
+{
+    struct Case {
+        EchoFailure failure;
+        const char *message;
+    };
+    const Case cases[] = {
+        {EchoFailure::SocketsUnavailable, "Error initialising Winsock"},
+        {EchoFailure::NoHandle, "Unable to get ping handle"},
+        {EchoFailure::NotPermitted, "Unable to register icmp.dll"},
+        {EchoFailure::SetupFailed, "Error loading dll functions"},
+    };
+    FakeResolver resolver;
+    for (const Case &c : cases) {
+        const EchoChannelError error(c.failure, QStringLiteral("what the system said"));
+        EXPECT_STREQ(error.what(), c.message);
+        FakeEchoFactory factory;
+        factory.failWith = c.failure;
+        const TPing ping(factory, resolver);
+        EXPECT_EQ(ping.unavailableKind(), c.failure) << c.message;
+        EXPECT_EQ(ping.unavailableMessage(), c.message);
+        EXPECT_FALSE(ping.unavailableDetail().isEmpty()) << c.message;
+    }
+    FakeEchoFactory working;
+    const TPing ping(working, resolver);
+    EXPECT_TRUE(ping.available());
+    EXPECT_EQ(ping.unavailableKind(), std::nullopt);
+    EXPECT_TRUE(ping.unavailableMessage().isEmpty());
+}
+
 TEST(EchoUnavailableText, ExplainsTheCauseAndOnlyOffersACureThatApplies)
 {
     FakeResolver resolver;
     FakeEchoFactory factory;
-    factory.failWith = "Unable to register icmp.dll";
+    factory.failWith = EchoFailure::NotPermitted;
     const QString denied = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
     EXPECT_TRUE(denied.startsWith("Pinging is not available on this computer: no ICMP socket could be opened"));
     EXPECT_TRUE(denied.contains("sudo setcap cap_net_raw+ep /usr/bin/lumeo"));
     EXPECT_TRUE(denied.contains("net.ipv4.ping_group_range=\"0 2147483647\""));
-    factory.failWith = "Unable to get ping handle";
-    const QString exhausted = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
-    EXPECT_FALSE(exhausted.contains("setcap"));
-    EXPECT_TRUE(exhausted.contains("Every other command works as usual"));
+    // No other failure is cured by a permission.
+    for (EchoFailure other : {EchoFailure::SocketsUnavailable, EchoFailure::NoHandle, EchoFailure::SetupFailed}) {
+        factory.failWith = other;
+        const QString text = EchoUnavailableText(TPing(factory, resolver), "/usr/bin/lumeo");
+        EXPECT_FALSE(text.contains("setcap")) << EchoFailureMessage(other);
+        EXPECT_TRUE(text.contains("Every other command works as usual")) << EchoFailureMessage(other);
+    }
 }
 
 class PingLookup : public ::testing::Test {
