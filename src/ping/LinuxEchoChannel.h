@@ -4,7 +4,6 @@
 #include "ping/IcmpPacket.h"
 
 #include <chrono>
-#include <optional>
 
 class QEventLoop;
 

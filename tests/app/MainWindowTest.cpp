@@ -328,7 +328,7 @@ TEST(MainWindowWithoutEcho, ExplainsOnceWhyPingingIsUnavailableAndKeepsWorking)
     FixedNetwork network;
     FakeResolver resolver;
     FakeEchoFactory echo;
-    echo.failWith = "Unable to register icmp.dll";
+    echo.failWith = EchoFailure::NotPermitted;
     TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
     w.show();
     QCoreApplication::processEvents();

@@ -143,7 +143,7 @@ TEST_F(Sweep, BroadcastRowEndsAsRefusedAndTheSweepGoesOn)
 
 TEST_F(Sweep, WithoutAnEchoServiceEveryTickedRowSaysSo)
 {
-    factory.failWith = "Unable to register icmp.dll";
+    factory.failWith = EchoFailure::NotPermitted;
     build();
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");

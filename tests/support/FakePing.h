@@ -7,10 +7,7 @@
 #include <QMap>
 #include <QTimer>
 #include <QObject>
-#include <cstring>
 #include <optional>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
 // A resolver that answers from a table, through the event loop like the
@@ -132,36 +129,12 @@ public:
     }
 };
 
-// How a fake factory fails to open: not at all, or with one of the echo
-// service's failures, named as such or by its message.
-class FakeEchoFailure {
-public:
-    FakeEchoFailure() = default;
-    FakeEchoFailure(EchoFailure failure) : m_failure(failure) {}
-    FakeEchoFailure(const char *message)
-    {
-        if (!message)
-            return;
-        for (EchoFailure f : {EchoFailure::SocketsUnavailable, EchoFailure::NoHandle, EchoFailure::NotPermitted,
-                              EchoFailure::SetupFailed})
-            if (std::strcmp(message, EchoFailureMessage(f)) == 0)
-                m_failure = f;
-        if (!m_failure)
-            throw std::invalid_argument(std::string("not an echo service failure: ") + message);
-    }
-    explicit operator bool() const { return m_failure.has_value(); }
-    EchoFailure operator*() const { return *m_failure; }
-
-private:
-    std::optional<EchoFailure> m_failure;
-};
-
 // Hands out one fake channel (kept by the test), or fails like a machine
 // where no ICMP socket may be opened.
 class FakeEchoFactory : public EchoChannelFactory {
 public:
     FakeEchoChannel *channel = nullptr;
-    FakeEchoFailure failWith;
+    std::optional<EchoFailure> failWith; // fail to open, as the echo service can
 
     std::unique_ptr<EchoChannel> open() override
     {
