@@ -239,11 +239,17 @@ void ResourceList::sortRows()
         keys.push_back(SortKey::make(SortText(r, m_sortColumn), m_formats, m_collator));
 
     // A bottom-up merge sort: stable, and safe with a comparison that mixes
-    // dates, numbers and text (which need not be transitive).
+    // dates, numbers and text (which need not be transitive). Where it is
+    // not, the outcome depends on the order the sort starts from, so it
+    // always starts from the order in which the rows were loaded or added
+    // (their ids): the same column and direction then always give the same
+    // order, and equal rows stay in load order.
     const int sign = m_sortDescending ? -1 : 1;
     auto less = [&](int a, int b) { return sign * keys[std::size_t(a)].compare(keys[std::size_t(b)]) < 0; };
     std::vector<int> order(m_rows.size()), buffer(m_rows.size());
     std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(),
+              [this](int a, int b) { return m_rows[std::size_t(a)].id < m_rows[std::size_t(b)].id; });
     const std::size_t n = order.size();
     for (std::size_t width = 1; width < n; width *= 2) {
         for (std::size_t lo = 0; lo < n; lo += 2 * width) {
