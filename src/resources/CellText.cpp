@@ -143,6 +143,32 @@ bool readDecimal(QStringView s, double &value)
     return true;
 }
 
+// A dotted IPv4 address, or several joined by "," as the add command leaves
+// them: text in every locale. Where "." is a thousands separator the
+// separator-free retry would read 10.0.0.10 as 100010, and where it is the
+// time separator the scanner would read it as 10:00:00.100, so that the
+// address column would sort as neither numbers nor text.
+bool isAddressText(QStringView s)
+{
+    int dots = 0, digits = 0, value = 0;
+    for (qsizetype i = 0; i <= s.size(); ++i) {
+        const QChar c = i < s.size() ? s[i] : QChar(u',');
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            value = value * 10 + (c.unicode() - '0');
+            if (++digits > 3 || value > 255)
+                return false;
+            continue;
+        }
+        const bool endOfAddress = c == QLatin1Char(',');
+        if (digits == 0 || !(endOfAddress || c == QLatin1Char('.')) || (endOfAddress ? dots != 3 : ++dots > 3))
+            return false;
+        if (endOfAddress)
+            dots = 0;
+        digits = value = 0;
+    }
+    return true;
+}
+
 // Cursor over the text for the date and time scanners.
 struct Scanner {
     QStringView s;
@@ -277,6 +303,8 @@ bool IsNumber(const QString &text, double &value, const LocaleFormats &fmt)
         s = s.left(blank);
     if (readDecimal(s, value))
         return true;
+    if (isAddressText(s))
+        return false;
     QString local = s.toString();
     if (!fmt.thousandsSeparator.isEmpty())
         local.remove(fmt.thousandsSeparator);
@@ -288,6 +316,8 @@ bool IsNumber(const QString &text, double &value, const LocaleFormats &fmt)
 bool IsDateTime(const QString &text, double &value, const LocaleFormats &fmt)
 {
     value = 0;
+    if (isAddressText(QStringView(text).trimmed()))
+        return false;
     bool hasDate = false;
     const qsizetype first = fmt.dateSeparator.isEmpty() ? -1 : text.indexOf(fmt.dateSeparator);
     if (first >= 0) {

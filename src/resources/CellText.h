@@ -28,11 +28,13 @@ struct LocaleFormats {
 };
 
 // Reads Text as a number: the part before the first blank, with the C
-// grammar first and the locale's separators second.
+// grammar first and the locale's separators second. Dotted IPv4 addresses
+// are never numbers, whatever the locale's separators.
 bool IsNumber(const QString &text, double &value, const LocaleFormats &fmt);
 
 // Reads Text as a date, a time or both in the locale's short date order.
 // Value is in days (whole days since 30 December 1899, time as fraction).
+// Dotted IPv4 addresses are never dates or times.
 bool IsDateTime(const QString &text, double &value, const LocaleFormats &fmt);
 
 // A date and time as the list writes it (Last Test): short date, a blank and

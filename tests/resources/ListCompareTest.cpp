@@ -55,3 +55,23 @@ TEST(CompareListItems, EmptyCellsShortRowsAndBadInputs)
     EXPECT_EQ(compare(rowWith({"a"}), rowWith({"b"}), -1), 0);
     EXPECT_EQ(CompareListItems(nullptr, &tested, 1, us(), makeListCollator(us().locale)), 0);
 }
+
+TEST(CompareListItems, AddressesSortAsTextInEveryLocale)
+{
+    // German reads "." as its thousands separator: were addresses numbers
+    // there, 10.0.0.10 (100010) would land between 10.0.2.0 (10020) and
+    // 10.0.0.100 (1000100).
+    const QStringList addresses = {"10.0.2.0", "10.0.0.10", "10.0.0.100", "10.0.0.9", "192.168.1.254", "9.9.9.9",
+                                   "10.0.0.1,10.0.0.2"};
+    for (const char *name : {"de_DE", "fi_FI", "it_IT", "pt_BR", "en_US", "C", "da_DK", "id_ID", "en_FI", "si_LK", "nl_NL"}) {
+        const LocaleFormats fmt = LocaleFormats::fromLocale(QLocale(QString::fromLatin1(name)));
+        const QCollator collator = makeListCollator(fmt.locale);
+        for (const QString &a : addresses) {
+            for (const QString &b : addresses) {
+                const int text = collator.compare(a, b);
+                EXPECT_EQ(compare(rowWith({"", a}), rowWith({"", b}), 2, fmt), text < 0 ? -1 : (text > 0 ? 1 : 0))
+                    << name << ": " << a.toStdString() << " against " << b.toStdString();
+            }
+        }
+    }
+}
