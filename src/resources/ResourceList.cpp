@@ -51,7 +51,9 @@ QVariant ResourceList::data(const QModelIndex &index, int role) const
             return r.checked ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::BackgroundRole:
-        return col == m_sortColumn ? m_tint : QColor(255, 255, 255);
+        // Other cells keep the view's own background (the theme's Base,
+        // white on light themes), so that the theme's text stays readable.
+        return col == m_sortColumn ? QVariant(m_tint) : QVariant();
     default:
         return {};
     }

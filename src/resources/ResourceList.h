@@ -63,6 +63,8 @@ public:
 
     // Look
     void setStatusImages(QList<QIcon> images) { m_images = std::move(images); }
+    // Background of the sorted column's cells (see readableSortTint); the
+    // other cells have none of their own.
     void setSortTint(const QColor &tint) { m_tint = tint; }
 
     static QString columnTitle(int column);
