@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 ResourceList::ResourceList(QObject *parent)
     : QAbstractTableModel(parent),
@@ -51,7 +52,9 @@ QVariant ResourceList::data(const QModelIndex &index, int role) const
             return r.checked ? Qt::Checked : Qt::Unchecked;
         return {};
     case Qt::BackgroundRole:
-        return col == m_sortColumn ? m_tint : QColor(255, 255, 255);
+        // Other cells keep the view's own background (the theme's Base,
+        // white on light themes), so that the theme's text stays readable.
+        return col == m_sortColumn ? QVariant(m_tint) : QVariant();
     default:
         return {};
     }
@@ -233,18 +236,28 @@ void ResourceList::sortRows()
     if (m_sortColumn < 0 || m_rows.size() < 2)
         return;
 
-    std::vector<SortKey> keys;
-    keys.reserve(m_rows.size());
-    for (const ResourceRow &r : m_rows)
-        keys.push_back(SortKey::make(SortText(r, m_sortColumn), m_formats, m_collator));
-
     // A bottom-up merge sort: stable, and safe with a comparison that mixes
-    // dates, numbers and text (which need not be transitive).
+    // dates, numbers and text (which need not be transitive). Where it is
+    // not, the outcome depends on the order the sort starts from, so it
+    // always starts from the order in which the rows were loaded or added
+    // (their ids): the same column and direction then always give the same
+    // order, and equal rows stay in load order.
+    const std::size_t n = m_rows.size();
+    std::vector<std::pair<std::uint64_t, int>> byId(n);
+    for (std::size_t k = 0; k < n; ++k)
+        byId[k] = {m_rows[k].id, int(k)};
+    std::sort(byId.begin(), byId.end());
+
+    // Keys by load rank, so that the merge runs over neighbouring keys.
+    std::vector<SortKey> keys;
+    keys.reserve(n);
+    for (const auto &[id, row] : byId)
+        keys.push_back(SortKey::make(SortText(m_rows[std::size_t(row)], m_sortColumn), m_formats, m_collator));
+
     const int sign = m_sortDescending ? -1 : 1;
     auto less = [&](int a, int b) { return sign * keys[std::size_t(a)].compare(keys[std::size_t(b)]) < 0; };
-    std::vector<int> order(m_rows.size()), buffer(m_rows.size());
+    std::vector<int> order(n), buffer(n);
     std::iota(order.begin(), order.end(), 0);
-    const std::size_t n = order.size();
     for (std::size_t width = 1; width < n; width *= 2) {
         for (std::size_t lo = 0; lo < n; lo += 2 * width) {
             const std::size_t mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
@@ -258,6 +271,8 @@ void ResourceList::sortRows()
         }
         order.swap(buffer);
     }
+    for (int &rank : order)
+        rank = byId[std::size_t(rank)].second; // back to the row it ranks
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(n);

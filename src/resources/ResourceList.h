@@ -52,6 +52,8 @@ public:
     int indexOfResource(const QString &name) const;
 
     // Sorting: the header click rule, and a sort with the current state.
+    // A sort starts from the load and add order each time, so a column and
+    // direction always give the same order; equal rows keep load order.
     int sortColumn() const { return m_sortColumn; }
     bool sortDescending() const { return m_sortDescending; }
     void columnClicked(int column);
@@ -61,6 +63,8 @@ public:
 
     // Look
     void setStatusImages(QList<QIcon> images) { m_images = std::move(images); }
+    // Background of the sorted column's cells (see readableSortTint); the
+    // other cells have none of their own.
     void setSortTint(const QColor &tint) { m_tint = tint; }
 
     static QString columnTitle(int column);
