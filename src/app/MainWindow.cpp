@@ -8,6 +8,7 @@
 #include "app/UserPrompts.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
+#include "resources/ListColours.h"
 #include "resources/ResourceList.h"
 #include "sysinfo/LocalNetwork.h"
 
@@ -26,7 +27,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QToolTip>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -50,7 +50,6 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     setWindowTitle(windowCaption(QString()));
     m_commandPictures = Pictures::commandPictures();
     m_list->setStatusImages(Pictures::statusPictures());
-    m_list->setSortTint(QToolTip::palette().color(QPalette::ToolTipBase));
 
     createActions();
     createMenus();
@@ -290,6 +289,7 @@ void TfrmMain::createList()
     lv->installEventFilter(this);
     m_listPaints = new PaintThrottle(lv->viewport(), 40);
     setCentralWidget(lv);
+    m_list->setSortTint(readableSortTint(lv->palette()));
 }
 
 void TfrmMain::createStatusBar()
@@ -392,6 +392,14 @@ void TfrmMain::showEvent(QShowEvent *event)
         // Once the window is on the screen, not before.
         QTimer::singleShot(0, this, &TfrmMain::explainPingUnavailable);
     }
+}
+
+void TfrmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // The desktop's theme changed: the sorted column's tint follows it.
+    if (event->type() == QEvent::PaletteChange && lv)
+        m_list->setSortTint(readableSortTint(lv->palette()));
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

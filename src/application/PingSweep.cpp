@@ -1,7 +1,7 @@
 #include "application/PingSweep.h"
 
 #include "ping/Ping.h"
-#include "resources/ListCompare.h"
+#include "resources/CellText.h"
 #include "resources/ResourceList.h"
 
 #include <QCoreApplication>
