@@ -414,10 +414,12 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::openSession(const QString &path, bool rememberAsLast)
 {
-    m_session.open(path, *m_list, rememberAsLast);
+    const QString notReadCompletely = m_session.open(path, *m_list, rememberAsLast);
     setStatus(spMessage, QString::number(m_list->count()) + QStringLiteral(" resources loaded"));
     setWindowTitle(windowCaption(m_session.fileName()));
     cmCheckAll();
+    if (!notReadCompletely.isEmpty())
+        m_prompts.showWarning(this, notReadCompletely);
 }
 
 void TfrmMain::cmOpen()
@@ -438,7 +440,11 @@ void TfrmMain::cmSave()
 {
     QString newName;
     if (m_session.needsName()) {
-        newName = m_prompts.saveSessionName(this);
+        // A file read only in part is not replaced by that part unless the
+        // user picks it again (the dialog then asks before replacing it).
+        if (!m_session.complete())
+            setStatus(spMessage, QStringLiteral("Not read completely: choose where to save"));
+        newName = m_prompts.saveSessionName(this, m_session.fileName());
         if (newName.isEmpty())
             return;
     }

@@ -1,16 +1,27 @@
 #include "application/SessionState.h"
 
+#include "base/Exception.h"
+#include "resources/ResourceList.h"
 #include "resources/SessionList.h"
 
 #include <QFileInfo>
 
-void SessionState::open(const QString &path, ResourceList &list, bool rememberAsLast)
+QString SessionState::open(const QString &path, ResourceList &list, bool rememberAsLast)
 {
     m_fileName = path;
-    m_encoding = TextEncoding::Utf8;
-    LoadFromSessionFile(m_fileName, list, m_encoding);
+    const SessionLoad load = LoadFromSessionFile(m_fileName, list);
+    m_encoding = load.encoding;
+    m_complete = load.complete;
+    if (!load.error.isEmpty())
+        throw Exception(load.error);
     if (rememberAsLast)
         m_lastFile = m_fileName;
+    if (load.notice.isEmpty())
+        return QString();
+    return QStringLiteral("%1 was not read completely: %2. The list shows only the %3 resources before that point. "
+                          "Save will ask for a file name, so that this file is not replaced by the part that was read.")
+        .arg(QFileInfo(path).fileName(), load.notice)
+        .arg(list.count());
 }
 
 QString SessionState::fileToRestore() const
@@ -23,9 +34,13 @@ QString SessionState::fileToRestore() const
 void SessionState::save(const ResourceList &list, const QString &newName)
 {
     if (!newName.isEmpty()) {
+        // A new file starts in UTF-8; one saved in place of a file read only
+        // in part keeps that file's encoding.
+        if (m_complete)
+            m_encoding = TextEncoding::Utf8;
         m_fileName = newName;
-        m_encoding = TextEncoding::Utf8;
     }
     m_lastFile = m_fileName;
     m_encoding = SaveToSessionFile(m_fileName, list, m_encoding);
+    m_complete = true;
 }

@@ -202,6 +202,34 @@ TEST_F(MainWindow, OpenOfABadFileShowsTheErrorAndKeepsWhatItRead)
     EXPECT_TRUE(w->statusText(6).isEmpty());
 }
 
+TEST_F(MainWindow, SaveAfterAnOpenThatStoppedEarlyGoesToTheSaveDialog)
+{
+    const QByteArray damaged[] = {
+        "0,,A,\r\n9999999999999999999999,,B,\r\n0,,C,\r\n0,,D,\r\n",
+        QByteArray("0,,A,\r\n0,,B,", 12) + QByteArray(1, '\0') + "\r\n0,,C,\r\n0,,D,\r\n",
+    };
+    for (const QByteArray &bytes : damaged) {
+        prompts.openName = file("office.lu", bytes);
+        prompts.saveName.clear();
+        prompts.saveDialogs = 0;
+        action("mmOpen")->trigger();
+        EXPECT_EQ(prompts.errors.size() + prompts.warnings.size(), 1); // told once, error or warning
+        prompts.errors.clear();
+        prompts.warnings.clear();
+        action("mmSave")->trigger(); // Ctrl+S: the dialog, at the file, and the user cancels
+        EXPECT_EQ(prompts.saveDialogs, 1);
+        EXPECT_EQ(prompts.saveStartPath, prompts.openName);
+        EXPECT_EQ(read(prompts.openName), bytes);
+        prompts.saveName = dir.filePath("rescued.lu");
+        action("mmSave")->trigger();
+        EXPECT_EQ(w->fileName(), prompts.saveName);
+        EXPECT_EQ(read(prompts.openName), bytes);
+        action("mmSave")->trigger(); // a whole session again: saves in place
+        EXPECT_EQ(prompts.saveDialogs, 2);
+        EXPECT_TRUE(prompts.errors.isEmpty());
+    }
+}
+
 TEST_F(MainWindow, SaveAsksOnceThenOverwrites)
 {
     addRows(1);
