@@ -87,6 +87,21 @@ QByteArray encodeUtf16(const QString &text, bool littleEndian)
     return out;
 }
 
+bool isValidUtf8(QByteArrayView data)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(data); // decodes only when it becomes a QString
+    return !utf8.hasError();
+}
+
+bool isAscii(QByteArrayView data)
+{
+    for (const char c : data)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 } // namespace
 
 DecodedText decodeText(const QByteArray &bytes)
@@ -130,8 +145,14 @@ QByteArray encodeText(const QString &text, TextEncoding requested, TextEncoding 
         const bool bom = requested == TextEncoding::Windows1252WithBom;
         if (bom)
             out.append(kUtf8Bom);
-        if (encode1252(text, out))
-            break;
+        // Bytes that happen to be valid UTF-8 would read back as UTF-8, as
+        // other text: "Ã©" would come back as "é". The file they came from
+        // was not valid UTF-8 only because of text that was not kept.
+        if (encode1252(text, out)) {
+            const QByteArrayView body = QByteArrayView(out).sliced(bom ? 3 : 0);
+            if (isAscii(body) || !isValidUtf8(body))
+                break;
+        }
         requested = bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8;
         out = text.toUtf8();
         if (bom)

@@ -34,6 +34,7 @@ struct DecodedText {
 DecodedText decodeText(const QByteArray &bytes);
 
 // Encodes in the requested encoding, byte-order mark included. Text that
-// Windows-1252 cannot hold is written as UTF-8 instead, so that nothing is
-// lost; `used` tells which encoding was written.
+// Windows-1252 cannot hold is written as UTF-8 instead, and so is text whose
+// Windows-1252 bytes would read back as other, UTF-8 text, so that nothing
+// is lost or changed; `used` tells which encoding was written.
 QByteArray encodeText(const QString &text, TextEncoding requested, TextEncoding *used = nullptr);

@@ -222,6 +222,22 @@ TEST_F(SessionFiles, EveryEncodingReadsAndWritesBackAsItCame)
     }
 }
 
+// Found by fuzzing: an older file whose only bytes that are not UTF-8 sit
+// where reading drops them (behind a line's last comma) is written back as
+// bytes that are valid UTF-8, and "Ã©" came back as "é".
+TEST_F(SessionFiles, AnOlderFileWrittenBackReadsAsTheSameText)
+{
+    writeBytes(path("old.lu"), "0,,\xC3\xA9,\xFF\r\n");
+    ResourceList list;
+    const SessionLoad load = LoadFromSessionFile(path("old.lu"), list);
+    ASSERT_EQ(load.encoding, TextEncoding::Windows1252);
+    ASSERT_EQ(list.count(), 1);
+    EXPECT_EQ(list.row(0).subItem(0), QString::fromUtf8("Ã©"));
+    EXPECT_EQ(SaveToSessionFile(path("old.lu"), list, load.encoding), TextEncoding::Utf8);
+    LoadFromSessionFile(path("old.lu"), list);
+    EXPECT_EQ(list.row(0).subItem(0), QString::fromUtf8("Ã©"));
+}
+
 TEST_F(SessionFiles, MissingFileEmptiesTheListSilently)
 {
     ResourceList list;

@@ -101,3 +101,30 @@ TEST(TextCodec, TextWindows1252CannotHoldKeepsItsByteOrderMarkAsUtf8)
     EXPECT_EQ(encodeText(cyrillic, TextEncoding::Windows1252WithBom, &used), "\xEF\xBB\xBF" + cyrillic.toUtf8());
     EXPECT_EQ(used, TextEncoding::Utf8WithBom);
 }
+
+// Windows-1252 text is only written as such when it reads back as the same
+// text: bytes that make valid UTF-8 would be read as UTF-8.
+TEST(TextCodec, Windows1252TextThatWouldReadBackAsOtherTextIsWrittenAsUtf8)
+{
+    const QString mojibake = QString::fromUtf8("0,,Ã©,");
+    const struct {
+        const char *name;
+        QString text;
+        TextEncoding requested;
+        QByteArray bytes;
+        TextEncoding used;
+    } cases[] = {
+        {"bytes that are UTF-8", mojibake, TextEncoding::Windows1252, mojibake.toUtf8(), TextEncoding::Utf8},
+        {"behind a mark", mojibake, TextEncoding::Windows1252WithBom, "\xEF\xBB\xBF" + mojibake.toUtf8(), TextEncoding::Utf8WithBom},
+        {"bytes that are not UTF-8", QString::fromUtf8("0,,é,"), TextEncoding::Windows1252, "0,,\xE9,", TextEncoding::Windows1252},
+        {"plain ASCII", "0,,a,", TextEncoding::Windows1252, "0,,a,", TextEncoding::Windows1252},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TextEncoding used;
+        const QByteArray bytes = encodeText(c.text, c.requested, &used);
+        EXPECT_EQ(bytes, c.bytes);
+        EXPECT_EQ(used, c.used);
+        EXPECT_EQ(decodeText(bytes).text, c.text);
+    }
+}
