@@ -1,13 +1,21 @@
 #include "resources/SessionFile.h"
 
+#include "base/Elide.h"
 #include "base/Exception.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace SessionFile {
 
-bool parseInteger(const QString &text, int &value)
+bool parseInteger(QStringView text, int &value)
 {
     qsizetype i = 0;
     while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
@@ -74,35 +82,64 @@ void forEachLine(QStringView text, Fn &&fn)
         fn(text.sliced(start));
 }
 
+// The line the end of the text is on, counted like forEachLine counts.
+qsizetype lineOfEnd(QStringView text)
+{
+    qsizetype line = 1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            ++line;
+    }
+    return line;
+}
+
 } // namespace
 
-Parsed parse(const QString &text)
+Parsed parse(const QString &text, const Limits &limits)
 {
     Parsed out;
-    forEachLine(QStringView(text), [&out](QStringView line) {
+    qint64 fileFields = 0;
+    qsizetype lineNumber = 0;
+    forEachLine(QStringView(text), [&](QStringView line) {
+        ++lineNumber;
         qsizetype comma = line.indexOf(QLatin1Char(','));
         if (comma < 0)
             return true;
         ResourceRow row;
-        const QString imageText = line.first(comma).toString();
+        const QStringView imageText = line.first(comma);
         if (!parseInteger(imageText, row.imageIndex)) {
             out.rows.push_back(ResourceRow{});
-            out.error = QStringLiteral("'%1' is not a valid integer value").arg(imageText);
+            out.error = QStringLiteral("'%1' is not a valid integer value").arg(elided(imageText));
             return false;
         }
+        qsizetype lineFields = 1;
         QStringView rest = line.sliced(comma + 1);
         comma = rest.indexOf(QLatin1Char(','));
         if (comma >= 0) {
             row.caption = rest.first(comma).toString();
             rest = rest.sliced(comma + 1);
+            ++lineFields;
         } else {
             // With no second comma the caption is empty and nothing is dropped;
             // the rest then holds no further field either.
             row.caption.clear();
         }
         while ((comma = rest.indexOf(QLatin1Char(','))) >= 0) {
+            if (lineFields == limits.fieldsPerLine) {
+                out.error = QStringLiteral("Line %1 has more than %2 fields").arg(lineNumber).arg(limits.fieldsPerLine);
+                return false;
+            }
             row.subItems.append(rest.first(comma).toString());
             rest = rest.sliced(comma + 1);
+            ++lineFields;
+        }
+        fileFields += std::max<qint64>(lineFields, 2);
+        if (fileFields > limits.fieldsPerFile) {
+            out.error = QStringLiteral("Line %1 takes the list past %2 fields").arg(lineNumber).arg(limits.fieldsPerFile);
+            return false;
         }
         out.rows.push_back(std::move(row));
         return true;
@@ -133,27 +170,230 @@ QString format(const std::vector<ResourceRow> &rows)
     return text;
 }
 
-Loaded read(const QString &fileName)
+Loaded fromBytes(QByteArray bytes, const Limits &limits)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Cannot open file %1").arg(fileName));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Exception(QStringLiteral("Cannot open file %1").arg(fileName));
     DecodedText decoded = decodeText(bytes);
-    return Loaded{parse(decoded.text), decoded.encoding};
+    bytes = QByteArray(); // only the text is needed from here on
+    Parsed parsed = parse(decoded.text, limits);
+    Loaded out;
+    out.rows = std::move(parsed.rows);
+    out.encoding = decoded.encoding;
+    out.error = std::move(parsed.error);
+    // An error stops reading before the NUL is reached.
+    if (decoded.endedAtNul && out.error.isEmpty())
+        out.notice = QStringLiteral("A NUL byte on line %1 ends the text; the rest of the file was not read")
+                         .arg(lineOfEnd(decoded.text));
+    return out;
 }
+
+QByteArray toBytes(const std::vector<ResourceRow> &rows, TextEncoding encoding, TextEncoding *used)
+{
+    return encodeText(format(rows), encoding, used);
+}
+
+namespace {
+
+// The system's reason, to follow the message after a comma.
+QString causeOf(int error)
+{
+    QString cause = QString::fromLocal8Bit(std::generic_category().message(error));
+    if (!cause.isEmpty())
+        cause[0] = cause[0].toLower();
+    return cause;
+}
+
+QString causeOf(const struct stat &st)
+{
+    return S_ISDIR(st.st_mode) ? causeOf(EISDIR) : QStringLiteral("not a regular file");
+}
+
+Exception openError(const QString &fileName, const QString &cause)
+{
+    return Exception(QStringLiteral("Cannot open file %1, %2").arg(fileName, cause));
+}
+
+Exception createError(const QString &fileName, const QString &cause)
+{
+    return Exception(QStringLiteral("Cannot create file %1, %2").arg(fileName, cause));
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // Closes and reports the result, which some file systems only give here.
+    int close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd);
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::optional<Loaded> read(const QString &fileName, const Limits &limits)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    // Anything but a regular file is refused before it is opened: opening a
+    // device can act on it, and reading a pipe waits for a writer.
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return std::nullopt;
+        throw openError(fileName, causeOf(errno));
+    }
+    if (!S_ISREG(st.st_mode))
+        throw openError(fileName, causeOf(st));
+    // Non-blocking all the same, and checked again once open, in case the
+    // path was swapped for something else in between.
+    FileDescriptor fd(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        throw openError(fileName, causeOf(errno));
+    }
+    if (::fstat(fd.get(), &st) != 0)
+        throw openError(fileName, causeOf(errno));
+    if (!S_ISREG(st.st_mode))
+        throw openError(fileName, causeOf(st));
+    const qint64 maxBytes = limits.fileMegabytes * 1024 * 1024;
+    const auto tooLarge = [&] { return Exception(QStringLiteral("File %1 is larger than %2 MB").arg(fileName).arg(limits.fileMegabytes)); };
+    if (st.st_size > maxBytes)
+        throw tooLarge();
+
+    // The size is a hint only: a file may grow while it is read, and some
+    // report none at all.
+    QByteArray bytes;
+    bytes.resize(qsizetype(std::min<qint64>(std::max<qint64>(st.st_size, 0) + 1, maxBytes + 1)));
+    qsizetype size = 0;
+    for (;;) {
+        if (size == bytes.size()) {
+            if (size > maxBytes)
+                throw tooLarge();
+            bytes.resize(qsizetype(std::min<qint64>(qint64(size) * 2, maxBytes + 1)));
+        }
+        const ssize_t n = ::read(fd.get(), bytes.data() + size, size_t(bytes.size() - size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw openError(fileName, causeOf(errno));
+        }
+        if (n == 0)
+            break;
+        size += n;
+    }
+    if (size > maxBytes)
+        throw tooLarge();
+    bytes.truncate(size);
+    return fromBytes(std::move(bytes), limits);
+}
+
+namespace {
+
+// Replaces the file by way of a new file beside it, so that a failure at
+// any point leaves the old one whole; the new file takes the old one's
+// permissions and, where allowed, its owner.
+void replaceFile(const QString &fileName, const QByteArray &bytes)
+{
+    QByteArray target = QFile::encodeName(fileName);
+    // A link stays a link: the file it points at is replaced.
+    struct stat st;
+    if (::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (char *real = ::realpath(target.constData(), nullptr)) {
+            target = real;
+            ::free(real);
+        }
+    }
+    const bool exists = ::stat(target.constData(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        throw createError(fileName, causeOf(errno));
+    if (exists) {
+        if (!S_ISREG(st.st_mode))
+            throw createError(fileName, causeOf(st));
+        // A file its owner made read-only stays as it is, as it would if
+        // it were written in place.
+        FileDescriptor probe(::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!probe.valid())
+            throw createError(fileName, causeOf(errno));
+    }
+
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray directory = slash >= 0 ? target.first(slash + 1) : QByteArray();
+    // Short enough for the longest name the file system takes.
+    const QByteArray base = target.sliced(slash + 1).first(std::min<qsizetype>(target.size() - slash - 1, 200));
+    QByteArray temporary;
+    FileDescriptor fd;
+    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+        temporary = directory + '.' + base + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+        if (!fd.valid() && errno != EEXIST)
+            break;
+    }
+    if (!fd.valid())
+        throw createError(fileName, causeOf(errno));
+
+    const auto fail = [&](int error) {
+        fd.reset();
+        ::unlink(temporary.constData());
+        return createError(fileName, causeOf(error));
+    };
+    if (exists) {
+        if (::fchmod(fd.get(), st.st_mode & 07777) != 0)
+            throw fail(errno);
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
+            (void)!::fchown(fd.get(), st.st_uid, st.st_gid); // only root may give a file away
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw fail(errno);
+        }
+        written += n;
+    }
+    if (::fsync(fd.get()) != 0)
+        throw fail(errno);
+    if (fd.close() != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        throw createError(fileName, causeOf(error));
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.constData());
+        throw createError(fileName, causeOf(error));
+    }
+    // Makes the new name last across a power cut; the file is written
+    // either way, so a failure here changes nothing for the user.
+    FileDescriptor dir(::open(directory.isEmpty() ? "." : directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid())
+        (void)::fsync(dir.get());
+}
+
+} // namespace
 
 TextEncoding write(const QString &fileName, const std::vector<ResourceRow> &rows, TextEncoding encoding)
 {
     if (rows.empty())
         return encoding;
     TextEncoding used = encoding;
-    const QByteArray bytes = encodeText(format(rows), encoding, &used);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Exception(QStringLiteral("Cannot create file %1").arg(fileName));
+    replaceFile(fileName, toBytes(rows, encoding, &used));
     return used;
 }
 

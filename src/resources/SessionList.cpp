@@ -4,19 +4,32 @@
 #include "resources/ResourceList.h"
 #include "resources/SessionFile.h"
 
-#include <QFileInfo>
+SessionLoad LoadFromSessionFile(const QString &fileName, ResourceList &list)
+{
+    SessionLoad out;
+    list.clear();
+    try {
+        if (std::optional<SessionFile::Loaded> loaded = SessionFile::read(fileName)) {
+            out.encoding = loaded->encoding;
+            out.complete = loaded->complete();
+            out.error = std::move(loaded->error);
+            out.notice = std::move(loaded->notice);
+            list.setRows(std::move(loaded->rows));
+        }
+    } catch (const Exception &e) {
+        out.complete = false;
+        out.error = e.message();
+    }
+    list.sortRows();
+    return out;
+}
 
 void LoadFromSessionFile(const QString &fileName, ResourceList &list, TextEncoding &encoding)
 {
-    list.clear();
-    if (QFileInfo::exists(fileName)) {
-        SessionFile::Loaded loaded = SessionFile::read(fileName);
-        encoding = loaded.encoding;
-        list.setRows(std::move(loaded.parsed.rows));
-        if (!loaded.parsed.error.isEmpty())
-            throw Exception(loaded.parsed.error);
-    }
-    list.sortRows();
+    SessionLoad load = LoadFromSessionFile(fileName, list);
+    encoding = load.encoding;
+    if (!load.error.isEmpty())
+        throw Exception(load.error);
 }
 
 TextEncoding SaveToSessionFile(const QString &fileName, const ResourceList &list, TextEncoding encoding)
