@@ -24,14 +24,6 @@ SessionLoad LoadFromSessionFile(const QString &fileName, ResourceList &list)
     return out;
 }
 
-void LoadFromSessionFile(const QString &fileName, ResourceList &list, TextEncoding &encoding)
-{
-    SessionLoad load = LoadFromSessionFile(fileName, list);
-    encoding = load.encoding;
-    if (!load.error.isEmpty())
-        throw Exception(load.error);
-}
-
 TextEncoding SaveToSessionFile(const QString &fileName, const ResourceList &list, TextEncoding encoding)
 {
     return SessionFile::write(fileName, list.rows(), encoding);

@@ -22,10 +22,6 @@ struct SessionLoad {
 // what is in or around the file.
 SessionLoad LoadFromSessionFile(const QString &fileName, ResourceList &list);
 
-// For callers that take a failure as an exception: loads as above, then
-// throws the error, if any. A NUL byte's notice is not reported here.
-void LoadFromSessionFile(const QString &fileName, ResourceList &list, TextEncoding &encoding);
-
 // Writes every row; an empty list writes nothing. Returns the encoding used.
 // Throws Exception "Cannot create file %s, <cause>".
 TextEncoding SaveToSessionFile(const QString &fileName, const ResourceList &list, TextEncoding encoding);

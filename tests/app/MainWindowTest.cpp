@@ -262,7 +262,7 @@ TEST_F(MainWindow, SaveFailureIsReportedAndKeepsTheCaption)
     addRows(1);
     prompts.saveName = dir.filePath("no/such/dir.lu");
     action("mmSave")->trigger();
-    EXPECT_EQ(prompts.errors, QStringList({"Cannot create file " + prompts.saveName + "."}));
+    EXPECT_EQ(prompts.errors, QStringList({"Cannot create file " + prompts.saveName + ", no such file or directory."}));
     EXPECT_EQ(w->windowTitle(), "Lumeo");
     EXPECT_EQ(w->lastFile(), prompts.saveName);
 }
