@@ -18,9 +18,10 @@ QString SessionState::open(const QString &path, ResourceList &list, bool remembe
         m_lastFile = m_fileName;
     if (load.notice.isEmpty())
         return QString();
-    return QStringLiteral("%1 was not read completely: %2. The list shows only the %3 resources before that point. "
-                          "Save will ask for a file name, so that this file is not replaced by the part that was read.")
-        .arg(QFileInfo(path).fileName(), load.notice)
+    const QString name = QFileInfo(path).fileName();
+    return QStringLiteral("%1 was not read completely. %2.\n\nThe list holds the %3 resources read before that point. "
+                          "Save will ask for a file name, so that %1 is not replaced by them.")
+        .arg(name, load.notice)
         .arg(list.count());
 }
 
