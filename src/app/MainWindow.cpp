@@ -443,7 +443,7 @@ void TfrmMain::cmSave()
         // A file read only in part is not replaced by that part unless the
         // user picks it again (the dialog then asks before replacing it).
         if (!m_session.complete())
-            setStatus(spMessage, QStringLiteral("Not read completely: choose where to save"));
+            setStatus(spMessage, QStringLiteral("File not read completely"));
         newName = m_prompts.saveSessionName(this, m_session.fileName());
         if (newName.isEmpty())
             return;
