@@ -2,6 +2,7 @@
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
+#include "support/TestFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTimer>
@@ -21,29 +21,20 @@
 
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public TemporaryFiles {
 protected:
     FakePrompts prompts;
     FixedNetwork network;
     FakeResolver resolver;
     FakeEchoFactory echo;
     TfrmMainServices services{prompts, network, resolver, echo};
-    QTemporaryDir dir;
     std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(services);
 
     QAction *action(const char *name) { return w->findChild<QAction *>(QString::fromLatin1(name)); }
     QString file(const char *name, const QByteArray &bytes)
     {
-        const QString path = dir.filePath(QString::fromLatin1(name));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
-    }
-    QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        writeBytes(path(name), bytes);
+        return path(name);
     }
     void addRows(int n)
     {
@@ -219,11 +210,11 @@ TEST_F(MainWindow, SaveAfterAnOpenThatStoppedEarlyGoesToTheSaveDialog)
         action("mmSave")->trigger(); // Ctrl+S: the dialog, at the file, and the user cancels
         EXPECT_EQ(prompts.saveDialogs, 1);
         EXPECT_EQ(prompts.saveStartPath, prompts.openName);
-        EXPECT_EQ(read(prompts.openName), bytes);
+        EXPECT_EQ(readBytes(prompts.openName), bytes);
         prompts.saveName = dir.filePath("rescued.lu");
         action("mmSave")->trigger();
         EXPECT_EQ(w->fileName(), prompts.saveName);
-        EXPECT_EQ(read(prompts.openName), bytes);
+        EXPECT_EQ(readBytes(prompts.openName), bytes);
         action("mmSave")->trigger(); // a whole session again: saves in place
         EXPECT_EQ(prompts.saveDialogs, 2);
         EXPECT_TRUE(prompts.errors.isEmpty());
@@ -238,12 +229,12 @@ TEST_F(MainWindow, SaveAsksOnceThenOverwrites)
     EXPECT_TRUE(w->fileName().isEmpty());
     prompts.saveName = dir.filePath("saved");
     action("mmSave")->trigger();
-    EXPECT_EQ(read(prompts.saveName), "0,,PC0,10.0.0.0,OFFICE,<not tested>,,\r\n");
+    EXPECT_EQ(readBytes(prompts.saveName), "0,,PC0,10.0.0.0,OFFICE,<not tested>,,\r\n");
     EXPECT_EQ(w->windowTitle(), "Lumeo - [saved]");
     addRows(1);
     action("mmSave")->trigger();
     EXPECT_EQ(prompts.saveDialogs, 2);
-    EXPECT_EQ(read(prompts.saveName).count("\r\n"), 2);
+    EXPECT_EQ(readBytes(prompts.saveName).count("\r\n"), 2);
 }
 
 TEST_F(MainWindow, SavingAnEmptyListWritesNothingButNamesTheFile)

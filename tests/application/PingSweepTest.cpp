@@ -3,6 +3,7 @@
 #include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
+#include "support/LocaleFixtures.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -44,7 +45,7 @@ protected:
         ping->setSize(56);
         sweep = std::make_unique<PingSweep>(list, *ping, view);
         sweep->now = [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 3, 12)); };
-        list.setLocaleFormats(LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)));
+        list.setLocaleFormats(us());
     }
     FakeEchoChannel &echo() { return *factory.channel; }
     int add(const QString &name, const QString &address = QString())
@@ -189,7 +190,7 @@ TEST_F(Sweep, RemovingTheRowUnderTestNeverWritesIntoAnotherRow)
 
 TEST_F(Sweep, SortingDuringTheEchoWaitKeepsOutcomesWithTheirHosts)
 {
-    list.setLocaleFormats(LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)));
+    list.setLocaleFormats(us());
     add("zulu", "10.0.0.26");
     add("alpha", "10.0.0.1");
     echo().outcomes[ip("10.0.0.26")] = FakeEchoChannel::reply(ip("10.0.0.26"), 56, 26);

@@ -1,27 +1,11 @@
 #include "application/SessionState.h"
 #include "base/Exception.h"
 #include "resources/ResourceList.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
 
 // A file that was read only in part must never be replaced by that part
 // without the user choosing it again; a whole file saves in place as before.
@@ -45,7 +29,7 @@ TEST(SessionState, AFileReadOnlyInPartIsNeverSavedOverSilently)
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = dir.filePath("office.lu");
-        writeAll(path, c.bytes);
+        writeBytes(path, c.bytes);
         ResourceList list;
         SessionState session;
         QString told;
@@ -66,7 +50,7 @@ TEST(SessionState, AFileReadOnlyInPartIsNeverSavedOverSilently)
         // Saved elsewhere, the session is whole again and the damaged file untouched.
         const QString other = dir.filePath("rescued.lu");
         session.save(list, other);
-        EXPECT_EQ(readAll(path), c.bytes);
+        EXPECT_EQ(readBytes(path), c.bytes);
         EXPECT_TRUE(QFile::exists(other));
         EXPECT_TRUE(session.complete());
         EXPECT_FALSE(session.needsName());
@@ -78,12 +62,12 @@ TEST(SessionState, SavingAPartlyReadFileElsewhereKeepsItsEncoding)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("old.lu");
-    writeAll(path, "0,,Caf\xE9,\r\nzz,,B,\r\n"); // Windows-1252, stopped at its second line
+    writeBytes(path, "0,,Caf\xE9,\r\nzz,,B,\r\n"); // Windows-1252, stopped at its second line
     ResourceList list;
     SessionState session;
     EXPECT_THROW(session.open(path, list, false), Exception);
     const QString other = dir.filePath("new.lu");
     list.removeAt(1); // the empty row made for the bad line
     session.save(list, other);
-    EXPECT_EQ(readAll(other), "0,,Caf\xE9,\r\n");
+    EXPECT_EQ(readBytes(other), "0,,Caf\xE9,\r\n");
 }

@@ -1,96 +1,14 @@
-#include "ping/HostResolver.h"
 #include "ping/IcmpPacket.h"
 #include "ping/IcmpTypes.h"
+#include "support/IcmpPackets.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <linux/icmp.h>
-#include <memory>
 #include <netinet/in.h>
-#include <string>
-#include <vector>
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 using Verdict = EchoReceipt::Verdict;
-
-std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
-
-const std::uint32_t kTarget = ip("10.0.0.9");
-const std::uint32_t kRouter = ip("10.0.0.1");
-const std::uint32_t kLocal = ip("10.0.0.2");
-constexpr std::uint16_t kId = 0x1234;
-constexpr std::uint16_t kSeq = 0x0102;
-
-EchoIdentity identity(IcmpSocketKind kind) { return EchoIdentity{kind, kTarget, kId, kSeq}; }
-
-// The input in a heap block of exactly its size, so that AddressSanitizer
-// reports any read past it.
-class Exact {
-public:
-    explicit Exact(const Bytes &bytes, std::size_t length) : m_length(length), m_data(new unsigned char[length])
-    {
-        std::copy(bytes.begin(), bytes.begin() + std::ptrdiff_t(length), m_data.get());
-    }
-    explicit Exact(const Bytes &bytes) : Exact(bytes, bytes.size()) {}
-    const unsigned char *data() const { return m_data.get(); }
-    std::size_t size() const { return m_length; }
-
-private:
-    std::size_t m_length;
-    std::unique_ptr<unsigned char[]> m_data;
-};
-
-void put32(Bytes &b, std::size_t at, std::uint32_t networkOrder)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(&networkOrder);
-    std::copy(p, p + 4, b.begin() + std::ptrdiff_t(at));
-}
-
-struct Ip {
-    std::uint32_t source = kTarget;
-    std::uint32_t destination = kLocal;
-    std::uint8_t protocol = IPPROTO_ICMP;
-    std::uint8_t ttl = 63;
-    std::uint8_t tos = 0;
-    std::uint8_t fragmentByte = 0; // flags in the top three bits
-    int headerWords = 5;           // IHL
-    std::size_t actualSize = 0;    // bytes present; 0: as IHL says
-};
-
-Bytes ipv4(const Ip &h)
-{
-    Bytes b(std::max<std::size_t>(std::size_t(h.headerWords) * 4, 20), 0);
-    b[0] = std::uint8_t(0x40 | (h.headerWords & 0x0F));
-    b[1] = h.tos;
-    b[6] = h.fragmentByte;
-    b[8] = h.ttl;
-    b[9] = h.protocol;
-    put32(b, 12, h.source);
-    put32(b, 16, h.destination);
-    if (h.actualSize)
-        b.resize(h.actualSize);
-    return b;
-}
-
-Bytes icmp(int type, int code, std::uint16_t id, std::uint16_t seq, std::size_t dataSize = 0)
-{
-    Bytes b{std::uint8_t(type), std::uint8_t(code), 0, 0, std::uint8_t(id >> 8), std::uint8_t(id),
-            std::uint8_t(seq >> 8), std::uint8_t(seq)};
-    for (std::size_t i = 0; i < dataSize; ++i)
-        b.push_back(std::uint8_t('a' + i % 26));
-    return b;
-}
-
-Bytes operator+(Bytes a, const Bytes &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-Bytes ourRequestQuoted() { return icmp(ICMP_ECHO, 0, kId, kSeq); }
-Bytes ourRequestQuotedWithHeader() { return ipv4({.source = kLocal, .destination = kTarget}) + ourRequestQuoted(); }
 
 EchoReceipt judge(const Bytes &packet, std::uint32_t sender, IcmpSocketKind kind)
 {
@@ -104,15 +22,10 @@ bool quotes(const Bytes &quoted, IcmpSocketKind kind)
     return QuotesRequest(exact.data(), exact.size(), identity(kind));
 }
 
-const char *verdictName(Verdict v)
+QuotedRequest parseQuoted(const Bytes &quoted)
 {
-    switch (v) {
-    case Verdict::Malformed: return "Malformed";
-    case Verdict::NotOurs: return "NotOurs";
-    case Verdict::Reply: return "Reply";
-    case Verdict::Error: return "Error";
-    }
-    return "?";
+    const Exact exact(quoted);
+    return ParseQuotedRequest(exact.data(), exact.size());
 }
 
 } // namespace
@@ -174,26 +87,26 @@ TEST(ReceivedEcho, RepliesMatchBySequenceSourceAndOnRawSocketsId)
         Verdict verdict;
         std::size_t dataSize;
     };
-    const Bytes reply = icmp(ICMP_ECHOREPLY, 0, kId, kSeq, 56);
+    const Bytes reply = echoReply(56);
     const Case cases[] = {
         {"datagram reply", Datagram, reply, kTarget, Verdict::Reply, 56},
-        {"datagram reply, empty", Datagram, icmp(ICMP_ECHOREPLY, 0, kId, kSeq), kTarget, Verdict::Reply, 0},
-        {"datagram: the kernel owns the id", Datagram, icmp(ICMP_ECHOREPLY, 0, kId + 1, kSeq, 56), kTarget, Verdict::Reply, 56},
-        {"datagram: other sequence", Datagram, icmp(ICMP_ECHOREPLY, 0, kId, kSeq + 1, 56), kTarget, Verdict::NotOurs, 0},
+        {"datagram reply, empty", Datagram, echoReply(0), kTarget, Verdict::Reply, 0},
+        {"datagram: the kernel owns the id", Datagram, echoReply(56, kId + 1), kTarget, Verdict::Reply, 56},
+        {"datagram: other sequence", Datagram, echoReply(56, kId, kSeq + 1), kTarget, Verdict::NotOurs, 0},
         {"datagram: other sender", Datagram, reply, kRouter, Verdict::NotOurs, 0},
         {"datagram: not a reply", Datagram, icmp(ICMP_ECHO, 0, kId, kSeq, 56), kTarget, Verdict::NotOurs, 0},
-        {"datagram: error types are not read here", Datagram,
-         icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + ourRequestQuotedWithHeader(), kRouter, Verdict::NotOurs, 0},
+        {"datagram: error types are not read here", Datagram, timeExceeded(ourRequestQuotedWithHeader()), kRouter,
+         Verdict::NotOurs, 0},
         {"raw reply", Raw, ipv4({}) + reply, kRouter /* the header's source counts */, Verdict::Reply, 56},
         {"raw reply with IP options", Raw, ipv4({.headerWords = 7}) + reply, 0, Verdict::Reply, 56},
-        {"raw: other id", Raw, ipv4({}) + icmp(ICMP_ECHOREPLY, 0, kId + 1, kSeq, 56), kTarget, Verdict::NotOurs, 0},
-        {"raw: other sequence", Raw, ipv4({}) + icmp(ICMP_ECHOREPLY, 0, kId, kSeq - 1, 56), kTarget, Verdict::NotOurs, 0},
+        {"raw: other id", Raw, ipv4({}) + echoReply(56, kId + 1), kTarget, Verdict::NotOurs, 0},
+        {"raw: other sequence", Raw, ipv4({}) + echoReply(56, kId, kSeq - 1), kTarget, Verdict::NotOurs, 0},
         {"raw: other source", Raw, ipv4({.source = kRouter}) + reply, kTarget, Verdict::NotOurs, 0},
         {"raw: not a reply", Raw, ipv4({}) + icmp(ICMP_TIMESTAMPREPLY, 0, kId, kSeq, 56), kTarget, Verdict::NotOurs, 0},
     };
     for (const Case &c : cases) {
         const EchoReceipt r = judge(c.packet, c.sender, c.kind);
-        EXPECT_STREQ(verdictName(r.verdict), verdictName(c.verdict)) << c.name;
+        EXPECT_EQ(r.verdict, c.verdict) << c.name;
         if (c.verdict == Verdict::Reply) {
             EXPECT_EQ(r.source, kTarget) << c.name;
             EXPECT_EQ(r.dataSize, c.dataSize) << c.name;
@@ -203,7 +116,7 @@ TEST(ReceivedEcho, RepliesMatchBySequenceSourceAndOnRawSocketsId)
 
 TEST(ReceivedEcho, ARawReplyCarriesTheOptionsOfItsIpHeader)
 {
-    const Bytes packet = ipv4({.ttl = 61, .tos = 0x10, .fragmentByte = 0x40}) + icmp(ICMP_ECHOREPLY, 0, kId, kSeq, 8);
+    const Bytes packet = ipv4({.ttl = 61, .tos = 0x10, .fragmentByte = 0x40}) + echoReply(8);
     const EchoReceipt r = judge(packet, 0, IcmpSocketKind::Raw);
     ASSERT_EQ(r.verdict, Verdict::Reply);
     EXPECT_EQ(r.ttl, 61);
@@ -215,49 +128,32 @@ TEST(ReceivedEcho, RawErrorsQuotingTheRequestEndIt)
 {
     struct Case {
         const char *name;
-        Bytes packet;
+        Bytes message; // what the router sends, after its IPv4 header
         Verdict verdict;
         std::uint32_t status;
     };
-    const Bytes outer = ipv4({.source = kRouter});
-    auto quotedWith = [](const Ip &inner, std::uint16_t id, std::uint16_t seq, int type = ICMP_ECHO) {
-        return ipv4(inner) + icmp(type, 0, id, seq);
-    };
-    const Ip inner{.source = kLocal, .destination = kTarget};
+    const Bytes ours = ourRequestQuotedWithHeader();
+    const Ip inner = kRequestHeader;
     const Case cases[] = {
-        {"time exceeded", outer + icmp(ICMP_TIME_EXCEEDED, ICMP_EXC_TTL, 0, 0) + ourRequestQuotedWithHeader(),
+        {"time exceeded", icmpError(ICMP_TIME_EXCEEDED, ICMP_EXC_TTL, ours), Verdict::Error, IP_TTL_EXPIRED_TRANSIT},
+        {"fragmentation needed", icmpError(ICMP_DEST_UNREACH, ICMP_FRAG_NEEDED, ours, 1400), Verdict::Error, IP_PACKET_TOO_BIG},
+        {"host unreachable", icmpError(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, ours), Verdict::Error, IP_DEST_HOST_UNREACHABLE},
+        {"parameter problem", icmpError(ICMP_PARAMETERPROB, 0, ours), Verdict::Error, IP_PARAM_PROBLEM},
+        {"source quench", icmpError(ICMP_SOURCE_QUENCH, 0, ours), Verdict::Error, IP_SOURCE_QUENCH},
+        {"quoted with inner IP options", timeExceeded(quotedWith({.source = kLocal, .destination = kTarget, .headerWords = 6})),
          Verdict::Error, IP_TTL_EXPIRED_TRANSIT},
-        {"fragmentation needed", outer + icmp(ICMP_DEST_UNREACH, ICMP_FRAG_NEEDED, 0, 1400) + ourRequestQuotedWithHeader(),
-         Verdict::Error, IP_PACKET_TOO_BIG},
-        {"host unreachable", outer + icmp(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, 0, 0) + ourRequestQuotedWithHeader(),
-         Verdict::Error, IP_DEST_HOST_UNREACHABLE},
-        {"parameter problem", outer + icmp(ICMP_PARAMETERPROB, 0, 0, 0) + ourRequestQuotedWithHeader(), Verdict::Error,
-         IP_PARAM_PROBLEM},
-        {"source quench", outer + icmp(ICMP_SOURCE_QUENCH, 0, 0, 0) + ourRequestQuotedWithHeader(), Verdict::Error,
-         IP_SOURCE_QUENCH},
-        {"quoted with inner IP options",
-         outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + quotedWith({.source = kLocal, .destination = kTarget, .headerWords = 6}, kId, kSeq),
-         Verdict::Error, IP_TTL_EXPIRED_TRANSIT},
-        {"quoted: other destination",
-         outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + quotedWith({.source = kLocal, .destination = kRouter}, kId, kSeq),
+        {"quoted: other destination", timeExceeded(quotedWith({.source = kLocal, .destination = kRouter})), Verdict::NotOurs, 0},
+        {"quoted: not ICMP", timeExceeded(quotedWith({.source = kLocal, .destination = kTarget, .protocol = IPPROTO_UDP})),
          Verdict::NotOurs, 0},
-        {"quoted: not ICMP",
-         outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0)
-             + quotedWith({.source = kLocal, .destination = kTarget, .protocol = IPPROTO_UDP}, kId, kSeq),
-         Verdict::NotOurs, 0},
-        {"quoted: other id", outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + quotedWith(inner, kId ^ 0x8000, kSeq),
-         Verdict::NotOurs, 0},
-        {"quoted: other sequence", outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + quotedWith(inner, kId, kSeq + 1),
-         Verdict::NotOurs, 0},
-        {"quoted: not an echo request",
-         outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + quotedWith(inner, kId, kSeq, ICMP_TIMESTAMP), Verdict::NotOurs, 0},
-        {"quoted: inner header without the ICMP header", outer + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + ipv4(inner),
-         Verdict::NotOurs, 0},
-        {"not an error type", outer + icmp(ICMP_REDIRECT, 0, 0, 0) + ourRequestQuotedWithHeader(), Verdict::NotOurs, 0},
+        {"quoted: other id", timeExceeded(quotedWith(inner, kId ^ 0x8000, kSeq)), Verdict::NotOurs, 0},
+        {"quoted: other sequence", timeExceeded(quotedWith(inner, kId, kSeq + 1)), Verdict::NotOurs, 0},
+        {"quoted: not an echo request", timeExceeded(quotedWith(inner, kId, kSeq, ICMP_TIMESTAMP)), Verdict::NotOurs, 0},
+        {"quoted: inner header without the ICMP header", timeExceeded(ipv4(inner)), Verdict::NotOurs, 0},
+        {"not an error type", icmpError(ICMP_REDIRECT, 0, ours), Verdict::NotOurs, 0},
     };
     for (const Case &c : cases) {
-        const EchoReceipt r = judge(c.packet, kTarget, IcmpSocketKind::Raw);
-        EXPECT_STREQ(verdictName(r.verdict), verdictName(c.verdict)) << c.name;
+        const EchoReceipt r = judge(fromRouter(c.message), kTarget, IcmpSocketKind::Raw);
+        EXPECT_EQ(r.verdict, c.verdict) << c.name;
         if (c.verdict == Verdict::Error) {
             EXPECT_EQ(r.status, c.status) << c.name;
             EXPECT_EQ(r.source, kRouter) << c.name;
@@ -292,7 +188,7 @@ TEST(QuotedRequest, ErrorQueueEntriesInBothForms)
         EXPECT_EQ(quotes(c.quoted, Datagram), c.datagram) << c.name;
         EXPECT_EQ(quotes(c.quoted, Raw), c.raw) << c.name;
     }
-    const QuotedRequest q = ParseQuotedRequest(ourRequestQuotedWithHeader().data(), ourRequestQuotedWithHeader().size());
+    const QuotedRequest q = parseQuoted(ourRequestQuotedWithHeader());
     EXPECT_TRUE(q.hasIpHeader);
     EXPECT_EQ(q.destination, kTarget);
     EXPECT_EQ(q.protocol, IPPROTO_ICMP);
@@ -337,12 +233,10 @@ TEST(ReceivedEcho, EveryTruncatedPrefixIsReadSafely)
         Verdict verdict;
     };
     const Case cases[] = {
-        {"datagram reply", Datagram, icmp(ICMP_ECHOREPLY, 0, kId, kSeq, 40), 8, 8, Verdict::Reply},
-        {"raw reply", Raw, ipv4({}) + icmp(ICMP_ECHOREPLY, 0, kId, kSeq, 40), 28, 28, Verdict::Reply},
-        {"raw reply with options", Raw, ipv4({.headerWords = 15}) + icmp(ICMP_ECHOREPLY, 0, kId, kSeq, 40), 68, 68,
-         Verdict::Reply},
-        {"raw error", Raw, ipv4({.source = kRouter}) + icmp(ICMP_TIME_EXCEEDED, 0, 0, 0) + ourRequestQuotedWithHeader(),
-         28, 56, Verdict::Error},
+        {"datagram reply", Datagram, echoReply(40), 8, 8, Verdict::Reply},
+        {"raw reply", Raw, ipv4({}) + echoReply(40), 28, 28, Verdict::Reply},
+        {"raw reply with options", Raw, ipv4({.headerWords = 15}) + echoReply(40), 68, 68, Verdict::Reply},
+        {"raw error", Raw, fromRouter(timeExceeded(ourRequestQuotedWithHeader())), 28, 56, Verdict::Error},
     };
     for (const Case &c : cases) {
         for (std::size_t length = 0; length <= c.packet.size(); ++length) {
@@ -351,7 +245,7 @@ TEST(ReceivedEcho, EveryTruncatedPrefixIsReadSafely)
             const Verdict expected = length < c.headers    ? Verdict::Malformed
                                      : length < c.decisive ? Verdict::NotOurs
                                                            : c.verdict;
-            ASSERT_STREQ(verdictName(r.verdict), verdictName(expected)) << c.name << ", " << length << " bytes";
+            ASSERT_EQ(r.verdict, expected) << c.name << ", " << length << " bytes";
             if (r.verdict == Verdict::Reply) {
                 EXPECT_EQ(r.dataSize, length - c.headers) << c.name;
             }
@@ -384,7 +278,7 @@ TEST(ReceivedEcho, BadHeaderLengthsAreMalformed)
         {"shorter than an IPv4 header", {.headerWords = 5, .actualSize = 12}, 0},
     };
     for (const Case &c : cases) {
-        Bytes packet = ipv4(c.header) + icmp(ICMP_ECHOREPLY, 0, kId, kSeq);
+        Bytes packet = ipv4(c.header) + echoReply(0);
         packet.resize(c.header.actualSize + c.icmpBytes, 0);
         // The reply fields are where a five-word header would put them: a
         // reader that trusted the header length as it is would accept it.
@@ -402,11 +296,11 @@ TEST(ReceivedEcho, BadHeaderLengthsAreMalformed)
         quoted.resize(c.header.actualSize + c.icmpBytes, 0);
         if (quoted.size() < 20)
             continue; // not recognisable as an IPv4 header at all
-        EXPECT_FALSE(ParseQuotedRequest(Exact(quoted).data(), quoted.size()).valid) << c.name;
+        EXPECT_FALSE(parseQuoted(quoted).valid) << c.name;
         EXPECT_FALSE(quotes(quoted, IcmpSocketKind::Datagram)) << c.name;
     }
     // The largest header length, fully present, is read past.
-    const Bytes longest = ipv4({.headerWords = 15}) + icmp(ICMP_ECHOREPLY, 0, kId, kSeq, 4);
+    const Bytes longest = ipv4({.headerWords = 15}) + echoReply(4);
     const EchoReceipt r = judge(longest, 0, IcmpSocketKind::Raw);
     EXPECT_EQ(r.verdict, Verdict::Reply);
     EXPECT_EQ(r.dataSize, 4u);

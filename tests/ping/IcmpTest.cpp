@@ -2,12 +2,9 @@
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "support/FakePing.h"
+#include "support/IcmpPackets.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
-}
 
 TEST(IcmpErrorText, CoversTheTableAndUnknownCodes)
 {

@@ -1,29 +1,32 @@
 #include "resources/CellText.h"
+#include "support/LocaleFixtures.h"
 
 #include <QDate>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 namespace {
 
-const LocaleFormats &us()
-{
-    static const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    return f;
-}
-const LocaleFormats &german()
-{
-    static const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QLocale::German, QLocale::Germany));
-    return f;
-}
-
-// Locales where "." is the thousands separator (de_DE, it_IT, pt_BR, nl_NL,
-// tr_TR, da_DK, id_ID), the date separator (de_DE, fi_FI, ru_RU, tr_TR,
-// da_DK) or the time separator (fi_FI, da_DK, id_ID, en_FI, si_LK), and two
-// where it is none of these.
-const char *const dottedLocales[] = {"de_DE", "fi_FI", "it_IT", "pt_BR", "en_US", "C",     "da_DK",
-                                     "id_ID", "en_FI", "si_LK", "nl_NL", "tr_TR", "ru_RU"};
-
 double daysOf(int y, int m, int d) { return double(QDate(y, m, d).toJulianDay() - QDate(1899, 12, 30).toJulianDay()); }
+
+// A text and the value it reads as.
+struct Reading {
+    const char *text;
+    double value;
+};
+
+// Each text reads, and as exactly its value: whole days, quarter days and
+// the numbers here are all exact in binary.
+void expectReads(bool (*read)(const QString &, double &, const LocaleFormats &), const LocaleFormats &fmt,
+                 std::initializer_list<Reading> readings)
+{
+    for (const Reading &r : readings) {
+        double v = 0;
+        EXPECT_TRUE(read(QString::fromUtf8(r.text), v, fmt)) << r.text;
+        EXPECT_EQ(v, r.value) << r.text;
+    }
+}
 
 } // namespace
 
@@ -44,17 +47,8 @@ TEST(LocaleFormats, ReadsSeparatorsAndDateOrderFromTheLocale)
 
 TEST(IsNumber, AcceptsTheDecimalGrammarAndCutsAtTheFirstBlank)
 {
+    expectReads(IsNumber, us(), {{"42", 42}, {"-3.5", -3.5}, {"+.5", 0.5}, {"2.5e-1", 0.25}, {"12 ms", 12}});
     double v = 0;
-    EXPECT_TRUE(IsNumber("42", v, us()));
-    EXPECT_EQ(v, 42);
-    EXPECT_TRUE(IsNumber("-3.5", v, us()));
-    EXPECT_EQ(v, -3.5);
-    EXPECT_TRUE(IsNumber("+.5", v, us()));
-    EXPECT_EQ(v, 0.5);
-    EXPECT_TRUE(IsNumber("2.5e-1", v, us()));
-    EXPECT_DOUBLE_EQ(v, 0.25);
-    EXPECT_TRUE(IsNumber("12 ms", v, us()));
-    EXPECT_EQ(v, 12);
     EXPECT_TRUE(IsNumber("1e999", v, us()));
     EXPECT_GT(v, 1e300);
 }
@@ -68,31 +62,23 @@ TEST(IsNumber, RejectsWhatIsNotANumber)
 
 TEST(IsNumber, FallsBackToTheLocaleSeparators)
 {
+    expectReads(IsNumber, us(), {{"1,234.5", 1234.5}});
+    expectReads(IsNumber, german(), {{"1.234,5", 1234.5}, {"3,25 ms", 3.25}});
     double v = 0;
-    EXPECT_TRUE(IsNumber("1,234.5", v, us()));
-    EXPECT_EQ(v, 1234.5);
-    EXPECT_TRUE(IsNumber("1.234,5", v, german()));
-    EXPECT_EQ(v, 1234.5);
-    EXPECT_TRUE(IsNumber("3,25 ms", v, german()));
-    EXPECT_EQ(v, 3.25);
     EXPECT_FALSE(IsNumber("1,2x", v, german()));
 }
 
 TEST(IsDateTime, ReadsDatesTimesAndBothInTheLocaleOrder)
 {
-    double v = 0;
-    EXPECT_TRUE(IsDateTime("12/31/2025", v, us()));
-    EXPECT_EQ(v, daysOf(2025, 12, 31));
-    EXPECT_TRUE(IsDateTime("12/31/2025 6:00:00 PM", v, us()));
-    EXPECT_DOUBLE_EQ(v, daysOf(2025, 12, 31) + 0.75);
-    EXPECT_TRUE(IsDateTime("12:00 AM", v, us()));
-    EXPECT_EQ(v, 0);
-    EXPECT_TRUE(IsDateTime("31.12.2025 18:00:00", v, german()));
-    EXPECT_DOUBLE_EQ(v, daysOf(2025, 12, 31) + 0.75);
-    EXPECT_TRUE(IsDateTime("2/3/26", v, us()));
-    EXPECT_EQ(v, daysOf(2026, 2, 3));
-    EXPECT_TRUE(IsDateTime("2/3/99", v, us()));
-    EXPECT_EQ(v, daysOf(1999, 2, 3));
+    expectReads(IsDateTime, us(),
+                {
+                    {"12/31/2025", daysOf(2025, 12, 31)},
+                    {"12/31/2025 6:00:00 PM", daysOf(2025, 12, 31) + 0.75},
+                    {"12:00 AM", 0},
+                    {"2/3/26", daysOf(2026, 2, 3)},
+                    {"2/3/99", daysOf(1999, 2, 3)},
+                });
+    expectReads(IsDateTime, german(), {{"31.12.2025 18:00:00", daysOf(2025, 12, 31) + 0.75}});
 }
 
 TEST(IsDateTime, RejectsTextsThatOnlyLookLikeDates)

@@ -1,20 +1,10 @@
 #include "resources/ListCompare.h"
 #include "resources/ResourceRow.h"
+#include "support/LocaleFixtures.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-const LocaleFormats &us()
-{
-    static const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
-    return f;
-}
-const LocaleFormats &german()
-{
-    static const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QLocale::German, QLocale::Germany));
-    return f;
-}
 
 ResourceRow rowWith(QStringList items, QString caption = QString())
 {
@@ -63,7 +53,7 @@ TEST(CompareListItems, AddressesSortAsTextInEveryLocale)
     // 10.0.0.100 (1000100).
     const QStringList addresses = {"10.0.2.0", "10.0.0.10", "10.0.0.100", "10.0.0.9", "192.168.1.254", "9.9.9.9",
                                    "10.0.0.1,10.0.0.2"};
-    for (const char *name : {"de_DE", "fi_FI", "it_IT", "pt_BR", "en_US", "C", "da_DK", "id_ID", "en_FI", "si_LK", "nl_NL"}) {
+    for (const char *name : dottedLocales) {
         const LocaleFormats fmt = LocaleFormats::fromLocale(QLocale(QString::fromLatin1(name)));
         const QCollator collator = makeListCollator(fmt.locale);
         for (const QString &a : addresses) {

@@ -1,4 +1,5 @@
 #include "resources/ResourceList.h"
+#include "support/LocaleFixtures.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -9,7 +10,7 @@ namespace {
 
 ResourceList &usList(ResourceList &list)
 {
-    list.setLocaleFormats(LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates)));
+    list.setLocaleFormats(us());
     return list;
 }
 

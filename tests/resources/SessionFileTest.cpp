@@ -3,13 +3,13 @@
 #include "resources/ResourceList.h"
 #include "resources/SessionFile.h"
 #include "resources/SessionList.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,19 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QString messageOf(const std::function<void()> &fn)
 {
@@ -122,11 +109,7 @@ TEST(SessionFormat, IntegerFieldReadsLikeTheOlderProgram)
         EXPECT_FALSE(SessionFile::parseInteger(QString::fromLatin1(bad), v)) << bad;
 }
 
-class SessionFiles : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
-};
+class SessionFiles : public TemporaryFiles {};
 
 // Root reads and writes whatever the permission bits say; a test of them
 // drops the two capabilities that allow it, for this thread only, and takes

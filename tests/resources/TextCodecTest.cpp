@@ -2,6 +2,28 @@
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// Bytes as a file holds them, and what they decode to.
+struct Decoding {
+    const char *name;
+    QByteArray bytes;
+    TextEncoding encoding;
+    QString text;
+    bool endedAtNul = false;
+};
+
+DecodedText expectDecodes(const Decoding &c)
+{
+    const DecodedText d = decodeText(c.bytes);
+    EXPECT_EQ(d.encoding, c.encoding);
+    EXPECT_EQ(d.text, c.text);
+    EXPECT_EQ(d.endedAtNul, c.endedAtNul);
+    return d;
+}
+
+} // namespace
+
 TEST(TextCodec, ValidUtf8IsReadAsUtf8AndStopsAtNul)
 {
     const DecodedText d = decodeText(QByteArray("0,,Stra\xC3\x9F" "e,\r\n\0" "0,,hidden,", 22));
@@ -38,12 +60,7 @@ TEST(TextCodec, ByteOrderMarkIsKeptAndTextWindows1252CannotHoldGoesOutAsUtf8)
 // encodes back to exactly those bytes.
 TEST(TextCodec, EachEncodingDecodesAndEncodesBackByteForByte)
 {
-    const struct {
-        const char *name;
-        QByteArray bytes;
-        TextEncoding encoding;
-        QString text;
-    } cases[] = {
+    const Decoding cases[] = {
         {"UTF-8", "0,,\xC3\xA9,", TextEncoding::Utf8, QString::fromUtf8("0,,é,")},
         {"UTF-8 with mark", "\xEF\xBB\xBF" "0,,\xC3\xA9,", TextEncoding::Utf8WithBom, QString::fromUtf8("0,,é,")},
         {"Windows-1252", "0,,\xE9\x80,", TextEncoding::Windows1252, QString::fromUtf8("0,,é€,")},
@@ -56,12 +73,9 @@ TEST(TextCodec, EachEncodingDecodesAndEncodesBackByteForByte)
         {"UTF-16 unpaired surrogate", QByteArray("\xFF\xFE" "0\0\x00\xD8,\0", 8), TextEncoding::Utf16Le, QStringLiteral("0") + QChar(0xD800) + QLatin1Char(',')},
         {"UTF-16 pair", QByteArray("\xFF\xFE" "\x3D\xD8\x00\xDE", 6), TextEncoding::Utf16Le, QString::fromUtf8("\xF0\x9F\x98\x80")},
     };
-    for (const auto &c : cases) {
+    for (const Decoding &c : cases) {
         SCOPED_TRACE(c.name);
-        const DecodedText d = decodeText(c.bytes);
-        EXPECT_EQ(d.encoding, c.encoding);
-        EXPECT_EQ(d.text, c.text);
-        EXPECT_FALSE(d.endedAtNul);
+        const DecodedText d = expectDecodes(c);
         TextEncoding used;
         EXPECT_EQ(encodeText(d.text, d.encoding, &used), c.bytes);
         EXPECT_EQ(used, c.encoding);
@@ -70,13 +84,7 @@ TEST(TextCodec, EachEncodingDecodesAndEncodesBackByteForByte)
 
 TEST(TextCodec, NulEndsTheTextInEveryEncoding)
 {
-    const struct {
-        const char *name;
-        QByteArray bytes;
-        TextEncoding encoding;
-        QString text;
-        bool endedAtNul;
-    } cases[] = {
+    const Decoding cases[] = {
         {"UTF-8", QByteArray("0,\0" "1,", 5), TextEncoding::Utf8, "0,", true},
         {"invalid UTF-8 only behind the NUL", QByteArray("0,\0" "\xE9", 4), TextEncoding::Utf8, "0,", true},
         {"Windows-1252", QByteArray("\xE9,\0" "1,", 5), TextEncoding::Windows1252, QString::fromUtf8("é,"), true},
@@ -85,12 +93,9 @@ TEST(TextCodec, NulEndsTheTextInEveryEncoding)
         // Half a code unit at the end is no character, and no NUL either.
         {"UTF-16 odd last byte", QByteArray("\xFF\xFE" "0\0,\0\0", 7), TextEncoding::Utf16Le, "0,", false},
     };
-    for (const auto &c : cases) {
+    for (const Decoding &c : cases) {
         SCOPED_TRACE(c.name);
-        const DecodedText d = decodeText(c.bytes);
-        EXPECT_EQ(d.encoding, c.encoding);
-        EXPECT_EQ(d.text, c.text);
-        EXPECT_EQ(d.endedAtNul, c.endedAtNul);
+        expectDecodes(c);
     }
 }
 
