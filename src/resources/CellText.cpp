@@ -324,14 +324,16 @@ bool IsDateTime(const QString &text, double &value, const LocaleFormats &fmt)
         const qsizetype after = first + fmt.dateSeparator.size();
         hasDate = after >= text.size() || text.indexOf(fmt.dateSeparator, after) >= 0;
     }
-    const bool hasTime = !fmt.timeSeparator.isEmpty() && text.contains(fmt.timeSeparator);
-    if (!hasDate && !hasTime)
+    if (!hasDate && (fmt.timeSeparator.isEmpty() || !text.contains(fmt.timeSeparator)))
         return false;
 
     Scanner sc{QStringView(text)};
     double days = 0, fraction = 0;
     if (hasDate && !scanDate(sc, fmt, days))
         return false;
+    // The time part is what follows the date: where date and time share one
+    // separator (Finnish, Danish), the date's own separators do not count.
+    const bool hasTime = !fmt.timeSeparator.isEmpty() && text.indexOf(fmt.timeSeparator, sc.pos) >= 0;
     if (hasTime && !scanTime(sc, fmt, fraction))
         return false;
     if (!sc.atEnd())

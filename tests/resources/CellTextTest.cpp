@@ -182,5 +182,10 @@ TEST(DateTimeText, ReadsBackAsADateInEveryLocale)
         EXPECT_LT(a, b) << name.toStdString();
         EXPECT_LT(c, a) << name.toStdString();
         EXPECT_DOUBLE_EQ(a, daysOf(2026, 12, 8) + (14 * 3600 + 3 * 60 + 12) / 86400.0) << name.toStdString();
+        // At midnight only the date is written; it reads back as that day.
+        double midnight = 0;
+        const QString dateOnly = DateTimeText(QDateTime(QDate(2026, 12, 8), QTime(0, 0)), fmt);
+        ASSERT_TRUE(IsDateTime(dateOnly, midnight, fmt)) << name.toStdString() << ": " << dateOnly.toStdString();
+        EXPECT_DOUBLE_EQ(midnight, daysOf(2026, 12, 8)) << name.toStdString();
     }
 }
