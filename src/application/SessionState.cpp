@@ -21,8 +21,7 @@ QString SessionState::open(const QString &path, ResourceList &list, bool remembe
     const QString name = QFileInfo(path).fileName();
     return QStringLiteral("%1 was not read completely. %2.\n\nThe list holds the %3 resources read before that point. "
                           "Save will ask for a file name, so that %1 is not replaced by them.")
-        .arg(name, load.notice)
-        .arg(list.count());
+        .arg(name, load.notice, QString::number(list.count()));
 }
 
 QString SessionState::fileToRestore() const

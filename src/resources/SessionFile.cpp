@@ -271,7 +271,7 @@ std::optional<Loaded> read(const QString &fileName, const Limits &limits)
     if (!S_ISREG(st.st_mode))
         throw openError(fileName, causeOf(st));
     const qint64 maxBytes = limits.fileMegabytes * 1024 * 1024;
-    const auto tooLarge = [&] { return Exception(QStringLiteral("File %1 is larger than %2 MB").arg(fileName).arg(limits.fileMegabytes)); };
+    const auto tooLarge = [&] { return Exception(QStringLiteral("File %1 is larger than %2 MB").arg(fileName, QString::number(limits.fileMegabytes))); };
     if (st.st_size > maxBytes)
         throw tooLarge();
 

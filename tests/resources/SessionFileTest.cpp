@@ -386,15 +386,15 @@ TEST_F(SessionFiles, AFileLargerThanTheBoundIsNotRead)
     const qint64 limit = 64 * 1024 * 1024;
     for (const qint64 size : {limit, limit + 1}) {
         SCOPED_TRACE(size);
-        QFile f(path("large.lu"));
+        QFile f(path("large %1.lu"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_TRUE(f.write(QByteArray("0,,A,\r\n\0", 8)) == 8 && f.resize(size)); // sparse: takes no disk
         f.close();
         ResourceList list;
-        const SessionLoad load = LoadFromSessionFile(path("large.lu"), list);
+        const SessionLoad load = LoadFromSessionFile(path("large %1.lu"), list);
         EXPECT_FALSE(load.complete);
         if (size > limit) {
-            EXPECT_EQ(load.error, "File " + path("large.lu") + " is larger than 64 MB");
+            EXPECT_EQ(load.error, "File " + path("large %1.lu") + " is larger than 64 MB");
             EXPECT_EQ(list.count(), 0);
         } else {
             EXPECT_EQ(load.error, "");
