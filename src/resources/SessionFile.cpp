@@ -310,13 +310,22 @@ namespace {
 void replaceFile(const QString &fileName, const QByteArray &bytes)
 {
     QByteArray target = QFile::encodeName(fileName);
-    // A link stays a link: the file it points at is replaced.
+    // A link stays a link: the file it points at is replaced, or made when
+    // the link points at nothing yet (as a dangling link is written through).
     struct stat st;
-    if (::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    for (int hops = 0; hops < 40 && ::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
         if (char *real = ::realpath(target.constData(), nullptr)) {
             target = real;
             ::free(real);
+            break;
         }
+        char link[4096];
+        const ssize_t n = ::readlink(target.constData(), link, sizeof link - 1);
+        if (n <= 0)
+            break;
+        const QByteArray pointee(link, n);
+        const qsizetype slash = target.lastIndexOf('/');
+        target = pointee.startsWith('/') || slash < 0 ? pointee : target.first(slash + 1) + pointee;
     }
     const bool exists = ::stat(target.constData(), &st) == 0;
     if (!exists && errno != ENOENT)

@@ -514,6 +514,16 @@ TEST_F(SessionFiles, ASaveKeepsTheFilesPermissionsAndLinks)
     ASSERT_EQ(stat(QFile::encodeName(path("shared.lu")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"link.lu", "shared.lu"}));
+
+    // A link to a file not made yet (relative, through a second link) is
+    // written through: the file appears where the links point.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    ASSERT_EQ(symlink("sub/new.lu", QFile::encodeName(path("first.lu")).constData()), 0);
+    ASSERT_EQ(symlink("first.lu", QFile::encodeName(path("second.lu")).constData()), 0);
+    SaveToSessionFile(path("second.lu"), list, TextEncoding::Utf8);
+    EXPECT_TRUE(QFileInfo(path("second.lu")).isSymLink());
+    EXPECT_TRUE(QFileInfo(path("first.lu")).isSymLink());
+    EXPECT_EQ(readBytes(path("sub/new.lu")), SessionFile::toBytes(list.rows(), TextEncoding::Utf8));
 }
 
 TEST_F(SessionFiles, LoadingSortsWithTheCurrentSort)
