@@ -120,7 +120,8 @@ DecodedText decodeText(const QByteArray &bytes)
     const bool bom = data.startsWith(kUtf8Bom);
     if (bom)
         data = data.sliced(3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The mark was taken off above: a second one is text and stays.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(data);
     if (!utf8.hasError()) {
         out.text = std::move(text);

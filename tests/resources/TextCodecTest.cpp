@@ -63,6 +63,8 @@ TEST(TextCodec, EachEncodingDecodesAndEncodesBackByteForByte)
     const Decoding cases[] = {
         {"UTF-8", "0,,\xC3\xA9,", TextEncoding::Utf8, QString::fromUtf8("0,,é,")},
         {"UTF-8 with mark", "\xEF\xBB\xBF" "0,,\xC3\xA9,", TextEncoding::Utf8WithBom, QString::fromUtf8("0,,é,")},
+        // Only the first mark is the file's; a second one is text.
+        {"UTF-8 with two marks", "\xEF\xBB\xBF\xEF\xBB\xBF" "0,,", TextEncoding::Utf8WithBom, QString(QChar(0xFEFF)) + "0,,"},
         {"Windows-1252", "0,,\xE9\x80,", TextEncoding::Windows1252, QString::fromUtf8("0,,é€,")},
         // The mark is a mark, not the text "ï»¿" in the first field.
         {"Windows-1252 behind a UTF-8 mark", "\xEF\xBB\xBF" "0,,\xE9,", TextEncoding::Windows1252WithBom, QString::fromUtf8("0,,é,")},
