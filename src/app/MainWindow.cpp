@@ -363,6 +363,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (watched == lv && event->type() == QEvent::FocusIn)
         lvEnter();
+    // The desktop's theme changed: the sorted column's tint follows the
+    // list's own new colours (the window hears of them before the list has them).
+    if (watched == lv && event->type() == QEvent::PaletteChange)
+        m_list->setSortTint(readableSortTint(lv->palette()));
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -392,14 +396,6 @@ void TfrmMain::showEvent(QShowEvent *event)
         // Once the window is on the screen, not before.
         QTimer::singleShot(0, this, &TfrmMain::explainPingUnavailable);
     }
-}
-
-void TfrmMain::changeEvent(QEvent *event)
-{
-    QMainWindow::changeEvent(event);
-    // The desktop's theme changed: the sorted column's tint follows it.
-    if (event->type() == QEvent::PaletteChange && lv)
-        m_list->setSortTint(readableSortTint(lv->palette()));
 }
 
 void TfrmMain::closeEvent(QCloseEvent *event)

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "resources/ListColours.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
@@ -278,6 +279,26 @@ TEST_F(MainWindow, RemoveAndClearAskFirst)
     w->cmClearAll();
     EXPECT_EQ(prompts.questions, QStringList({"Remove PC1?", "Remove PC1?", "Clear list?"}));
     EXPECT_EQ(w->list().count(), 0);
+}
+
+TEST_F(MainWindow, TheSortedColumnStaysReadableWhenTheThemeTurnsDark)
+{
+    addRows(2);
+    w->listView()->header()->sectionClicked(ResourceList::colAddress);
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Base, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::ToolTipBase, QColor(0xff, 0xff, 0xdc));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    const QColor tint = w->list().data(w->list().index(0, ResourceList::colAddress), Qt::BackgroundRole).value<QColor>();
+    QApplication::setPalette(light);
+    EXPECT_GE(contrastRatio(tint, dark.color(QPalette::Text)), 4.5) << tint.name().toStdString();
+    EXPECT_NE(tint, dark.color(QPalette::Base));
+    // Unsorted cells keep the theme's own background.
+    EXPECT_FALSE(w->list().data(w->list().index(0, ResourceList::colResource), Qt::BackgroundRole).isValid());
 }
 
 TEST_F(MainWindow, HeaderClicksSortAndTheCountShowsOnFocus)
