@@ -7,7 +7,6 @@ TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(re
     try {
         m_icmp = std::make_unique<TICMP>(channels, resolver);
     } catch (const TICMPException &e) {
-        m_unavailableMessage = e.message();
         m_unavailableDetail = e.detail();
         m_unavailableKind = e.failure();
         return;

@@ -45,7 +45,10 @@ public:
 
     // Why pinging is unavailable (empty when it is available).
     bool available() const { return m_icmp != nullptr; }
-    QString unavailableMessage() const { return m_unavailableMessage; }
+    QString unavailableMessage() const
+    {
+        return m_unavailableKind ? QString::fromLatin1(EchoFailureMessage(*m_unavailableKind)) : QString();
+    }
     QString unavailableDetail() const { return m_unavailableDetail; }
     std::optional<EchoFailure> unavailableKind() const { return m_unavailableKind; }
 
@@ -58,7 +61,6 @@ private:
     void lookupDone(std::uint16_t error);
 
     std::unique_ptr<TICMP> m_icmp;
-    QString m_unavailableMessage;
     QString m_unavailableDetail;
     std::optional<EchoFailure> m_unavailableKind;
     PendingLookup m_lookup;

@@ -87,12 +87,6 @@ QByteArray encodeUtf16(const QString &text, bool littleEndian)
     return out;
 }
 
-bool isValidUtf8(QByteArrayView data)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(data); // decodes only when it becomes a QString
-    return !utf8.hasError();
-}
 
 bool isAscii(QByteArrayView data)
 {
@@ -151,7 +145,7 @@ QByteArray encodeText(const QString &text, TextEncoding requested, TextEncoding 
         // was not valid UTF-8 only because of text that was not kept.
         if (encode1252(text, out)) {
             const QByteArrayView body = QByteArrayView(out).sliced(bom ? 3 : 0);
-            if (isAscii(body) || !isValidUtf8(body))
+            if (isAscii(body) || !body.isValidUtf8())
                 break;
         }
         requested = bom ? TextEncoding::Utf8WithBom : TextEncoding::Utf8;
