@@ -57,6 +57,9 @@ public:
     QString fileName() const { return m_session.fileName(); }
     QString lastFile() const { return m_session.lastFile(); }
     void setLastFile(const QString &path) { m_session.setLastFile(path); }
+    // The stored value "DNS": look a host name up before adding it.
+    bool dns() const { return m_dns; }
+    void setDns(bool lookUp) { m_dns = lookUp; }
     int selectedRow() const;
     void selectRow(int row);
 
@@ -114,6 +117,7 @@ private:
     std::unique_ptr<TPing> m_ping;
     std::unique_ptr<PingSweep> m_sweep;
     SessionState m_session;
+    bool m_dns = false;
     bool m_shownOnce = false;
     bool m_idleInstalled = false;
 
