@@ -2,6 +2,7 @@
 
 #include "application/Caption.h"
 #include "application/CommandEnabling.h"
+#include "application/PendingAdd.h"
 #include "app/CommandRunner.h"
 #include "app/PaintThrottle.h"
 #include "app/Pictures.h"
@@ -45,6 +46,8 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     m_ping->setTTL(64);
     m_ping->setFlags(0);
     m_sweep = std::make_unique<PingSweep>(*m_list, *m_ping, static_cast<SweepView &>(*this));
+    m_pendingAdd = std::make_unique<PendingAdd>(*m_list, *m_wsocket, services.resolver);
+    m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) { WSocketDnsLookupDone(sender, error); };
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(windowCaption(QString()));
@@ -116,7 +119,7 @@ void TfrmMain::createActions()
     mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, nullptr);
     mmExit = makeAction("mmExit", QStringLiteral("Exit"), picExit, &TfrmMain::cmExit);
     mmScan = makeAction("mmScan", QStringLiteral("Scan network"), picNone, nullptr);
-    mmAdd = makeAction("mmAdd", QStringLiteral("Add"), picAdd, nullptr);
+    mmAdd = makeAction("mmAdd", QStringLiteral("Add"), picAdd, &TfrmMain::cmAdd);
     mmRemove = makeAction("mmRemove", QStringLiteral("Remove"), picRemove, &TfrmMain::cmRemove);
     mmClearAll = makeAction("mmClearAll", QStringLiteral("Clear All"), picClearAll, &TfrmMain::cmClearAll);
     mmSend = makeAction("mmSend", QStringLiteral("Send message..."), picSend, nullptr);
@@ -453,6 +456,22 @@ void TfrmMain::cmSave()
 void TfrmMain::cmCheckAll() { m_list->checkAll(); }
 void TfrmMain::cmUncheckAll() { m_list->uncheckAll(); }
 void TfrmMain::cmInvert() { m_list->invertChecks(); }
+
+void TfrmMain::cmAdd()
+{
+    QString workstation;
+    if (const QList<QTreeWidgetItem *> nodes = Tree->selectedItems(); !nodes.isEmpty())
+        workstation = nodes.first()->text(0);
+    // The box starts from the stored value; the user's choice here is not kept.
+    const std::optional<AddEntry> entry = m_prompts.addWorkstation(this, workstation, dns());
+    if (entry)
+        m_pendingAdd->start(*entry);
+}
+
+void TfrmMain::WSocketDnsLookupDone(TWSocket *sender, std::uint16_t error)
+{
+    m_pendingAdd->lookupDone(error, sender->DnsResultList());
+}
 
 void TfrmMain::cmRemove()
 {

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <cstdint>
 #include <memory>
 
 class QAction;
@@ -21,6 +22,7 @@ class EchoChannelFactory;
 class HostResolver;
 class LocalNetworkSource;
 class PaintThrottle;
+class PendingAdd;
 class ResourceList;
 class TPing;
 class TWSocket;
@@ -69,6 +71,9 @@ public:
     void cmCheckAll();
     void cmUncheckAll();
     void cmInvert();
+    // Asks for a workstation and adds it, once its name is looked up when
+    // the user wants that.
+    void cmAdd();
     void cmRemove();
     void cmClearAll();
     void cmExit();
@@ -78,6 +83,9 @@ public:
     TPing &ping() const { return *m_ping; }
     TWSocket &wsocket() const { return *m_wsocket; }
     PingSweep &sweep() const { return *m_sweep; }
+    PendingAdd &pendingAdd() const { return *m_pendingAdd; }
+    // The socket component's lookup for an add finished.
+    void WSocketDnsLookupDone(TWSocket *sender, std::uint16_t error);
 
     // The one place that computes command enabling.
     void AppEventsIdle();
@@ -116,6 +124,7 @@ private:
     std::unique_ptr<TWSocket> m_wsocket;
     std::unique_ptr<TPing> m_ping;
     std::unique_ptr<PingSweep> m_sweep;
+    std::unique_ptr<PendingAdd> m_pendingAdd;
     SessionState m_session;
     bool m_dns = false;
     bool m_shownOnce = false;

@@ -1,5 +1,7 @@
 #include "app/UserPrompts.h"
 
+#include "app/AddDialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -41,4 +43,9 @@ void DialogPrompts::showError(QWidget *parent, const QString &message)
 void DialogPrompts::showWarning(QWidget *parent, const QString &message)
 {
     QMessageBox::warning(parent, QApplication::applicationDisplayName(), message);
+}
+
+std::optional<AddEntry> DialogPrompts::addWorkstation(QWidget *parent, const QString &workstation, bool lookUp)
+{
+    return askAddWorkstation(parent, workstation, lookUp);
 }

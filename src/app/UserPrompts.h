@@ -1,6 +1,9 @@
 #pragma once
 
+#include "application/PendingAdd.h"
+
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -19,6 +22,9 @@ public:
     virtual void showError(QWidget *parent, const QString &message) = 0;
     // A warning the user should read once.
     virtual void showWarning(QWidget *parent, const QString &message) = 0;
+    // The add-workstation dialog, opened with "Workstation" and the lookup
+    // box preset; nothing when the user cancels.
+    virtual std::optional<AddEntry> addWorkstation(QWidget *parent, const QString &workstation, bool lookUp) = 0;
 };
 
 // The real dialogs.
@@ -29,4 +35,5 @@ public:
     QString saveSessionName(QWidget *parent, const QString &startPath = QString()) override;
     void showError(QWidget *parent, const QString &message) override;
     void showWarning(QWidget *parent, const QString &message) override;
+    std::optional<AddEntry> addWorkstation(QWidget *parent, const QString &workstation, bool lookUp) override;
 };

@@ -4,6 +4,7 @@
 #include "sysinfo/LocalNetwork.h"
 
 #include <QStringList>
+#include <optional>
 
 // Answers the window's questions in the user's place and remembers them.
 class FakePrompts : public UserPrompts {
@@ -16,6 +17,14 @@ public:
     QStringList warnings;
     int saveDialogs = 0;
     QString saveStartPath;
+    // The add dialog: what it was opened with, and the user's answer
+    // (nothing: Cancel).
+    struct AddAsked {
+        QString workstation;
+        bool lookUp;
+    };
+    QList<AddAsked> addsAsked;
+    std::optional<AddEntry> addAnswer;
 
     bool confirm(QWidget *, const QString &question) override
     {
@@ -31,6 +40,11 @@ public:
     }
     void showError(QWidget *, const QString &message) override { errors << message; }
     void showWarning(QWidget *, const QString &message) override { warnings << message; }
+    std::optional<AddEntry> addWorkstation(QWidget *, const QString &workstation, bool lookUp) override
+    {
+        addsAsked.append(AddAsked{workstation, lookUp});
+        return addAnswer;
+    }
 };
 
 // A fixed description of the local machine.
