@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -383,4 +384,155 @@ TEST(MainWindowWithoutEcho, ExplainsOnceWhyPingingIsUnavailableAndKeepsWorking)
     w.cmPing();
     EXPECT_EQ(w.list().row(0).subItem(siMessage), "Cannot ping host : Echo service not available");
     EXPECT_EQ(w.statusText(6), "Done");
+}
+
+namespace {
+
+// Knows a few names and the names of a few addresses; counts reverse lookups.
+class AddResolver : public FakeResolver {
+public:
+    QStringList reversed;
+    AddResolver()
+    {
+        table["alpha"] = LookupResult{RESOLVE_OK, {InetAddr("10.0.0.1")}};
+        table["multi"] = LookupResult{RESOLVE_OK, {InetAddr("10.0.0.3"), InetAddr("10.0.0.4")}};
+        names[InetAddr("10.0.0.3")] = "multi";
+        names[InetAddr("10.0.0.7")] = "seven.lab"; // a name the forward lookup does not know
+    }
+    std::optional<QString> reverse(std::uint32_t address) override
+    {
+        reversed << InetNtoa(address);
+        return FakeResolver::reverse(address);
+    }
+};
+
+class AddCommand : public ::testing::Test {
+protected:
+    FakePrompts prompts;
+    FixedNetwork network;
+    AddResolver resolver;
+    FakeEchoFactory echo;
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
+
+    // Runs Add as the menu does, the dialog answered with `entry`, and lets
+    // the lookup complete.
+    void addThroughMenu(std::optional<AddEntry> entry)
+    {
+        prompts.addAnswer = std::move(entry);
+        w->findChild<QAction *>("mmAdd")->trigger();
+        QCoreApplication::processEvents();
+    }
+    QStringList row(int i) const { return w->list().row(i).subItems; }
+};
+
+} // namespace
+
+TEST_F(AddCommand, TheLookupsDecideTheRow)
+{
+    const struct {
+        const char *what;
+        AddEntry entry;
+        QStringList row; // empty: nothing added
+        QStringList forward;
+    } cases[] = {
+        {"name, lookups off", {"alpha", "", "LAB", false}, {"alpha", "", "LAB"}, {}},
+        {"name kept as typed", {" pc 1 ", "", " LAB ", false}, {" pc 1 ", "", " LAB "}, {}},
+        {"empty workgroup", {"alpha", "", "", false}, {"alpha", "", ""}, {}},
+        {"name, lookups on", {"alpha", "", "LAB", true}, {"alpha", "10.0.0.1", "LAB"}, {"alpha"}},
+        {"every address", {"multi", "", "LAB", true}, {"multi", "10.0.0.3,10.0.0.4", "LAB"}, {"multi"}},
+        {"address alone", {"", "10.0.0.3", "LAB", true}, {"multi", "10.0.0.3,10.0.0.4", "LAB"}, {"multi"}},
+        {"the address's name wins", {"alpha", "10.0.0.3", "LAB", true}, {"multi", "10.0.0.3,10.0.0.4", "LAB"}, {"multi"}},
+        {"address without a name", {"alpha", "10.0.0.9", "LAB", true}, {"alpha", "10.0.0.1", "LAB"}, {"alpha"}},
+        {"neither name", {"", "10.0.0.9", "LAB", true}, {}, {}},
+        {"name is a dotted address", {"10.0.0.1", "", "LAB", true}, {"10.0.0.1", "", "LAB"}, {}},
+        {"unknown name", {"no-such-host", "", "LAB", true}, {}, {"no-such-host"}},
+        {"reverse name unknown forward", {"", "10.0.0.7", "LAB", true}, {}, {"seven.lab"}},
+        {"disabled address still read", {"alpha", "10.0.0.3", "LAB", false}, {"multi", "", "LAB"}, {}},
+        {"address text that is not one", {"alpha", "alpha", "LAB", true}, {"alpha", "10.0.0.1", "LAB"}, {"alpha"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        w->list().clear();
+        resolver.asked.clear();
+        addThroughMenu(c.entry);
+        EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
+        EXPECT_EQ(resolver.asked, c.forward);
+        if (c.row.isEmpty()) {
+            EXPECT_EQ(w->list().count(), 0);
+            continue;
+        }
+        ASSERT_EQ(w->list().count(), 1);
+        const ResourceRow &r = w->list().row(0);
+        EXPECT_EQ(r.subItems, c.row + QStringList({"<not tested>", ""}));
+        EXPECT_TRUE(r.caption.isEmpty());
+        EXPECT_TRUE(r.checked);
+        EXPECT_EQ(r.imageIndex, imgNotTested);
+    }
+}
+
+TEST_F(AddCommand, UnusableAddressesAndLookupsThatCannotStartShowTheirError)
+{
+    const QString overlong(257, QLatin1Char('1'));
+    addThroughMenu(AddEntry{"alpha", overlong, "LAB", true});
+    EXPECT_EQ(prompts.errors, QStringList({"WSocketGetHostByAddr: Invalid address."}));
+    EXPECT_TRUE(resolver.reversed.isEmpty());
+    EXPECT_TRUE(resolver.asked.isEmpty());
+    EXPECT_EQ(w->list().count(), 0);
+
+    // 256 characters are still an address text: it has no name, the typed one is used.
+    prompts.errors.clear();
+    addThroughMenu(AddEntry{"alpha", QString(256, QLatin1Char('1')), "LAB", true});
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(resolver.reversed, QStringList({"255.255.255.255"}));
+    EXPECT_EQ(w->list().count(), 1);
+
+    resolver.refuseStart = true;
+    addThroughMenu(AddEntry{"multi", "", "LAB", true});
+    EXPECT_EQ(prompts.errors, QStringList({"multi: can't start DNS lookup, error #11002."}));
+    EXPECT_EQ(w->list().count(), 1);
+}
+
+TEST_F(AddCommand, CancelAsksNothingOfTheResolver)
+{
+    w->setDns(true);
+    addThroughMenu(std::nullopt);
+    ASSERT_EQ(prompts.addsAsked.size(), 1);
+    EXPECT_TRUE(resolver.asked.isEmpty());
+    EXPECT_TRUE(resolver.reversed.isEmpty());
+    EXPECT_EQ(w->list().count(), 0);
+    EXPECT_FALSE(w->pendingAdd().pending());
+}
+
+TEST_F(AddCommand, TheDialogStartsFromTheTreeAndTheStoredLookupValue)
+{
+    auto *tree = w->findChild<QTreeWidget *>("Tree");
+    auto *office = new QTreeWidgetItem(tree, QStringList({"OFFICE"}));
+    auto *server = new QTreeWidgetItem(office, QStringList({"SERVER1"}));
+    w->setDns(true);
+    addThroughMenu(std::nullopt);
+    server->setSelected(true);
+    w->setDns(false);
+    addThroughMenu(AddEntry{"SERVER1", "", "", true}); // ticked in the dialog...
+    ASSERT_EQ(prompts.addsAsked.size(), 2);
+    EXPECT_EQ(prompts.addsAsked[0].workstation, "");
+    EXPECT_TRUE(prompts.addsAsked[0].lookUp);
+    EXPECT_EQ(prompts.addsAsked[1].workstation, "SERVER1");
+    EXPECT_FALSE(prompts.addsAsked[1].lookUp);
+    EXPECT_FALSE(w->dns()); // ...but the stored value stays
+}
+
+TEST_F(AddCommand, TheNewRowGoesLastEvenInASortedList)
+{
+    w->list().append(ResourceRow::created("charlie", "", "LAB"));
+    w->list().append(ResourceRow::created("bravo", "", "LAB"));
+    w->list().setChecked(0, false);
+    w->listView()->header()->sectionClicked(ResourceList::colResource);
+    ASSERT_EQ(w->list().row(0).subItem(siResource), "bravo");
+    addThroughMenu(AddEntry{"alpha", "", "LAB", true});
+    ASSERT_EQ(w->list().count(), 3);
+    EXPECT_EQ(w->list().row(2).subItem(siResource), "alpha");
+    EXPECT_EQ(w->list().row(2).subItem(siAddress), "10.0.0.1");
+    EXPECT_TRUE(w->list().row(2).checked);
+    EXPECT_FALSE(w->list().row(1).checked); // the others keep their ticks
+    EXPECT_EQ(w->list().sortColumn(), ResourceList::colResource);
 }
