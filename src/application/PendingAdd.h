@@ -48,10 +48,8 @@ public:
     // A failed lookup adds nothing and reports nothing.
     void lookupDone(std::uint16_t error, const QStringList &addresses);
 
+    // An add waits for its lookup.
     bool pending() const { return m_pending; }
-    // The texts of the add being completed (or last completed).
-    QString hostName() const { return m_hostName; }
-    QString workgroup() const { return m_workgroup; }
 
 private:
     void appendRow(const QString &hostName, const QString &address, const QString &workgroup);
