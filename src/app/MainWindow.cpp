@@ -2,9 +2,11 @@
 
 #include "application/Caption.h"
 #include "application/CommandEnabling.h"
+#include "application/FormStorage.h"
 #include "application/PendingAdd.h"
 #include "app/CommandRunner.h"
 #include "app/PaintThrottle.h"
+#include "app/PropsDialog.h"
 #include "app/Pictures.h"
 #include "app/UserPrompts.h"
 #include "ping/Ping.h"
@@ -19,6 +21,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -33,6 +36,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <climits>
 
 using namespace Pictures;
 
@@ -68,7 +72,12 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // The program ends without the close having been confirmed: save now.
+    if (m_storage)
+        runCommand(m_prompts, this, [this] { saveSettings(false); });
+}
 
 void TfrmMain::FormCreate(const LocalNetworkSource &network)
 {
@@ -116,7 +125,7 @@ void TfrmMain::createActions()
     mmSave = makeAction("mmSave", QStringLiteral("Save"), picSave, &TfrmMain::cmSave);
     mmRefresh = makeAction("mmRefresh", QStringLiteral("Refresh"), picRefresh, nullptr);
     mmPing = makeAction("mmPing", QStringLiteral("Ping"), picPing, &TfrmMain::cmPing);
-    mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, nullptr);
+    mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, &TfrmMain::cmProps);
     mmExit = makeAction("mmExit", QStringLiteral("Exit"), picExit, &TfrmMain::cmExit);
     mmScan = makeAction("mmScan", QStringLiteral("Scan network"), picNone, nullptr);
     mmAdd = makeAction("mmAdd", QStringLiteral("Add"), picAdd, &TfrmMain::cmAdd);
@@ -133,7 +142,7 @@ void TfrmMain::createActions()
     mmSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     mmRefresh->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     mmPing->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-    mmProps->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    mmProps->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
     mmExit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
     mmAdd->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Insert));
     mmRemove->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
@@ -395,7 +404,10 @@ void TfrmMain::showEvent(QShowEvent *event)
             resize(statusBar()->sizeHint().width(), height());
             move(centre - rect().center());
         }
-        runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
+        bool reopen = true;
+        runCommand(m_prompts, this, [this, &reopen] { reopen = restoreSettings(); });
+        if (reopen)
+            runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
         // Once the window is on the screen, not before.
         QTimer::singleShot(0, this, &TfrmMain::explainPingUnavailable);
     }
@@ -403,6 +415,8 @@ void TfrmMain::showEvent(QShowEvent *event)
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
+    if (m_storage)
+        runCommand(m_prompts, this, [this] { saveSettings(true); });
     m_idleInstalled = false; // no enabling runs while the window goes away
     // A sweep in progress ends at once; the rows keep what they have.
     m_sweep->abort();
@@ -493,6 +507,100 @@ void TfrmMain::cmClearAll()
 void TfrmMain::cmExit() { close(); }
 
 void TfrmMain::cmAbout() {}
+
+// --- Settings ---
+
+void TfrmMain::cmProps()
+{
+    TformProps dialog(m_prompts, this);
+    dialog.load({m_ping->Size(), int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX)), m_ping->TTL(), dns()});
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The dialog accepts only values the echo service works with; they apply
+    // from the next echo request and are stored when the window closes.
+    const PingProps v = dialog.values();
+    m_ping->setSize(v.size);
+    m_ping->setTimeout(std::uint32_t(v.timeout));
+    m_ping->setTTL(v.ttl);
+    setDns(v.dns);
+}
+
+void TfrmMain::setSettingsStore(SettingsStore *store)
+{
+    m_storage = store ? std::make_unique<TFormStorage>(*store) : nullptr;
+}
+
+ScreenFacts TfrmMain::screenFacts() const
+{
+    ScreenFacts facts;
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        facts.resolution = primary->size();
+    if (const QScreen *own = screen())
+        facts.pixelsPerInch = qRound(own->logicalDotsPerInch());
+    for (const QScreen *s : QGuiApplication::screens())
+        facts.screens << s->geometry();
+    // Wayland places windows itself; only their size can come back.
+    facts.canPlace = !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    return facts;
+}
+
+FormSettings TfrmMain::currentSettings() const
+{
+    FormSettings s;
+    // The position is the frame's top-left corner, the size the window's own,
+    // as move() and resize() take them back.
+    QRect normal(pos(), size());
+    if (isMaximized() || isMinimized()) {
+        const QRect n = normalGeometry();
+        if (n.isValid())
+            normal = QRect(n.topLeft() - (geometry().topLeft() - pos()), n.size());
+    }
+    s.placement.normal = normal;
+    s.placement.showCmd = isMinimized() ? 2 : isMaximized() ? 3 : 1;
+    s.pingTimeout = int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX));
+    s.pingSize = m_ping->Size();
+    s.pingTTL = m_ping->TTL();
+    s.treeWidth = twTree->width();
+    s.dns = boolToText(m_dns);
+    s.lastFile = m_session.lastFile();
+    return s;
+}
+
+bool TfrmMain::restoreSettings()
+{
+    if (!m_storage)
+        return true;
+    FormSettings s = currentSettings();
+    s.treeWidth = 185; // the dock is not laid out yet: its designed width
+    const RestoreResult r = m_storage->restore(s, screenFacts());
+    if (!r.unreadable.isEmpty()) {
+        m_prompts.showWarning(this, r.unreadable);
+        return false;
+    }
+    // Minimised and maximised states are not restored: the normal rectangle is.
+    if (r.normal) {
+        resize(r.normal->size());
+        if (r.movePosition)
+            move(r.normal->topLeft());
+    }
+    m_ping->setTimeout(std::uint32_t(s.pingTimeout));
+    m_ping->setSize(s.pingSize);
+    m_ping->setTTL(s.pingTTL);
+    resizeDocks({twTree}, {s.treeWidth}, Qt::Horizontal);
+    m_session.setLastFile(s.lastFile);
+    if (!r.refused.isEmpty())
+        m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n") + r.refused.join(QLatin1Char('\n')));
+    // "DNS" is read as a boolean here; a text that is none says so and
+    // leaves lookups off, and the last file is still reopened.
+    runCommand(m_prompts, this, [this, &s] { setDns(textToBool(s.dns)); });
+    return r.runRestoreEvent;
+}
+
+void TfrmMain::saveSettings(bool closing)
+{
+    if (m_storage && m_storage->restored() && !m_storage->saved())
+        m_storage->save(currentSettings(), screenFacts(), closing);
+}
 
 // --- Ping sweep ---
 

@@ -24,6 +24,10 @@ class LocalNetworkSource;
 class PaintThrottle;
 class PendingAdd;
 class ResourceList;
+class SettingsStore;
+class TFormStorage;
+struct FormSettings;
+struct ScreenFacts;
 class TPing;
 class TWSocket;
 class UserPrompts;
@@ -64,6 +68,9 @@ public:
     void setDns(bool lookUp) { m_dns = lookUp; }
     int selectedRow() const;
     void selectRow(int row);
+    // Where the settings are restored from at first show and saved to at
+    // close; without one nothing is read or written. Set before showing.
+    void setSettingsStore(SettingsStore *store);
 
     // Commands
     void cmOpen();
@@ -78,6 +85,7 @@ public:
     void cmClearAll();
     void cmExit();
     void cmAbout();
+    void cmProps();
     void cmPing();
 
     TPing &ping() const { return *m_ping; }
@@ -117,6 +125,10 @@ private:
     void showRow(int row) override;
     void setMessage(const QString &text) override;
     void explainPingUnavailable();
+    ScreenFacts screenFacts() const;
+    FormSettings currentSettings() const;
+    bool restoreSettings();
+    void saveSettings(bool closing);
 
     UserPrompts &m_prompts;
     ResourceList *m_list = nullptr;
@@ -129,6 +141,7 @@ private:
     bool m_dns = false;
     bool m_shownOnce = false;
     bool m_idleInstalled = false;
+    std::unique_ptr<TFormStorage> m_storage;
 
     // Main menu items (shared with the toolbar buttons)
     QAction *mmOpen, *mmSave, *mmRefresh, *mmPing, *mmProps, *mmExit;

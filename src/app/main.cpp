@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/UserPrompts.h"
+#include "application/SettingsStore.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
 #include "sysinfo/LocalNetwork.h"
@@ -16,7 +17,9 @@ int main(int argc, char *argv[])
     SystemNetworkSource network;
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
+    IniSettingsStore settings(IniSettingsStore::defaultPath());
     TfrmMain window(TfrmMainServices{prompts, network, resolver, echo});
+    window.setSettingsStore(&settings);
     window.show();
     return app.exec();
 }

@@ -1,0 +1,125 @@
+#include "app/PropsDialog.h"
+
+#include "application/FormStorage.h"
+#include "app/Pictures.h"
+#include "app/SpinEdit.h"
+#include "app/UserPrompts.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kClientWidth = 269;
+constexpr int kClientHeight = 243;
+constexpr int kPictureSize = 32;
+
+TSpinEdit *spinEdit(QWidget *parent, const char *name, const QString &hint, int step)
+{
+    auto *edit = new TSpinEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setToolTip(hint);
+    edit->setIncrement(step);
+    return edit;
+}
+
+} // namespace
+
+TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("formProps"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+
+    auto *box = new QGroupBox(this);
+    auto *picture = new QLabel(box);
+    picture->setObjectName(QStringLiteral("imgProps"));
+    picture->setPixmap(Pictures::commandPictures().value(Pictures::picSettings).pixmap(kPictureSize, kPictureSize));
+    picture->setFixedSize(kPictureSize, kPictureSize);
+    auto *line = new QFrame(box);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+
+    seSize = spinEdit(box, "seSize", QStringLiteral("Data size in bytes"), 8);
+    seTimeout = spinEdit(box, "seTimeout", QStringLiteral("Timeout in miliseconds"), 1000);
+    seTTL = spinEdit(box, "seTTL", QStringLiteral("Time to live for send"), 1);
+    cbxDNS = new QCheckBox(QStringLiteral("Lookup for host name before adding"), box);
+    cbxDNS->setObjectName(QStringLiteral("cbxDNS"));
+
+    auto *grid = new QGridLayout(box);
+    grid->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);
+    grid->setColumnMinimumWidth(1, 8);
+    const std::pair<const char *, TSpinEdit *> rows[] = {{"Data size", seSize}, {"Timeout", seTimeout}, {"Time to Live", seTTL}};
+    int r = 0;
+    for (const auto &[text, edit] : rows) {
+        auto *label = new QLabel(QString::fromLatin1(text), box);
+        label->setBuddy(edit);
+        grid->addWidget(label, r, 2);
+        grid->addWidget(edit, r, 3, Qt::AlignRight);
+        ++r;
+    }
+    grid->addWidget(line, r++, 0, 1, 4);
+    grid->addWidget(cbxDNS, r++, 0, 1, 4);
+    grid->setColumnStretch(2, 1);
+
+    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    connect(btnOK, &QPushButton::clicked, this, &TformProps::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &TformProps::reject);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOK);
+    buttons->addWidget(btnCancel);
+    auto *main = new QVBoxLayout(this);
+    main->addWidget(box, 1);
+    main->addLayout(buttons);
+
+    // The designed size, or what this font needs if that is more.
+    const QSize need = sizeHint().expandedTo(QSize(kClientWidth, kClientHeight));
+    setFixedSize(need);
+    if (const QScreen *s = parent ? parent->screen() : screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TformProps::load(const PingProps &props)
+{
+    seSize->setValue(props.size);
+    seTimeout->setValue(props.timeout);
+    seTTL->setValue(props.ttl);
+    cbxDNS->setChecked(props.dns);
+}
+
+PingProps TformProps::values() const
+{
+    return PingProps{seSize->value(), seTimeout->value(), seTTL->value(), cbxDNS->isChecked()};
+}
+
+void TformProps::accept()
+{
+    const PingProps v = values();
+    const std::pair<QString, TSpinEdit *> checks[] = {
+        {PingLimits::checkSize(v.size), seSize},
+        {PingLimits::checkTimeout(v.timeout), seTimeout},
+        {PingLimits::checkTTL(v.ttl), seTTL},
+    };
+    for (const auto &[problem, edit] : checks) {
+        if (!problem.isEmpty()) {
+            m_prompts.showError(this, problem + QLatin1Char('.'));
+            edit->setFocus();
+            edit->selectAll();
+            return;
+        }
+    }
+    QDialog::accept();
+}

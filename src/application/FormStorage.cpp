@@ -1,0 +1,198 @@
+#include "application/FormStorage.h"
+
+#include "application/SettingsStore.h"
+#include "base/Exception.h"
+
+#include <QMap>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+QString rangeText(const char *what, int value, int low, int high)
+{
+    if (value >= low && value <= high)
+        return QString();
+    return QStringLiteral("%1 must be between %2 and %3, not %4").arg(QLatin1String(what)).arg(low).arg(high).arg(value);
+}
+
+// Stored values compare without regard to case.
+std::optional<QString> lookUp(const QMap<QString, QString> &values, const QString &name)
+{
+    const auto exact = values.constFind(name);
+    if (exact != values.cend())
+        return *exact;
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    return std::nullopt;
+}
+
+QString rectText(const QRect &r)
+{
+    return fourToText({r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
+}
+
+} // namespace
+
+QString PingLimits::checkSize(int value) { return rangeText("The data size", value, 0, kMaxSize); }
+QString PingLimits::checkTimeout(int value) { return rangeText("The timeout", value, 0, kMaxTimeout); }
+QString PingLimits::checkTTL(int value) { return rangeText("The time to live", value, 0, kMaxTTL); }
+
+bool textToBool(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = t.toDouble(&ok);
+    if (ok && !t.isEmpty())
+        return number != 0;
+    throw Exception(QStringLiteral("Could not convert variant of type (String) into type (Boolean)"));
+}
+
+QString boolToText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+
+int textToInt(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+std::array<int, 4> textToFour(const QString &text, const std::array<int, 4> &defaults)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    const QStringList parts = text.split(separators, Qt::SkipEmptyParts);
+    std::array<int, 4> out = defaults;
+    for (std::size_t i = 0; i < out.size() && i < std::size_t(parts.size()); ++i) {
+        bool ok = false;
+        const int value = parts[qsizetype(i)].toInt(&ok);
+        if (ok)
+            out[i] = value;
+    }
+    return out;
+}
+
+QString fourToText(const std::array<int, 4> &p)
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(p[0]).arg(p[1]).arg(p[2]).arg(p[3]);
+}
+
+QString TFormStorage::suffix(QSize resolution)
+{
+    return QStringLiteral("(%1x%2)").arg(resolution.width()).arg(resolution.height());
+}
+
+RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &screen)
+{
+    RestoreResult result;
+    if (m_restored)
+        return result;
+    m_restored = true;
+
+    QMap<QString, QString> values;
+    try {
+        values = m_store.read();
+    } catch (const Exception &e) {
+        // Defaults apply, and the file is left as it is for the user to look at.
+        m_readFailed = true;
+        result.unreadable = e.message() + QStringLiteral(". The default settings apply, and the file is not changed.");
+        return result;
+    }
+    auto text = [&values](const QString &name) { return lookUp(values, name); };
+
+    if (textToInt(text(QStringLiteral("FormVersion")).value_or(QStringLiteral("0"))) < 0)
+        return result; // a newer program's settings: none of them is ours to read
+    result.runRestoreEvent = true;
+
+    // Placement: the resolution's own position first, then the plain one.
+    WindowPlacement &p = settings.placement;
+    if (const auto flags = text(QStringLiteral("Flags")))
+        p.flags = textToInt(*flags);
+    auto position = [&](const QString &name) -> std::optional<QString> {
+        const auto specific = text(name + suffix(screen.resolution));
+        if (specific && !specific->isEmpty())
+            return specific;
+        return text(name);
+    };
+    const auto minMax = position(QStringLiteral("MinMaxPos"));
+    if (minMax) {
+        const auto m = textToFour(*minMax, {0, 0, 0, 0});
+        p.minPosition = QPoint(m[0], m[1]);
+        p.maxPosition = QPoint(m[2], m[3]);
+    }
+    const auto norm = position(QStringLiteral("NormPos"));
+    const QRect current = p.normal;
+    std::array<int, 4> n = {current.left(), current.top(), current.left() + current.width(), current.top() + current.height()};
+    if (norm)
+        n = textToFour(*norm, n);
+    const int storedPpi = textToInt(text(QStringLiteral("PixelsPerInch")).value_or(QString::number(screen.pixelsPerInch)));
+    if ((minMax || norm) && storedPpi == screen.pixelsPerInch && n[0] < n[2] && n[1] < n[3]) {
+        const QRect stored(QPoint(n[0], n[1]), QSize(n[2] - n[0], n[3] - n[1]));
+        // A window put where no screen of this session is would be lost.
+        const bool visible = std::any_of(screen.screens.cbegin(), screen.screens.cend(),
+                                         [&stored](const QRect &s) { return s.intersects(stored); });
+        if (visible) {
+            p.normal = stored;
+            result.normal = stored;
+            result.movePosition = screen.canPlace;
+        }
+    }
+
+    // Stored properties: a text that is not an integer counts as 0; a value
+    // the echo service cannot work with keeps the current one.
+    auto property = [&](const char *name, int &target, QString (*check)(int)) {
+        const auto t = text(QLatin1String(name));
+        if (!t)
+            return;
+        const int value = textToInt(*t);
+        const QString problem = check ? check(value) : QString();
+        if (problem.isEmpty())
+            target = value;
+        else
+            result.refused << QStringLiteral("%1 (stored value \"%2\"); %3 is used").arg(problem, QLatin1String(name)).arg(target);
+    };
+    property("Ping_Timeout", settings.pingTimeout, &PingLimits::checkTimeout);
+    property("Ping_Size", settings.pingSize, &PingLimits::checkSize);
+    property("Ping_TTL", settings.pingTTL, &PingLimits::checkTTL);
+    property("twTree_Width", settings.treeWidth, nullptr);
+
+    // Stored values are taken as text; their readers convert them.
+    settings.dns = text(QStringLiteral("DNS")).value_or(settings.dns);
+    settings.lastFile = text(QStringLiteral("LastFile")).value_or(settings.lastFile);
+    return result;
+}
+
+bool TFormStorage::save(const FormSettings &settings, const ScreenFacts &screen, bool closing)
+{
+    if (!m_restored || m_saved || m_readFailed)
+        return false;
+    m_saved = true;
+    const WindowPlacement &p = settings.placement;
+    const QString minMax = fourToText({p.minPosition.x(), p.minPosition.y(), p.maxPosition.x(), p.maxPosition.y()});
+    const QString norm = rectText(p.normal);
+    const QString sfx = suffix(screen.resolution);
+    m_store.write({
+        {QStringLiteral("FormVersion"), QStringLiteral("0")},
+        {QStringLiteral("Flags"), QString::number(p.flags)},
+        {QStringLiteral("ShowCmd"), QString::number(p.showCmd)},
+        {QStringLiteral("PixelsPerInch"), QString::number(screen.pixelsPerInch)},
+        {QStringLiteral("MinMaxPos") + sfx, minMax},
+        {QStringLiteral("MinMaxPos"), minMax},
+        {QStringLiteral("NormPos") + sfx, norm},
+        {QStringLiteral("NormPos"), norm},
+        {QStringLiteral("Visible"), closing ? QStringLiteral("0") : QStringLiteral("1")},
+        {QStringLiteral("Ping_Timeout"), QString::number(settings.pingTimeout)},
+        {QStringLiteral("Ping_Size"), QString::number(settings.pingSize)},
+        {QStringLiteral("Ping_TTL"), QString::number(settings.pingTTL)},
+        {QStringLiteral("twTree_Width"), QString::number(settings.treeWidth)},
+        {QStringLiteral("DNS"), settings.dns},
+        {QStringLiteral("LastFile"), settings.lastFile},
+    });
+    return true;
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+
+class SettingsStore;
+
+// The ranges the echo service works with. Values outside them are refused,
+// from the Settings dialog and from the settings file alike.
+namespace PingLimits {
+constexpr int kMaxSize = 65535;
+constexpr int kMaxTTL = 255;
+constexpr int kMaxTimeout = 2147483647;
+// Empty when `value` may be used; otherwise why not, for the user.
+QString checkSize(int value);
+QString checkTimeout(int value);
+QString checkTTL(int value);
+} // namespace PingLimits
+
+// A text read as a boolean the way the stored values are: "True" or "False"
+// in any case, or a whole number (0 is false). Anything else raises the
+// conversion error.
+bool textToBool(const QString &text);
+QString boolToText(bool value);
+// A text read as an integer after trimming blanks; anything else is 0.
+int textToInt(const QString &text);
+// Four integers split at blanks and commas; a missing or non-numeric part
+// takes the matching default (or 0 where the defaults say so).
+std::array<int, 4> textToFour(const QString &text, const std::array<int, 4> &defaults);
+QString fourToText(const std::array<int, 4> &parts);
+
+// The window's position and size as stored: the normal rectangle is left,
+// top, right, bottom with right = left + width.
+struct WindowPlacement {
+    int flags = 0;
+    int showCmd = 1;   // 1 normal, 2 minimised, 3 maximised
+    QPoint minPosition{-1, -1};
+    QPoint maxPosition{-1, -1};
+    QRect normal;      // the window's position and size
+};
+
+// What the settings need to know about the screen of this session.
+struct ScreenFacts {
+    QSize resolution;          // the primary screen, in pixels
+    int pixelsPerInch = 96;
+    QList<QRect> screens;      // every screen's geometry
+    bool canPlace = true;      // false where the platform places windows itself
+};
+
+// Everything of the window that persists, with the window's own defaults.
+struct FormSettings {
+    WindowPlacement placement;
+    int pingTimeout = 4000;
+    int pingSize = 56;
+    int pingTTL = 64;
+    int treeWidth = 185;
+    QString dns = QStringLiteral("False"); // stored values are held as text
+    QString lastFile;
+};
+
+// What a restore found.
+struct RestoreResult {
+    // Where the window goes: apply `normal`'s size, and its position only
+    // when `movePosition`.
+    std::optional<QRect> normal;
+    bool movePosition = false;
+    // The settings file could not be used: the user is told this once.
+    QString unreadable;
+    // Values that were refused, one text each for the user.
+    QStringList refused;
+    // Whether the restore event (reopening the last file) runs.
+    bool runRestoreEvent = false;
+};
+
+// Restores the window's settings once when it is first shown and saves them
+// once when it closes; never saves without a restore, never twice, and never
+// over a settings file that could not be read.
+class TFormStorage {
+public:
+    explicit TFormStorage(SettingsStore &store) : m_store(store) {}
+
+    // Reads the stored settings into `settings` (which holds the defaults).
+    // A value out of range keeps the default and is reported.
+    RestoreResult restore(FormSettings &settings, const ScreenFacts &screen);
+    // Writes every value. `closing` is true when the close was confirmed,
+    // false when the window is destroyed without it. Returns false when
+    // nothing was written. Raises the store's error.
+    bool save(const FormSettings &settings, const ScreenFacts &screen, bool closing);
+
+    bool restored() const { return m_restored; }
+    bool saved() const { return m_saved; }
+
+    // The names of the placement values for a screen of `resolution`.
+    static QString suffix(QSize resolution);
+
+private:
+    SettingsStore &m_store;
+    bool m_restored = false;
+    bool m_saved = false;
+    bool m_readFailed = false;
+};

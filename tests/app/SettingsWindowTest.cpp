@@ -1,0 +1,378 @@
+#include "app/MainWindow.h"
+#include "app/PropsDialog.h"
+#include "app/SpinEdit.h"
+#include "application/SettingsStore.h"
+#include "ping/Ping.h"
+#include "resources/ResourceList.h"
+#include "support/FakePing.h"
+#include "support/FakePrompts.h"
+#include "support/TestFiles.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+
+#include <climits>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+// Runs `act` on the Settings dialog once it is open and modal. A dialog left
+// open is closed after a few seconds, so that a failing test ends.
+void whenPropsOpen(const std::function<void(TformProps &)> &act)
+{
+    QTimer::singleShot(0, [act] {
+        auto *dialog = qobject_cast<TformProps *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr) << "the Settings dialog is not open";
+        act(*dialog);
+    });
+    QTimer::singleShot(5000, [] {
+        if (QWidget *open = QApplication::activeModalWidget()) {
+            ADD_FAILURE() << "the dialog was left open";
+            open->close();
+        }
+    });
+}
+
+void press(QWidget *target, int key, const QString &text = QString())
+{
+    QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &up);
+}
+
+class SettingsWindow : public TemporaryFiles {
+protected:
+    FakePrompts prompts;
+    FixedNetwork network;
+    FakeResolver resolver;
+    FakeEchoFactory echo;
+    TfrmMainServices services{prompts, network, resolver, echo};
+
+    QString iniPath() const { return path("Korvell/Lumeo.ini"); }
+    std::unique_ptr<IniSettingsStore> store = std::make_unique<IniSettingsStore>(iniPath());
+
+    std::unique_ptr<TfrmMain> window()
+    {
+        auto w = std::make_unique<TfrmMain>(services);
+        w->setSettingsStore(store.get());
+        return w;
+    }
+    QMap<QString, QString> stored() { return IniSettingsStore(iniPath()).read(); }
+    void storeValues(const SettingsStore::Values &values) { IniSettingsStore(iniPath()).write(values); }
+    static TSpinEdit *edit(TformProps &d, const char *name) { return d.findChild<TSpinEdit *>(QString::fromLatin1(name)); }
+};
+
+} // namespace
+
+TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
+{
+    auto w = window();
+    w->show();
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(56, 4000u, 64, false));
+    EXPECT_GE(w->width(), 713);
+    EXPECT_EQ(w->height(), 504);
+    EXPECT_TRUE(w->fileName().isEmpty());
+    EXPECT_FALSE(QFile::exists(iniPath()));
+    const QRect at(w->pos(), w->size());
+    w->close();
+
+    const QMap<QString, QString> values = stored();
+    const QString res = QStringLiteral("(%1x%2)").arg(w->screen()->size().width()).arg(w->screen()->size().height());
+    for (const QString name : {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible",
+                               "Ping_Timeout", "Ping_Size", "Ping_TTL", "twTree_Width", "DNS", "LastFile"})
+        EXPECT_TRUE(values.contains(name)) << name.toStdString();
+    EXPECT_EQ(values.size(), 15);
+    const QString norm = QStringLiteral("%1,%2,%3,%4").arg(at.left()).arg(at.top()).arg(at.left() + at.width()).arg(at.top() + at.height());
+    EXPECT_EQ(values.value("NormPos"), norm);
+    EXPECT_EQ(values.value("NormPos" + res), norm);
+    EXPECT_EQ(values.value("Visible"), "0");
+    EXPECT_EQ(values.value("Ping_Size"), "56");
+    EXPECT_EQ(values.value("DNS"), "False");
+    EXPECT_EQ(values.value("LastFile"), "");
+    EXPECT_TRUE(prompts.warnings.isEmpty() && prompts.errors.isEmpty());
+}
+
+TEST_F(SettingsWindow, StoredSettingsComeBackAtFirstShow)
+{
+    const QString last = path("office.lu");
+    writeBytes(last, "0,,A,1.1.1.1,W,<not tested>,,\r\n");
+    storeValues({{"NormPos", "20,30,770,570"}, {"Ping_Size", "1472"}, {"Ping_Timeout", "250"}, {"Ping_TTL", "8"},
+                 {"twTree_Width", "240"}, {"DNS", "True"}, {"LastFile", last}});
+    auto w = window();
+    w->show();
+    EXPECT_EQ(w->pos(), QPoint(20, 30));
+    EXPECT_EQ(w->size(), QSize(750, 540));
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(1472, 250u, 8, true));
+    QApplication::processEvents();
+    EXPECT_EQ(w->findChild<QDockWidget *>("twTree")->width(), 240);
+    EXPECT_EQ(w->fileName(), last);
+    EXPECT_EQ(w->list().count(), 1);
+    EXPECT_TRUE(prompts.warnings.isEmpty() && prompts.errors.isEmpty());
+
+    // What was restored is what is saved again.
+    w->close();
+    const QMap<QString, QString> values = stored();
+    EXPECT_EQ(values.value("NormPos"), "20,30,770,570");
+    EXPECT_EQ(values.value("Ping_Size"), "1472");
+    EXPECT_EQ(values.value("twTree_Width"), "240");
+    EXPECT_EQ(values.value("DNS"), "True");
+    EXPECT_EQ(values.value("LastFile"), last);
+}
+
+TEST_F(SettingsWindow, SavedOnceAtCloseOrElseWhenDestroyed)
+{
+    {
+        auto w = window();
+        w->show();
+        w->close();
+        EXPECT_EQ(stored().value("Visible"), "0");
+        storeValues({{"Visible", "untouched"}});
+    } // destroyed after the close: no second save
+    EXPECT_EQ(stored().value("Visible"), "untouched");
+    {
+        auto w = window();
+        w->show();
+    } // destroyed without a close
+    EXPECT_EQ(stored().value("Visible"), "1");
+    QFile::remove(iniPath());
+    {
+        auto w = window();
+    } // never shown, nothing restored: nothing saved
+    EXPECT_FALSE(QFile::exists(iniPath()));
+}
+
+TEST_F(SettingsWindow, DamagedSettingsFileWarnsOnceAndIsLeftAlone)
+{
+    QDir().mkpath(path("Korvell"));
+    const QByteArray damaged("[4.0]\nPing_Size=8\n\0\0\0garbage", 29);
+    writeBytes(iniPath(), damaged);
+    auto w = window();
+    w->show();
+    ASSERT_EQ(prompts.warnings.size(), 1);
+    EXPECT_TRUE(prompts.warnings[0].contains(iniPath())) << prompts.warnings[0].toStdString();
+    EXPECT_EQ(w->ping().Size(), 56);
+    w->close();
+    EXPECT_EQ(readBytes(iniPath()), damaged);
+    EXPECT_EQ(prompts.warnings.size(), 1);
+}
+
+TEST_F(SettingsWindow, OutOfRangeStoredValuesKeepTheDefaultsAndAreReported)
+{
+    storeValues({{"Ping_Size", "70000"}, {"Ping_TTL", "-3"}, {"Ping_Timeout", "-1"}});
+    auto w = window();
+    w->show();
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL()), std::tuple(56, 4000u, 64));
+    ASSERT_EQ(prompts.warnings.size(), 1);
+    EXPECT_TRUE(prompts.warnings[0].contains("The data size must be between 0 and 65535, not 70000")) << prompts.warnings[0].toStdString();
+    EXPECT_TRUE(prompts.warnings[0].contains("The time to live must be between 0 and 255, not -3"));
+    EXPECT_TRUE(prompts.warnings[0].contains("The timeout must be between 0 and 2147483647, not -1"));
+}
+
+TEST_F(SettingsWindow, DnsThatIsNoBooleanFailsWithTheConversionError)
+{
+    const QString last = path("office.lu");
+    writeBytes(last, "0,,A,\r\n");
+    storeValues({{"DNS", "maybe"}, {"LastFile", last}});
+    auto w = window();
+    w->show();
+    EXPECT_EQ(prompts.errors, QStringList({"Could not convert variant of type (String) into type (Boolean)."}));
+    EXPECT_FALSE(w->dns());
+    EXPECT_EQ(w->fileName(), last); // the last file still reopens
+}
+
+TEST_F(SettingsWindow, ResolutionNameAndPixelsPerInch)
+{
+    const QSize res = QApplication::primaryScreen()->size();
+    const QString own = QStringLiteral("NormPos(%1x%2)").arg(res.width()).arg(res.height());
+    const int ppi = qRound(QApplication::primaryScreen()->logicalDotsPerInch());
+    struct Case {
+        const char *what;
+        SettingsStore::Values values;
+        std::optional<QPoint> at;
+    };
+    const std::vector<Case> cases = {
+        {"own resolution", {{own, "40,50,790,590"}, {"NormPos", "10,10,760,550"}}, QPoint(40, 50)},
+        {"plain name", {{"NormPos(1x1)", "40,50,790,590"}, {"NormPos", "10,10,760,550"}}, QPoint(10, 10)},
+        {"other pixels per inch", {{"NormPos", "10,10,760,550"}, {"PixelsPerInch", QString::number(ppi + 24)}, {"Ping_Size", "9"}}, std::nullopt},
+        {"off every screen", {{"NormPos", "-5000,-5000,-4000,-4000"}}, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(iniPath());
+        storeValues(c.values);
+        TfrmMain plain(services); // where a window without settings opens
+        plain.show();
+        const QPoint centred = plain.pos();
+        plain.close();
+        auto w = window();
+        w->show();
+        EXPECT_EQ(w->pos(), c.at.value_or(centred)) << c.what;
+        if (!c.at) {
+            EXPECT_EQ(w->height(), 504) << c.what;
+        }
+        EXPECT_EQ(w->ping().Size(), c.values.size() == 3 ? 9 : 56) << c.what;
+    }
+}
+
+// --- The Settings command and its dialog ---
+
+TEST_F(SettingsWindow, OkAppliesTheDialogsValuesAndCancelChangesNothing)
+{
+    auto w = window();
+    for (const bool ok : {false, true}) {
+        whenPropsOpen([ok](TformProps &d) {
+            EXPECT_EQ(edit(d, "seSize")->value(), 56);
+            EXPECT_EQ(edit(d, "seTimeout")->value(), 4000);
+            EXPECT_EQ(edit(d, "seTTL")->value(), 64);
+            EXPECT_FALSE(d.findChild<QCheckBox *>("cbxDNS")->isChecked());
+            edit(d, "seSize")->setValue(1000);
+            edit(d, "seTimeout")->setValue(500);
+            edit(d, "seTTL")->setValue(3);
+            d.findChild<QCheckBox *>("cbxDNS")->setChecked(true);
+            d.findChild<QPushButton *>(ok ? "btnOK" : "btnCancel")->click();
+        });
+        w->cmProps();
+        if (!ok) {
+            EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(56, 4000u, 64, false));
+        }
+    }
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(1000, 500u, 3, true));
+    EXPECT_FALSE(QFile::exists(iniPath())); // stored only when the window closes
+}
+
+TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
+{
+    auto w = window();
+    struct Case {
+        const char *edit;
+        int value;
+        const char *message;
+    };
+    const std::vector<Case> cases = {
+        {"seSize", 65536, "The data size must be between 0 and 65535, not 65536."},
+        {"seSize", -1, "The data size must be between 0 and 65535, not -1."},
+        {"seTimeout", -1000, "The timeout must be between 0 and 2147483647, not -1000."},
+        {"seTTL", 256, "The time to live must be between 0 and 255, not 256."},
+        {"seTTL", -1, "The time to live must be between 0 and 255, not -1."},
+    };
+    for (const Case &c : cases) {
+        prompts.errors.clear();
+        whenPropsOpen([&c, this](TformProps &d) {
+            edit(d, c.edit)->setValue(c.value);
+            d.findChild<QPushButton *>("btnOK")->click();
+            EXPECT_TRUE(d.isVisible()) << c.edit;
+            EXPECT_EQ(prompts.errors, QStringList({c.message}));
+            EXPECT_TRUE(edit(d, c.edit)->hasFocus() || QApplication::focusWidget() == nullptr);
+            d.reject();
+        });
+        w->cmProps();
+        EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL()), std::tuple(56, 4000u, 64)) << c.edit;
+    }
+}
+
+TEST_F(SettingsWindow, EnterAndEscInASpinEditActOnOkAndCancel)
+{
+    auto w = window();
+    for (const int key : {Qt::Key_Escape, Qt::Key_Return}) {
+        whenPropsOpen([key](TformProps &d) {
+            edit(d, "seTTL")->setValue(32);
+            press(edit(d, "seTTL"), key);
+        });
+        w->cmProps();
+        EXPECT_EQ(w->ping().TTL(), key == Qt::Key_Return ? 32 : 64);
+    }
+}
+
+TEST_F(SettingsWindow, MenuItemAndShortcutOpenTheDialog)
+{
+    auto w = window();
+    QAction *props = w->findChild<QAction *>("mmProps");
+    ASSERT_NE(props, nullptr);
+    EXPECT_TRUE(props->shortcuts().contains(QKeySequence(Qt::ALT | Qt::Key_Return)));
+    bool opened = false;
+    whenPropsOpen([&opened](TformProps &d) {
+        opened = true;
+        EXPECT_EQ(d.windowTitle(), "Settings");
+        d.reject();
+    });
+    props->trigger();
+    EXPECT_TRUE(opened);
+}
+
+TEST(PropsDialog, Layout)
+{
+    FakePrompts prompts;
+    TformProps d(prompts);
+    EXPECT_GE(d.width(), 269);
+    EXPECT_GE(d.height(), 243);
+    const std::vector<std::tuple<const char *, const char *, int>> edits = {
+        {"seSize", "Data size in bytes", 8}, {"seTimeout", "Timeout in miliseconds", 1000}, {"seTTL", "Time to live for send", 1}};
+    for (const auto &[name, hint, step] : edits) {
+        const auto *e = d.findChild<TSpinEdit *>(name);
+        ASSERT_NE(e, nullptr) << name;
+        EXPECT_EQ(e->toolTip(), hint);
+        EXPECT_EQ(e->increment(), step);
+        EXPECT_EQ(e->width(), 73);
+        EXPECT_TRUE(e->alignment() & Qt::AlignRight);
+    }
+    EXPECT_EQ(d.findChild<QCheckBox *>("cbxDNS")->text(), "Lookup for host name before adding");
+    EXPECT_TRUE(d.findChild<QPushButton *>("btnOK")->isDefault());
+    EXPECT_EQ(d.findChild<QPushButton *>("btnCancel")->text(), "Cancel");
+}
+
+TEST(SpinEdit, TypingAcceptsSignsDigitsAndControlKeysOnly)
+{
+    TSpinEdit e;
+    e.findChild<QLineEdit *>()->clear();
+    struct Key {
+        int key;
+        const char *text;
+        const char *after;
+    };
+    const std::vector<Key> keys = {
+        {Qt::Key_1, "1", "1"}, {Qt::Key_A, "a", "1"}, {Qt::Key_2, "2", "12"}, {Qt::Key_Period, ".", "12"},
+        {Qt::Key_Space, " ", "12"}, {Qt::Key_Minus, "-", "12-"}, {Qt::Key_Plus, "+", "12-+"},
+        {Qt::Key_Backspace, "\b", "12-"}, {Qt::Key_E, "e", "12-"},
+    };
+    for (const Key &k : keys) {
+        press(&e, k.key, QString::fromLatin1(k.text));
+        EXPECT_EQ(e.findChild<QLineEdit *>()->text(), k.after) << "after " << k.text;
+    }
+    EXPECT_EQ(e.value(), 0); // "12-" is no integer
+    e.findChild<QLineEdit *>()->setText("+17");
+    EXPECT_EQ(e.value(), 17);
+}
+
+TEST(SpinEdit, StepsHaveNoBounds)
+{
+    struct Case {
+        int start, step, steps, expected;
+    };
+    const std::vector<Case> cases = {
+        {56, 8, 1, 64}, {56, 8, -1, 48}, {0, 8, -1, -8}, {4000, 1000, 3, 7000},
+        {INT_MAX - 5, 8, 1, INT_MAX}, {INT_MIN + 5, 8, -1, INT_MIN},
+    };
+    for (const Case &c : cases) {
+        TSpinEdit e;
+        e.setIncrement(c.step);
+        e.setValue(c.start);
+        e.stepBy(c.steps);
+        EXPECT_EQ(e.value(), c.expected) << c.start << " " << c.step << " " << c.steps;
+    }
+    TSpinEdit keys;
+    keys.setIncrement(1000);
+    keys.setValue(4000);
+    press(&keys, Qt::Key_Up);
+    press(&keys, Qt::Key_Up);
+    press(&keys, Qt::Key_Down);
+    EXPECT_EQ(keys.value(), 5000);
+}
