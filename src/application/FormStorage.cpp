@@ -106,8 +106,12 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
     }
     auto text = [&values](const QString &name) { return lookUp(values, name); };
 
-    if (textToInt(text(QStringLiteral("FormVersion")).value_or(QStringLiteral("0"))) < 0)
-        return result; // a newer program's settings: none of them is ours to read
+    if (textToInt(text(QStringLiteral("FormVersion")).value_or(QStringLiteral("0"))) < 0) {
+        // A newer program's settings: none of them is ours to read, nor to
+        // write over at close.
+        m_readFailed = true;
+        return result;
+    }
     result.runRestoreEvent = true;
 
     // Placement: the resolution's own position first, then the plain one.
@@ -132,8 +136,12 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
     if (norm)
         n = textToFour(*norm, n);
     const int storedPpi = textToInt(text(QStringLiteral("PixelsPerInch")).value_or(QString::number(screen.pixelsPerInch)));
-    if ((minMax || norm) && storedPpi == screen.pixelsPerInch && n[0] < n[2] && n[1] < n[3]) {
-        const QRect stored(QPoint(n[0], n[1]), QSize(n[2] - n[0], n[3] - n[1]));
+    // Sizes in 64 bits: a hand-edited rectangle may span more than an int.
+    const qint64 width = qint64(n[2]) - n[0], height = qint64(n[3]) - n[1];
+    constexpr qint64 kLargestSide = 1 << 24; // the largest widget Qt makes
+    if ((minMax || norm) && storedPpi == screen.pixelsPerInch && width > 0 && height > 0 && width <= kLargestSide
+        && height <= kLargestSide) {
+        const QRect stored(QPoint(n[0], n[1]), QSize(int(width), int(height)));
         // A window put where no screen of this session is would be lost.
         const bool visible = std::any_of(screen.screens.cbegin(), screen.screens.cend(),
                                          [&stored](const QRect &s) { return s.intersects(stored); });

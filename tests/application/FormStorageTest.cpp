@@ -190,6 +190,22 @@ TEST(FormStorage, NegativeVersionRestoresNothing)
     EXPECT_FALSE(r.normal);
     EXPECT_EQ(s.pingSize, 56);
     EXPECT_TRUE(s.lastFile.isEmpty());
+    // Nor are they written over with defaults at close.
+    EXPECT_FALSE(storage.save(s, screen1024(), true));
+    EXPECT_EQ(store.writes, 0);
+    EXPECT_EQ(store.values.value("Ping_Size"), "8");
+}
+
+TEST(FormStorage, RectanglesWiderThanAnIntAreNotUsed)
+{
+    for (const char *norm : {"-2147483648,0,2147483647,100", "0,-2147483648,100,2147483647", "0,0,20000000,100"}) {
+        MemoryStore store;
+        store.values = {{"NormPos", norm}, {"PixelsPerInch", "96"}};
+        TFormStorage storage(store);
+        FormSettings s = windowDefaults();
+        const RestoreResult r = storage.restore(s, screen1024());
+        EXPECT_FALSE(r.normal) << norm;
+    }
 }
 
 TEST(FormStorage, SavesOnceAndOnlyAfterARestore)
