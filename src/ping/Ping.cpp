@@ -21,14 +21,16 @@ TPing::~TPing() = default;
 
 QString TPing::Address() const { return m_icmp ? m_icmp->Address() : QString(); }
 void TPing::setAddress(const QString &address) { if (m_icmp) m_icmp->setAddress(address); }
-int TPing::Size() const { return m_icmp ? m_icmp->Size() : 0; }
-void TPing::setSize(int size) { if (m_icmp) m_icmp->setSize(size); }
-std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout() : 0; }
-void TPing::setTimeout(std::uint32_t timeout) { if (m_icmp) m_icmp->setTimeout(timeout); }
-int TPing::TTL() const { return m_icmp ? m_icmp->TTL() : 0; }
-void TPing::setTTL(int ttl) { if (m_icmp) m_icmp->setTTL(ttl); }
-int TPing::Flags() const { return m_icmp ? m_icmp->Flags() : 0; }
-void TPing::setFlags(int flags) { if (m_icmp) m_icmp->setFlags(flags); }
+// Without an echo service the settings are still held, so that they are
+// shown and stored as the user chose them.
+int TPing::Size() const { return m_icmp ? m_icmp->Size() : m_settings.size; }
+void TPing::setSize(int size) { m_settings.size = size; if (m_icmp) m_icmp->setSize(size); }
+std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout() : m_settings.timeout; }
+void TPing::setTimeout(std::uint32_t timeout) { m_settings.timeout = timeout; if (m_icmp) m_icmp->setTimeout(timeout); }
+int TPing::TTL() const { return m_icmp ? m_icmp->TTL() : m_settings.ttl; }
+void TPing::setTTL(int ttl) { m_settings.ttl = ttl; if (m_icmp) m_icmp->setTTL(ttl); }
+int TPing::Flags() const { return m_icmp ? m_icmp->Flags() : m_settings.flags; }
+void TPing::setFlags(int flags) { m_settings.flags = flags; if (m_icmp) m_icmp->setFlags(flags); }
 
 void TPing::DnsLookup(const QString &hostName)
 {

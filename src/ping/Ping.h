@@ -19,7 +19,8 @@ public:
     TPing(const TPing &) = delete;
     TPing &operator=(const TPing &) = delete;
 
-    // Settings, held by the echo service (0 or empty without one).
+    // Settings of the echo service; without one they are still kept (the
+    // address is then empty).
     QString Address() const;
     void setAddress(const QString &address);
     int Size() const;
@@ -61,6 +62,13 @@ private:
     void lookupDone(std::uint16_t error);
 
     std::unique_ptr<TICMP> m_icmp;
+    // The echo settings, kept here too for when there is no echo service.
+    struct {
+        int size = 56;
+        std::uint32_t timeout = 4000;
+        int ttl = 64;
+        int flags = 0;
+    } m_settings;
     QString m_unavailableDetail;
     std::optional<EchoFailure> m_unavailableKind;
     PendingLookup m_lookup;

@@ -150,7 +150,14 @@ TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
     EXPECT_EQ(ping.unavailableKind(), EchoFailure::NotPermitted);
     EXPECT_EQ(ping.unavailableMessage(), "Unable to register icmp.dll");
     EXPECT_EQ(ping.Ping(), 0);
-    EXPECT_EQ(ping.Size(), 0);
+    // The settings are kept all the same, so that they are stored unchanged.
+    EXPECT_EQ(ping.Size(), 56);
+    ping.setSize(1000);
+    ping.setTimeout(2000);
+    ping.setTTL(32);
+    EXPECT_EQ(ping.Size(), 1000);
+    EXPECT_EQ(ping.Timeout(), 2000u);
+    EXPECT_EQ(ping.TTL(), 32);
     EXPECT_TRUE(ping.ErrorText().isEmpty());
     ping.setAddress("10.0.0.1");
     EXPECT_TRUE(ping.Address().isEmpty());
