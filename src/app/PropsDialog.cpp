@@ -107,11 +107,10 @@ PingProps TformProps::values() const
 
 void TformProps::accept()
 {
-    const PingProps v = values();
     const std::pair<QString, TSpinEdit *> checks[] = {
-        {PingLimits::checkSize(v.size), seSize},
-        {PingLimits::checkTimeout(v.timeout), seTimeout},
-        {PingLimits::checkTTL(v.ttl), seTTL},
+        {PingLimits::checkSize(seSize->wideValue()), seSize},
+        {PingLimits::checkTimeout(seTimeout->wideValue()), seTimeout},
+        {PingLimits::checkTTL(seTTL->wideValue()), seTTL},
     };
     for (const auto &[problem, edit] : checks) {
         if (!problem.isEmpty()) {

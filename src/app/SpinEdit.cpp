@@ -30,6 +30,7 @@ TSpinEdit::TSpinEdit(QWidget *parent) : QAbstractSpinBox(parent)
 }
 
 int TSpinEdit::value() const { return textToInt(lineEdit()->text()); }
+qint64 TSpinEdit::wideValue() const { return textToWideInt(lineEdit()->text()); }
 
 void TSpinEdit::setValue(int value) { lineEdit()->setText(QString::number(value)); }
 

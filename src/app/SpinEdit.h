@@ -11,6 +11,8 @@ public:
     explicit TSpinEdit(QWidget *parent = nullptr);
 
     int value() const;
+    // The typed number, for a range check before it is narrowed to an int.
+    qint64 wideValue() const;
     void setValue(int value);
     int increment() const { return m_increment; }
     void setIncrement(int step) { m_increment = step; }

@@ -6,12 +6,14 @@
 #include <QMap>
 #include <QRegularExpression>
 
+#include <limits>
+
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-QString rangeText(const char *what, int value, int low, int high)
+QString rangeText(const char *what, qint64 value, int low, int high)
 {
     if (value >= low && value <= high)
         return QString();
@@ -37,9 +39,9 @@ QString rectText(const QRect &r)
 
 } // namespace
 
-QString PingLimits::checkSize(int value) { return rangeText("The data size", value, 0, kMaxSize); }
-QString PingLimits::checkTimeout(int value) { return rangeText("The timeout", value, 0, kMaxTimeout); }
-QString PingLimits::checkTTL(int value) { return rangeText("The time to live", value, 0, kMaxTTL); }
+QString PingLimits::checkSize(qint64 value) { return rangeText("The data size", value, 0, kMaxSize); }
+QString PingLimits::checkTimeout(qint64 value) { return rangeText("The timeout", value, 0, kMaxTimeout); }
+QString PingLimits::checkTTL(qint64 value) { return rangeText("The time to live", value, 0, kMaxTTL); }
 
 bool textToBool(const QString &text)
 {
@@ -62,6 +64,20 @@ int textToInt(const QString &text)
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     return ok ? value : 0;
+}
+
+qint64 textToWideInt(const QString &text)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    const qint64 value = t.toLongLong(&ok);
+    if (ok)
+        return value;
+    // A whole number beyond even 64 bits is still a number, and far out of range.
+    static const QRegularExpression digits(QStringLiteral("^[+-]?[0-9]+$"));
+    if (digits.match(t).hasMatch())
+        return t.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    return 0;
 }
 
 std::array<int, 4> textToFour(const QString &text, const std::array<int, 4> &defaults)
@@ -154,14 +170,16 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
 
     // Stored properties: a text that is not an integer counts as 0; a value
     // the echo service cannot work with keeps the current one.
-    auto property = [&](const char *name, int &target, QString (*check)(int)) {
+    auto property = [&](const char *name, int &target, QString (*check)(qint64)) {
         const auto t = text(QLatin1String(name));
         if (!t)
             return;
-        const int value = textToInt(*t);
+        // Checked before it is narrowed: a number too long for an int is out
+        // of range, not 0.
+        const qint64 value = check ? textToWideInt(*t) : textToInt(*t);
         const QString problem = check ? check(value) : QString();
         if (problem.isEmpty())
-            target = value;
+            target = int(value);
         else
             result.refused << QStringLiteral("%1 (stored value \"%2\"); %3 is used").arg(problem, QLatin1String(name)).arg(target);
     };

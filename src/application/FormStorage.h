@@ -18,9 +18,9 @@ constexpr int kMaxSize = 65535;
 constexpr int kMaxTTL = 255;
 constexpr int kMaxTimeout = 2147483647;
 // Empty when `value` may be used; otherwise why not, for the user.
-QString checkSize(int value);
-QString checkTimeout(int value);
-QString checkTTL(int value);
+QString checkSize(qint64 value);
+QString checkTimeout(qint64 value);
+QString checkTTL(qint64 value);
 } // namespace PingLimits
 
 // A text read as a boolean the way the stored values are: "True" or "False"
@@ -30,6 +30,9 @@ bool textToBool(const QString &text);
 QString boolToText(bool value);
 // A text read as an integer after trimming blanks; anything else is 0.
 int textToInt(const QString &text);
+// The same for a value that is checked against a range before use: a whole
+// number too long for an int keeps its size (saturated at 64 bits).
+qint64 textToWideInt(const QString &text);
 // Four integers split at blanks and commas; a missing or non-numeric part
 // takes the matching default (or 0 where the defaults say so).
 std::array<int, 4> textToFour(const QString &text, const std::array<int, 4> &defaults);

@@ -254,20 +254,22 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
     auto w = window();
     struct Case {
         const char *edit;
-        int value;
+        const char *typed;
         const char *message;
     };
     const std::vector<Case> cases = {
-        {"seSize", 65536, "The data size must be between 0 and 65535, not 65536."},
-        {"seSize", -1, "The data size must be between 0 and 65535, not -1."},
-        {"seTimeout", -1000, "The timeout must be between 0 and 2147483647, not -1000."},
-        {"seTTL", 256, "The time to live must be between 0 and 255, not 256."},
-        {"seTTL", -1, "The time to live must be between 0 and 255, not -1."},
+        {"seSize", "65536", "The data size must be between 0 and 65535, not 65536."},
+        {"seSize", "-1", "The data size must be between 0 and 65535, not -1."},
+        {"seTimeout", "-1000", "The timeout must be between 0 and 2147483647, not -1000."},
+        // Too long for an integer is out of range too, never a silent 0.
+        {"seTimeout", "99999999999", "The timeout must be between 0 and 2147483647, not 99999999999."},
+        {"seTTL", "256", "The time to live must be between 0 and 255, not 256."},
+        {"seTTL", "-1", "The time to live must be between 0 and 255, not -1."},
     };
     for (const Case &c : cases) {
         prompts.errors.clear();
         whenPropsOpen([&c, this](TformProps &d) {
-            edit(d, c.edit)->setValue(c.value);
+            edit(d, c.edit)->findChild<QLineEdit *>()->setText(QString::fromLatin1(c.typed));
             d.findChild<QPushButton *>("btnOK")->click();
             EXPECT_TRUE(d.isVisible()) << c.edit;
             EXPECT_EQ(prompts.errors, QStringList({c.message}));

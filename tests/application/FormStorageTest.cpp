@@ -153,7 +153,8 @@ TEST(FormStorage, StoredProperties)
         {{{"Ping_Size", "65536"}}, 56, 4000, 64, 185, 1},
         {{{"Ping_Size", "-1"}, {"Ping_TTL", "256"}, {"Ping_Timeout", "-5"}}, 56, 4000, 64, 185, 3},
         {{{"Ping_TTL", "-1"}}, 56, 4000, 64, 185, 1},
-        {{{"Ping_Timeout", "99999999999"}}, 56, 0, 64, 185, 0}, // too long for an integer: 0
+        {{{"Ping_Timeout", "99999999999"}}, 56, 4000, 64, 185, 1}, // too long for an integer: out of range
+        {{{"Ping_Size", "-99999999999999999999999"}}, 56, 4000, 64, 185, 1},
         {{{"ping_size", "8"}}, 8, 4000, 64, 185, 0},            // names ignore case
     };
     for (const Case &c : cases) {
