@@ -525,6 +525,9 @@ void TfrmMain::cmProps()
     setDns(v.dns);
 }
 
+bool TfrmMain::dns() const { return textToBool(m_dns); }
+void TfrmMain::setDns(bool lookUp) { m_dns = boolToText(lookUp); }
+
 void TfrmMain::setSettingsStore(SettingsStore *store)
 {
     m_storage = store ? std::make_unique<TFormStorage>(*store) : nullptr;
@@ -561,7 +564,7 @@ FormSettings TfrmMain::currentSettings() const
     s.pingSize = m_ping->Size();
     s.pingTTL = m_ping->TTL();
     s.treeWidth = twTree->width();
-    s.dns = boolToText(m_dns);
+    s.dns = m_dns;
     s.lastFile = m_session.lastFile();
     return s;
 }
@@ -590,9 +593,9 @@ bool TfrmMain::restoreSettings()
     m_session.setLastFile(s.lastFile);
     if (!r.refused.isEmpty())
         m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n") + r.refused.join(QLatin1Char('\n')));
-    // "DNS" is read as a boolean here; a text that is none says so and
-    // leaves lookups off, and the last file is still reopened.
-    runCommand(m_prompts, this, [this, &s] { setDns(textToBool(s.dns)); });
+    // "DNS" stays as stored: a text that is no boolean fails where it is
+    // read (adding, the Settings dialog), and is stored back unchanged.
+    m_dns = s.dns;
     return r.runRestoreEvent;
 }
 

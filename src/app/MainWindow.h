@@ -63,9 +63,11 @@ public:
     QString fileName() const { return m_session.fileName(); }
     QString lastFile() const { return m_session.lastFile(); }
     void setLastFile(const QString &path) { m_session.setLastFile(path); }
-    // The stored value "DNS": look a host name up before adding it.
-    bool dns() const { return m_dns; }
-    void setDns(bool lookUp) { m_dns = lookUp; }
+    // The stored value "DNS": look a host name up before adding it. It is
+    // kept as the text stored and read as a boolean where it is used, which
+    // raises the conversion error for a text that is none.
+    bool dns() const;
+    void setDns(bool lookUp);
     int selectedRow() const;
     void selectRow(int row);
     // Where the settings are restored from at first show and saved to at
@@ -138,7 +140,7 @@ private:
     std::unique_ptr<PingSweep> m_sweep;
     std::unique_ptr<PendingAdd> m_pendingAdd;
     SessionState m_session;
-    bool m_dns = false;
+    QString m_dns = QStringLiteral("False");
     bool m_shownOnce = false;
     bool m_idleInstalled = false;
     std::unique_ptr<TFormStorage> m_storage;

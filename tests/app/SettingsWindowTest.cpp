@@ -185,9 +185,15 @@ TEST_F(SettingsWindow, DnsThatIsNoBooleanFailsWithTheConversionError)
     storeValues({{"DNS", "maybe"}, {"LastFile", last}});
     auto w = window();
     w->show();
-    EXPECT_EQ(prompts.errors, QStringList({"Could not convert variant of type (String) into type (Boolean)."}));
-    EXPECT_FALSE(w->dns());
-    EXPECT_EQ(w->fileName(), last); // the last file still reopens
+    EXPECT_TRUE(prompts.errors.isEmpty()); // read where it is used, not at start
+    EXPECT_EQ(w->fileName(), last);
+    const QString error = "Could not convert variant of type (String) into type (Boolean).";
+    w->findChild<QAction *>("mmAdd")->trigger();
+    EXPECT_TRUE(prompts.addsAsked.isEmpty());
+    w->findChild<QAction *>("mmProps")->trigger();
+    EXPECT_EQ(prompts.errors, QStringList({error, error}));
+    w->close();
+    EXPECT_EQ(stored().value("DNS"), "maybe"); // stored back as it was
 }
 
 TEST_F(SettingsWindow, ResolutionNameAndPixelsPerInch)
