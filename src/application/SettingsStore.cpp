@@ -108,7 +108,10 @@ QMap<QString, QString> IniSettingsStore::read()
 void IniSettingsStore::write(const Values &values)
 {
     const QFileInfo target(m_path);
-    const QString dir = target.absolutePath();
+    // A link is followed, so that a settings file kept elsewhere stays there;
+    // the new file is made beside the real one, on the same file system.
+    const QString destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : m_path;
+    const QString dir = QFileInfo(destination).absolutePath();
     if (!QDir().mkpath(dir))
         fail(m_path, QStringLiteral("its folder cannot be made"));
 
@@ -141,8 +144,6 @@ void IniSettingsStore::write(const Values &values)
         }
         ::close(fd);
     }
-    // A link is followed, so that a settings file kept elsewhere stays there.
-    const QString destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : m_path;
     if (::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(destination).constData()) != 0)
         fail(m_path, systemReason());
     temporary.setAutoRemove(false); // it is the settings file now

@@ -8,6 +8,8 @@
 #include <QSettings>
 
 #include <functional>
+#include <QTemporaryDir>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vector>
@@ -127,6 +129,22 @@ TEST_F(IniStore, WritingReplacesTheOldFileWhole)
 }
 
 // A write that cannot replace the file raises and leaves nothing behind.
+// A settings file that is a link to another file system is written there,
+// and the link stays a link.
+TEST_F(IniStore, ALinkToAnotherFileSystemIsWrittenThrough)
+{
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/lumeo-XXXXXX"));
+    if (!elsewhere.isValid())
+        GTEST_SKIP() << "no /dev/shm here";
+    const QString real = elsewhere.filePath("Lumeo.ini");
+    writeBytes(real, "[4.0]\nPing_Size=100\n");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(iniPath()).absolutePath()));
+    ASSERT_TRUE(QFile::link(real, iniPath()));
+    IniSettingsStore(iniPath()).write({{"Ping_Size", "200"}});
+    EXPECT_TRUE(QFileInfo(iniPath()).isSymLink());
+    EXPECT_EQ(IniSettingsStore(real).read().value("Ping_Size"), "200");
+}
+
 TEST_F(IniStore, FailedWriteLeavesNoTemporaryFile)
 {
     QDir().mkpath(iniPath() + "/occupied");
