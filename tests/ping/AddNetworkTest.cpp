@@ -4,6 +4,7 @@
 #include "ping/LinuxEchoChannel.h"
 #include "ping/Ping.h"
 #include "ping/TestNetwork.h"
+#include "ping/WindowOnTestNetwork.h"
 #include "resources/ResourceList.h"
 #include "support/FakePrompts.h"
 
@@ -18,20 +19,8 @@ namespace {
 
 // Adds through the window's menu item against the system resolver, which
 // reads the test network's hosts file.
-class AddOnTestNetwork : public ::testing::Test {
+class AddOnTestNetwork : public WindowOnTestNetwork {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    SystemResolver resolver;
-    LinuxEchoChannelFactory echo;
-    std::unique_ptr<TfrmMain> w;
-
-    void SetUp() override
-    {
-        REQUIRE_TEST_NETWORK();
-        w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
-        w->show();
-    }
     // Runs Add and waits, at most three seconds, for the lookup to end.
     void add(const AddEntry &entry)
     {

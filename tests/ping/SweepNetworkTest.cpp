@@ -3,6 +3,7 @@
 #include "ping/LinuxEchoChannel.h"
 #include "ping/Ping.h"
 #include "ping/TestNetwork.h"
+#include "ping/WindowOnTestNetwork.h"
 #include "resources/ResourceList.h"
 #include "support/FakePrompts.h"
 
@@ -15,20 +16,8 @@ using namespace TestNet;
 
 namespace {
 
-class SweepOnTestNetwork : public ::testing::Test {
+class SweepOnTestNetwork : public WindowOnTestNetwork {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    SystemResolver resolver;
-    LinuxEchoChannelFactory echo;
-    std::unique_ptr<TfrmMain> w;
-
-    void SetUp() override
-    {
-        REQUIRE_TEST_NETWORK();
-        w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
-        w->show();
-    }
     void add(const QString &name, const QString &address) { w->list().append(ResourceRow::created(name, address, "LAB")); }
     QString cell(int row, int sub) const { return w->list().row(row).subItem(sub); }
     void ping() { w->findChild<QAction *>("mmPing")->trigger(); }
