@@ -5,7 +5,6 @@
 #include "sysinfo/TCPIP.h"
 #include "sysinfo/SysinfoFixtures.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 TEST(Devices, NetworkInterfacesFromSampleTrees)
