@@ -132,7 +132,6 @@ TEST(VersionInfo, SectionsOfEveryLayoutAndNoneOfDamagedImages)
     const Case cases[] = {
         {"64-bit little-endian", {.bytes = kRecord}, true},
         {"32-bit big-endian", {.is64 = false, .bigEndian = true, .bytes = kRecord}, true},
-        {"32-bit little-endian", {.is64 = false, .bytes = kRecord}, true},
         {"a section without bytes in the file", {.bytes = kRecord, .type = 8}, false},
         {"bytes past the end", {.bytes = kRecord, .sizeShift = 4096}, false},
         {"an offset past the end", {.bytes = kRecord, .offsetShift = 1u << 20}, false},
