@@ -7,11 +7,17 @@
 #include "sysinfo/VersionInfo.h"
 
 #include <QApplication>
+#include <QColor>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFont>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QWindow>
 

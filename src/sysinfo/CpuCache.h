@@ -7,8 +7,6 @@
 #include <array>
 #include <cstdint>
 
-class CpuidSource;
-
 // The vendors the identification knows, by their number in the vendor table.
 enum CpuVendorIndex : std::uint32_t {
     vendorUnknown = 0, vendorIntel, vendorAMD, vendorCyrix, vendorIDT, vendorNexGen, vendorUMC, vendorRise, vendorTransmeta
