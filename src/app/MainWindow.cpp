@@ -4,6 +4,7 @@
 #include "application/CommandEnabling.h"
 #include "application/FormStorage.h"
 #include "application/PendingAdd.h"
+#include "app/AboutDialog.h"
 #include "app/CommandRunner.h"
 #include "app/PaintThrottle.h"
 #include "app/PropsDialog.h"
@@ -13,9 +14,11 @@
 #include "ping/WSocket.h"
 #include "resources/ListColours.h"
 #include "resources/ResourceList.h"
+#include "sysinfo/Common.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -27,6 +30,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -81,6 +85,11 @@ TfrmMain::~TfrmMain()
 
 void TfrmMain::FormCreate(const LocalNetworkSource &network)
 {
+    // A step of the system description that fails is reported in a box
+    // and the description goes on without it.
+    setGuardedMessageSink([](const QString &text) {
+        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Error"), text);
+    });
     const LocalNetwork net = network.read();
     rcAdapter->addItems(net.adapters);
     rcAdapter->setCurrentIndex(net.cardAdapterIndex);
@@ -506,7 +515,7 @@ void TfrmMain::cmClearAll()
 
 void TfrmMain::cmExit() { close(); }
 
-void TfrmMain::cmAbout() {}
+void TfrmMain::cmAbout() { ShowAbout(this); }
 
 // --- Settings ---
 

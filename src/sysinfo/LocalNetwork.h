@@ -3,8 +3,12 @@
 #include <QString>
 #include <QStringList>
 
-// What the main window shows of the local machine's networking: the adapter
-// list, the machine name, the first IPv4 address and the socket layer.
+class NetworkProbe;
+class TNetwork;
+
+// What the main window shows of the local machine at start: the adapter
+// list with the card selected, the machine name, the first IPv4 address
+// and the socket layer.
 struct LocalNetwork {
     QStringList adapters;
     int cardAdapterIndex = -1;
@@ -13,9 +17,15 @@ struct LocalNetwork {
     QString socketDescription;
     QString socketStatus;
 
-    QString firstAddress() const { return ipAddresses.isEmpty() ? QStringLiteral("0.0.0.0") : ipAddresses.first(); }
+    // The first address, or a plain "no address" when the machine has none
+    // (never 0.0.0.0, which reads like an address).
+    QString firstAddress() const { return ipAddresses.isEmpty() ? QStringLiteral("no address") : ipAddresses.first(); }
     QString socketText() const { return socketDescription + QStringLiteral(" (") + socketStatus + QLatin1Char(')'); }
 };
+
+// The window's values from a gathered network description and the
+// machine name of the system summary.
+LocalNetwork describeLocalNetwork(const TNetwork &network, const QString &machineName);
 
 // Source of that description; tests put a fixed one in its place.
 class LocalNetworkSource {
@@ -24,8 +34,14 @@ public:
     virtual LocalNetwork read() const = 0;
 };
 
-// Reads the running system: interfaces, host name and kernel.
+// Gathers a TNetwork from the running system (or from the probe given)
+// and describes it with the system summary's machine name.
 class SystemNetworkSource : public LocalNetworkSource {
 public:
+    SystemNetworkSource();
+    explicit SystemNetworkSource(const NetworkProbe &probe);
     LocalNetwork read() const override;
+
+private:
+    const NetworkProbe &m_probe;
 };
