@@ -52,14 +52,17 @@ std::optional<NameQueryReply> readNameQueryReply(QByteArrayView packet, quint16 
         return std::nullopt;
     const auto type = reader.u16be();
     const auto rrClass = reader.u16be();
-    if (!type || *type != kTypeNB || !rrClass || *rrClass != kClassIN || !reader.skip(4)) // the TTL
+    if (!type || !rrClass || *rrClass != kClassIN || !reader.skip(4)) // the TTL
         return std::nullopt;
     const auto length = reader.u16be();
     if (!length)
         return std::nullopt;
     NameQueryReply reply;
+    // A negative answer carries an empty record, typed NULL (NB by some).
     if ((header->flags & kRcodeMask) != 0)
-        return reply; // negative: what follows does not matter
+        return (*type == kTypeNB || *type == kTypeNULL) ? std::optional(reply) : std::nullopt;
+    if (*type != kTypeNB)
+        return std::nullopt;
     // A positive answer comes from the name's owner (authoritative); one
     // without that flag points at another server, which we do not follow.
     if (!(header->flags & kAuthoritativeFlag) || *length == 0 || *length % kAddressEntrySize != 0

@@ -13,7 +13,8 @@
 // (RFC 1002, 4.2.12 to 4.2.14), and its answer.
 namespace netbios {
 
-constexpr quint16 kTypeNB = 0x0020;  // a name's addresses
+constexpr quint16 kTypeNB = 0x0020;   // a name's addresses
+constexpr quint16 kTypeNULL = 0x000A; // the empty record of a negative answer
 constexpr quint16 kClassIN = 0x0001;
 
 // A query for NAME<SUFFIX> with transaction id ID. A broadcast query sets

@@ -41,9 +41,9 @@ public:
     // no date or time throw Exception, and nothing is kept.
     quint32 GetRemoteTime(const QString &server, quint32 status, const TIME_OF_DAY_INFO &info);
 
-    // The kept date in LOCALE's short format, a blank, and the kept time in
+    // The kept date in LOCALE's (by default the user's) short format, a blank, and the kept time in
     // its long format without a time zone name.
-    QString DateTimeText(const QLocale &locale = QLocale::system()) const;
+    QString DateTimeText(const QLocale &locale = QLocale()) const;
 
 private:
     QString m_server;

@@ -1,0 +1,143 @@
+#include "app/MainWindow.h"
+#include "app/RemotePrompts.h"
+#include "application/RemoteActions.h"
+#include "remote/NTRemoteDateTime.h"
+#include "resources/ResourceList.h"
+#include "support/FakePing.h"
+#include "support/FakePrompts.h"
+#include "support/FakeRemoteTransport.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeRemotePrompts : public RemotePrompts {
+public:
+    std::optional<QString> text; // nothing: Cancel
+    int asked = 0;
+    QStringList times, errors;
+    std::optional<QString> messageText(QWidget *) override
+    {
+        ++asked;
+        return text;
+    }
+    void showSystemTime(QWidget *, const QString &t) override { times << t; }
+    void showTimeError(QWidget *, const QString &t) override { errors << t; }
+};
+
+class RemoteCommands : public ::testing::Test {
+protected:
+    FakePrompts prompts;
+    FixedNetwork network;
+    FakeResolver resolver;
+    FakeEchoFactory echo;
+    FakeRemotePrompts remotePrompts;
+    std::shared_ptr<FakeRemoteTransport> transport = std::make_shared<FakeRemoteTransport>();
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
+
+    void SetUp() override
+    {
+        w->setRemotePrompts(remotePrompts);
+        w->remoteActions().setTransport(transport);
+        w->list().append(ResourceRow::created("ws-07", "10.0.0.7", "OFFICE"));
+        w->list().append(ResourceRow::created("10.0.0.8", "", "OFFICE"));
+    }
+    void trigger(const char *name) { w->findChild<QAction *>(QString::fromLatin1(name))->trigger(); }
+    bool settled() { return processEventsUntil([&] { return !w->remoteActions().busy(); }); }
+};
+
+} // namespace
+
+TEST_F(RemoteCommands, NothingHappensWithoutASelectedRowOrAfterCancel)
+{
+    remotePrompts.text = "hello";
+    for (const char *item : {"mmSend", "pmSend", "mmGetDateTime", "pmGetDateTime"})
+        trigger(item);
+    w->cmSend(); // the items may be disabled: the commands check for themselves
+    w->cmGetDateTime();
+    EXPECT_FALSE(w->remoteActions().busy());
+    EXPECT_EQ(remotePrompts.asked, 0);
+    w->selectRow(0);
+    remotePrompts.text.reset();
+    trigger("mmSend");
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(remotePrompts.asked, 1);
+    EXPECT_TRUE(transport->calls().isEmpty());
+    EXPECT_TRUE(remotePrompts.times.isEmpty() && remotePrompts.errors.isEmpty() && prompts.errors.isEmpty());
+}
+
+TEST_F(RemoteCommands, SendGoesToTheSelectedRowsMachineAndTellsNothing)
+{
+    remotePrompts.text = QStringLiteral("Grüße");
+    transport->sent = false; // not told either way
+    w->selectRow(1);
+    trigger("pmSend");
+    ASSERT_TRUE(settled());
+    const auto calls = transport->calls();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].machine, "10.0.0.8");
+    EXPECT_EQ(calls[0].text, QStringLiteral("Grüße"));
+    EXPECT_TRUE(remotePrompts.times.isEmpty() && remotePrompts.errors.isEmpty() && prompts.errors.isEmpty());
+}
+
+TEST_F(RemoteCommands, TheClockIsShownOrTheFailureTold)
+{
+    transport->info = TIME_OF_DAY_INFO{0, 0, 23, 30, 5, 0, -60, 0, 31, 1, 2024, 3};
+    const struct {
+        quint32 status;
+        TIME_OF_DAY_INFO info;
+        QStringList times, errors, generalErrors;
+    } cases[] = {
+        {NERR_Success, transport->info, {"shown"}, {}, {}},
+        {ERROR_BAD_NETPATH, transport->info, {}, {"Cannot obtain datetime info."}, {}},
+        {NERR_Success, TIME_OF_DAY_INFO{0, 0, 12, 0, 0, 0, -1, 0, 31, 2, 2024, 3}, {}, {}, {"Invalid argument to date encode."}},
+    };
+    w->selectRow(0);
+    for (const auto &c : cases) {
+        remotePrompts.times.clear();
+        remotePrompts.errors.clear();
+        prompts.errors.clear();
+        transport->status = c.status;
+        transport->info = c.info;
+        trigger("mmGetDateTime");
+        ASSERT_TRUE(settled());
+        EXPECT_EQ(w->remoteDateTime().Server(), "ws-07");
+        EXPECT_EQ(remotePrompts.times.size(), c.times.size());
+        EXPECT_EQ(remotePrompts.errors, c.errors);
+        EXPECT_EQ(prompts.errors, c.generalErrors);
+    }
+    EXPECT_EQ(transport->calls().last().hints, QList<quint32>{0x0A000007});
+}
+
+TEST_F(RemoteCommands, TheWindowStaysLiveAndASecondCommandIsRefusedWhileOneWaits)
+{
+    transport->hold = true;
+    transport->info = TIME_OF_DAY_INFO{0, 0, 8, 0, 0, 0, -1, 0, 1, 6, 2024, 6};
+    remotePrompts.text = "hi";
+    w->selectRow(0);
+    trigger("mmGetDateTime"); // returns while the network is asked
+    EXPECT_TRUE(w->remoteActions().busy());
+    w->selectRow(1);
+    trigger("mmSend");
+    trigger("pmGetDateTime");
+    EXPECT_EQ(remotePrompts.asked, 0);
+    EXPECT_EQ(w->statusText(TfrmMain::spMessage), "Waiting for ws-07...");
+    transport->release();
+    ASSERT_TRUE(settled());
+    ASSERT_EQ(remotePrompts.times.size(), 1);
+    EXPECT_TRUE(remotePrompts.times[0].startsWith("System time on ws-07 is ")) << remotePrompts.times[0].toStdString();
+    EXPECT_EQ(transport->calls().size(), 1);
+}
+
+TEST_F(RemoteCommands, GetSystemTimeIsShownOnLinuxAndTheBoxTakes255Characters)
+{
+    EXPECT_TRUE(w->findChild<QAction *>("mmGetDateTime")->isVisible());
+    EXPECT_TRUE(w->findChild<QAction *>("pmGetDateTime")->isVisible());
+    SendMessageDialog box;
+    auto *edit = box.findChild<QLineEdit *>("eText");
+    edit->insert(QString(300, 'x'));
+    EXPECT_EQ(box.text().size(), 255);
+}
