@@ -5,6 +5,7 @@
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
+#include "support/FakeRemotePrompts.h"
 #include "support/FakeRemoteTransport.h"
 
 #include <QAction>
@@ -13,20 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class FakeRemotePrompts : public RemotePrompts {
-public:
-    std::optional<QString> text; // nothing: Cancel
-    int asked = 0;
-    QStringList times, errors;
-    std::optional<QString> messageText(QWidget *) override
-    {
-        ++asked;
-        return text;
-    }
-    void showSystemTime(QWidget *, const QString &t) override { times << t; }
-    void showTimeError(QWidget *, const QString &t) override { errors << t; }
-};
 
 class RemoteCommands : public ::testing::Test {
 protected:

@@ -65,13 +65,13 @@ private:
     QList<Call> m_calls;
 };
 
-// Runs the event loop until DONE holds, for at most two seconds.
+// Runs the event loop until DONE holds, for at most MS milliseconds.
 template <typename Done>
-bool processEventsUntil(Done done)
+bool processEventsUntil(Done done, int ms = 2000)
 {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < 2000)
+    while (!done() && t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
 }

@@ -1,0 +1,283 @@
+// The remote actions against real Samba servers in the namespaces that
+// remotenet.sh builds; see that script for the network.
+
+#include "app/MainWindow.h"
+#include "app/RemotePrompts.h"
+#include "application/RemoteActions.h"
+#include "remote/AnsiText.h"
+#include "remote/Mailslot.h"
+#include "remote/MachineFinder.h"
+#include "remote/NTRemoteDateTime.h"
+#include "resources/ResourceList.h"
+#include "support/FakePing.h"
+#include "support/FakePrompts.h"
+#include "support/FakeRemotePrompts.h"
+#include "support/FakeRemoteTransport.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr quint32 ip(int a, int b, int c, int d) { return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d); }
+const quint32 kDefsrv = ip(10, 211, 1, 10), kNysrv = ip(10, 211, 1, 11), kInsrv = ip(10, 211, 1, 12);
+const LocalNetbios kLocal{"LREMCLIENT", {ip(10, 211, 1, 255)}};
+
+bool inside() { return qgetenv("LREM_TESTNET") == "1"; }
+QString serverNamespace(const char *server) { return QString::fromLocal8Bit(qgetenv(QByteArray("LREM_NS_") + server)); }
+
+#define REQUIRE_REMOTE_NETWORK()                                                                 \
+    do {                                                                                         \
+        if (!inside())                                                                           \
+            GTEST_SKIP() << "runs only inside the test network (tests/remote/remotenet.sh)";     \
+    } while (0)
+
+// The server's wall clock now, as a time without zone, and the kept
+// answer's: how far apart they are, in seconds.
+qint64 secondsOff(const TNTRemoteDateTime &clock, const QTimeZone &zone)
+{
+    const TNTRemoteDateTime::Fields &f = clock.fields();
+    const QDateTime kept(QDate(int(f.year), int(f.month), int(f.day)), QTime(int(f.hours), int(f.mins), int(f.secs)), Qt::UTC);
+    const QDateTime now = QDateTime::currentDateTimeUtc().toTimeZone(zone);
+    const QDateTime wall(now.date(), now.time(), Qt::UTC);
+    return qAbs(kept.secsTo(wall));
+}
+
+// What reaches a server's datagram port from the client, dissected by
+// tshark as it arrives, one row of FIELDS per datagram. Probes to the
+// discard port show when the capture has started and that it still works.
+class Capture {
+public:
+    Capture(const char *server, quint32 address, const QStringList &fields) : m_server{address, 9}
+    {
+        QStringList args{"netns", "exec", serverNamespace(server), "tshark", "-i", "eth0", "-l", "-f",
+                         "src host 10.211.1.2 and (udp dst port 138 or udp dst port 9)", "-T", "fields",
+                         "-E", "separator=|", "-E", "occurrence=f", "-e", "udp.dstport"};
+        for (const QString &f : fields)
+            args << "-e" << f;
+        m_tshark.start("ip", args);
+        EXPECT_TRUE(probe()) << "the capture did not start";
+    }
+    ~Capture()
+    {
+        m_tshark.kill();
+        m_tshark.waitForFinished(2000);
+    }
+    // Sends probes until one is seen; false after five seconds.
+    bool probe()
+    {
+        Socket s = Socket::udp(false);
+        for (int i = 0; i < 50; ++i) {
+            s.sendTo(m_server, "probe");
+            m_tshark.waitForReadyRead(100);
+            if (takeRows(true) > 0)
+                return true;
+        }
+        return false;
+    }
+    // The datagrams to port 138 seen until COUNT have come or a second
+    // has passed without one.
+    QList<QStringList> datagrams(int count)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (m_rows.size() < count && t.elapsed() < 1000 && m_tshark.state() == QProcess::Running)
+            if (m_tshark.waitForReadyRead(100))
+                takeRows(false), t.restart();
+        return m_rows;
+    }
+
+private:
+    // Reads the lines that have come; returns how many were probes.
+    int takeRows(bool probesOnly)
+    {
+        int probes = 0;
+        m_pending += m_tshark.readAllStandardOutput();
+        while (m_pending.contains('\n')) {
+            const qsizetype end = m_pending.indexOf('\n');
+            const QStringList row = QString::fromUtf8(m_pending.first(end)).split('|');
+            m_pending.remove(0, end + 1);
+            if (row.first() == "9")
+                ++probes;
+            else if (!probesOnly)
+                m_rows << row.mid(1);
+        }
+        return probes;
+    }
+
+    Endpoint m_server;
+    QProcess m_tshark;
+    QByteArray m_pending;
+    QList<QStringList> m_rows;
+};
+
+} // namespace
+
+TEST(RemoteNetworkTest, MachinesAreFoundByAddressNetbiosOrTheHostsFile)
+{
+    REQUIRE_REMOTE_NETWORK();
+    const struct {
+        const char *what;
+        QString machine;
+        QList<quint32> hints;
+        std::optional<quint32> address;
+    } cases[] = {
+        {"a dotted address, asked nowhere", "10.211.1.99", {}, ip(10, 211, 1, 99)},
+        {"NetBIOS, asked at the row's address", "nysrv", {kNysrv}, kNysrv},
+        {"NetBIOS, by broadcast", "INSRV", {}, kInsrv},
+        {"NetBIOS, by broadcast after a wrong address", "DEFSRV", {kInsrv}, kDefsrv},
+        {"the hosts file", "nyhost", {}, kNysrv},
+        {"nowhere", "GHOST", {}, std::nullopt},
+        {"nowhere, and a WINS server says so", "GHOST", {kDefsrv}, std::nullopt},
+    };
+    for (const auto &c : cases) {
+        QElapsedTimer t;
+        t.start();
+        EXPECT_EQ(MachineFinder(kLocal, Deadline(3s), c.hints).find(c.machine), c.address) << c.what;
+        EXPECT_LT(t.elapsed(), 2500) << c.what;
+    }
+}
+
+TEST(RemoteNetworkTest, TheClockOfEachServerIsItsLocalTime)
+{
+    REQUIRE_REMOTE_NETWORK();
+    const QTimeZone newYork("America/New_York");
+    const QTimeZone kolkata("Asia/Kolkata");
+    const struct {
+        QString machine;
+        QTimeZone zone;
+        qint32 zoneMinutes;
+    } cases[] = {
+        {"DEFSRV", QTimeZone::utc(), -1}, // SMB2: no zone, shown as UTC
+        {"nysrv", newYork, -newYork.offsetFromUtc(QDateTime::currentDateTimeUtc()) / 60},
+        {"10.211.1.12", kolkata, -330},
+        {"nyhost", newYork, -newYork.offsetFromUtc(QDateTime::currentDateTimeUtc()) / 60},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.machine.toStdString());
+        TIME_OF_DAY_INFO info;
+        QElapsedTimer t;
+        t.start();
+        ASSERT_EQ(NetRemoteTOD(c.machine, info, MachineFinder(kLocal, Deadline(4s))), NERR_Success);
+        EXPECT_LT(t.elapsed(), 2000);
+        EXPECT_EQ(info.tod_timezone, c.zoneMinutes);
+        TNTRemoteDateTime clock;
+        ASSERT_EQ(clock.GetRemoteTime(c.machine, NERR_Success, info), NERR_Success);
+        EXPECT_LE(secondsOff(clock, c.zone), 2);
+    }
+}
+
+TEST(RemoteNetworkTest, SmbdTakesOurSmb2NegotiateWithItsContexts)
+{
+    REQUIRE_REMOTE_NETWORK();
+    Socket s = Socket::connectTcp(Endpoint{kDefsrv, 445}, Deadline(2s));
+    ASSERT_TRUE(s.valid());
+    ASSERT_TRUE(s.sendAll(smb::smb2NegotiateRequest(QByteArray(16, 'g'), QByteArray(32, 's')), Deadline(2s)));
+    QByteArray reply;
+    while (smb::readNegotiateReply(reply).kind == smb::NegotiateReply::Incomplete)
+        ASSERT_EQ(s.receiveSome(reply, 0x10000, Deadline(2s)), Socket::Read::Data);
+    EXPECT_EQ(smb::readNegotiateReply(reply).kind, smb::NegotiateReply::Time);
+    EXPECT_EQ(reply.mid(4 + 68, 2), QByteArray::fromHex("1103")); // 3.1.1 was chosen
+}
+
+TEST(RemoteNetworkTest, AMessageIsOneMailslotWriteWithExactlyTheTextsBytes)
+{
+    REQUIRE_REMOTE_NETWORK();
+    const QString texts[] = {"", "x", QString(255, 'M'), QStringLiteral("Grüße, 5 € – łódź")};
+    const QStringList fields{"ip.src", "udp.srcport", "nbdgm.type", "nbdgm.src.ip", "nbdgm.src.port",
+                             "nbdgm.source_name", "nbdgm.destination_name", "smb.cmd", "smb.trans_name",
+                             "smb.dc", "mailslot.opcode", "mailslot.class", "data.data", "udp.length",
+                             "nbdgm.dgram_len", "smb.data_offset"};
+    const struct {
+        QString machine;
+        QString destination;
+    } machines[] = {{"nysrv", "NYSRV<03>"}, {"10.211.1.11", "10.211.1.11<03>"}};
+    Capture capture("NYSRV", kNysrv, fields);
+    for (const auto &m : machines)
+        for (const QString &text : texts)
+            EXPECT_TRUE(SendMailslotMessage(m.machine, kMessengerSlot, text, MachineFinder(kLocal, Deadline(3s))));
+
+    const QList<QStringList> packets = capture.datagrams(2 * int(std::size(texts)));
+    ASSERT_EQ(packets.size(), 2 * std::size(texts));
+    int i = 0;
+    for (const auto &m : machines) {
+        for (const QString &text : texts) {
+            SCOPED_TRACE(QStringLiteral("%1: %2").arg(m.machine, text).toStdString());
+            const QStringList &p = packets[i++];
+            ASSERT_EQ(p.size(), fields.size());
+            EXPECT_EQ(p[2], "16");   // direct unique
+            EXPECT_EQ(p[3], p[0]);   // the source written in is the datagram's own
+            EXPECT_EQ(p[4], p[1]);
+            EXPECT_EQ(p[5], "LREMCLIENT<00>");
+            EXPECT_EQ(p[6], m.destination);
+            EXPECT_EQ(p[7], "0x25"); // transaction
+            EXPECT_EQ(p[8], "\\MAILSLOT\\MESSNGR");
+            EXPECT_EQ(p[9].toInt(), toAnsi(text).size());
+            // tshark shows no mailslot layer for a message without data.
+            const QStringList mailslot = text.isEmpty() ? QStringList{"", ""} : QStringList{"1", "2"}; // write, second class
+            EXPECT_EQ(p.mid(10, 2), mailslot);
+            EXPECT_EQ(QByteArray::fromHex(p[12].toLatin1()), toAnsi(text));
+            // Nothing follows the text, and the datagram is whole.
+            EXPECT_EQ(p[14].toInt(), 2 * 34 + p[15].toInt() + toAnsi(text).size());
+            EXPECT_EQ(p[13].toInt(), 8 + 14 + p[14].toInt());
+        }
+    }
+}
+
+TEST(RemoteNetworkTest, AMachineThatDoesNotExistGetsNoMessageAndNoClock)
+{
+    REQUIRE_REMOTE_NETWORK();
+    Capture capture("DEFSRV", kDefsrv, {"nbdgm.type"});
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(SendMailslotMessage("GHOST", kMessengerSlot, "boo", MachineFinder(kLocal, Deadline(3s))));
+    TIME_OF_DAY_INFO info;
+    EXPECT_NE(NetRemoteTOD("GHOST", info, MachineFinder(kLocal, Deadline(4s))), NERR_Success);
+    EXPECT_LT(t.elapsed(), 4000);
+    EXPECT_TRUE(capture.probe()); // the capture still sees what comes
+    EXPECT_TRUE(capture.datagrams(1).isEmpty());
+}
+
+TEST(RemoteNetworkTest, TheWindowShowsEachClockAndTellsAMachineThatIsNotThere)
+{
+    REQUIRE_REMOTE_NETWORK();
+    FakePrompts prompts;
+    FixedNetwork network;
+    FakeResolver resolver;
+    FakeEchoFactory echo;
+    FakeRemotePrompts boxes;
+    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo}); // the real network for remote actions
+    w.setRemotePrompts(boxes);
+    w.show();
+    const struct {
+        QString machine;
+        bool utc;
+    } rows[] = {{"NYSRV", false}, {"DEFSRV", true}, {"GHOST", false}};
+    for (const auto &r : rows)
+        w.list().append(ResourceRow::created(r.machine, "", "LREMTEST"));
+    for (int i = 0; i < int(std::size(rows)); ++i) {
+        SCOPED_TRACE(rows[i].machine.toStdString());
+        boxes.times.clear();
+        boxes.errors.clear();
+        w.selectRow(i);
+        QElapsedTimer t;
+        t.start();
+        w.cmGetDateTime();
+        EXPECT_TRUE(processEventsUntil([&] { return !w.remoteActions().busy(); }, 6000));
+        EXPECT_LT(t.elapsed(), 4500);
+        if (rows[i].machine == "GHOST") {
+            EXPECT_EQ(boxes.errors, QStringList{"Cannot obtain datetime info."});
+            continue;
+        }
+        ASSERT_EQ(boxes.times.size(), 1);
+        EXPECT_TRUE(boxes.times[0].startsWith("System time on " + rows[i].machine + " is \r\n\r\n"));
+        EXPECT_EQ(boxes.times[0].endsWith(" (UTC)\r\n"), rows[i].utc) << boxes.times[0].toStdString();
+    }
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
