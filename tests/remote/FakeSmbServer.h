@@ -1,8 +1,8 @@
 #pragma once
 
 // A server on 127.0.0.1 that plays one scripted part per connection, for
-// the clock exchange's ways of going wrong. It never waits long: every
-// wait is bounded, and it stops when the test ends.
+// the clock exchange's ways of going wrong. Every wait is bounded, and it
+// stops when the test ends.
 
 #include "remote/Sockets.h"
 
@@ -12,7 +12,6 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -30,11 +29,11 @@ public:
 
     explicit FakeSmbServer(QList<Part> parts) : m_parts(std::move(parts))
     {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof sa;
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (::bind(m_listener, reinterpret_cast<sockaddr *>(&sa), len) == 0 && ::listen(m_listener, 4) == 0
             && ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&sa), &len) == 0)
             m_port = ntohs(sa.sin_port);
@@ -55,58 +54,40 @@ public:
     }
 
 private:
-    // Waits up to five seconds for EVENTS on FD; false when stopped or late.
-    bool wait(int fd, short events) const
+    // Waits up to five seconds for input on FD; false when stopped or late.
+    bool readable(int fd) const
     {
         for (int slice = 0; slice < 250 && !m_stop; ++slice) {
-            pollfd p{fd, events, 0};
+            pollfd p{fd, POLLIN, 0};
             if (::poll(&p, 1, 20) > 0)
                 return true;
         }
         return false;
     }
 
-    QByteArray readRequest(int fd) const
-    {
-        QByteArray in;
-        char buffer[4096];
-        while (wait(fd, POLLIN)) {
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                break;
-            in.append(buffer, n);
-            if (in.size() >= 4 && in.size() >= 4 + ((quint8(in[1]) << 16) | (quint8(in[2]) << 8) | quint8(in[3])))
-                break;
-        }
-        return in;
-    }
-
     void serve()
     {
         for (const Part &part : m_parts) {
-            if (!wait(m_listener, POLLIN))
-                return;
-            const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            const int fd = readable(m_listener) ? ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC) : -1;
             if (fd < 0)
                 return;
-            const QByteArray request = readRequest(fd);
+            QByteArray request;
+            char buffer[4096];
+            ssize_t n;
+            while ((request.size() < 4 || request.size() < 4 + ((quint8(request[2]) << 8) | quint8(request[3])))
+                   && readable(fd) && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+                request.append(buffer, n);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_requests << request;
             }
-            if (part.kind == Part::Reply) {
-                const qsizetype step = part.byteByByte ? 1 : part.reply.size();
-                for (qsizetype at = 0; at < part.reply.size(); at += step) {
-                    ::send(fd, part.reply.constData() + at, size_t(step), MSG_NOSIGNAL);
-                    if (part.byteByByte)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                }
+            const qsizetype step = part.byteByByte ? 1 : std::max<qsizetype>(part.reply.size(), 1);
+            for (qsizetype at = 0; part.kind == Part::Reply && at < part.reply.size(); at += step) {
+                ::send(fd, part.reply.constData() + at, size_t(step), MSG_NOSIGNAL);
+                std::this_thread::sleep_for(std::chrono::microseconds(part.byteByByte ? 1000 : 0));
             }
             // Holds the connection until the client is done with it.
-            if (part.kind != Part::Close) {
-                char c;
-                while (wait(fd, POLLIN) && ::recv(fd, &c, 1, 0) > 0) {
-                }
+            while (part.kind != Part::Close && readable(fd) && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
             }
             ::close(fd);
         }

@@ -28,31 +28,22 @@ TEST(MessageTest, TextBecomesWindows1252WithAQuestionMarkForTheRest)
 
 TEST(MessageTest, MailslotWriteIsATransactionWhoseDataAreTheTextBytes)
 {
+    // What tshark cannot show for an empty text: the setup words and counts.
     const QByteArray path = smb::mailslotPath("messngr");
     EXPECT_EQ(path, "\\MAILSLOT\\MESSNGR");
-    for (const QByteArray &data : {QByteArray(), QByteArray("x"), QByteArray(255, '\xE9')}) {
+    for (const QByteArray &data : {QByteArray(), QByteArray(255, '\xE9')}) {
         const QByteArray smb = smb::mailslotWrite(path, data);
-        ByteReader r(smb);
-        EXPECT_EQ(r.bytes(4), QByteArrayView("\xFFSMB", 4));
-        EXPECT_EQ(r.u8(), smb::kTransaction);
-        r.seek(32);
+        ByteReader r(smb, 32);
         EXPECT_EQ(r.u8(), 17); // words
         EXPECT_EQ(r.u16le(), 0);           // total parameters
         EXPECT_EQ(r.u16le(), data.size()); // total data
-        r.seek(32 + 1 + 2 * 9);
-        EXPECT_EQ(r.u16le(), 0); // parameters
-        r.skip(2);
-        EXPECT_EQ(r.u16le(), data.size());
-        const quint16 dataOffset = *r.u16le();
-        EXPECT_EQ(r.u8(), 3); // setup words: write, priority, class
+        r.seek(32 + 1 + 2 * 13);
+        EXPECT_EQ(r.u8(), 3);              // setup words:
         r.skip(1);
         EXPECT_EQ(r.u16le(), smb::kMailslotWrite);
-        r.skip(2);
+        EXPECT_EQ(r.u16le(), 1);           // priority
         EXPECT_EQ(r.u16le(), smb::kSecondClass);
-        EXPECT_EQ(r.u16le(), path.size() + 1 + data.size()); // the bytes that follow
-        EXPECT_EQ(r.bytes(path.size() + 1), path + '\0');
-        EXPECT_EQ(r.pos(), dataOffset);
-        EXPECT_EQ(smb.sliced(dataOffset), data); // nothing after the text
+        EXPECT_EQ(smb.sliced(r.pos() + 2), path + '\0' + data);
     }
 }
 

@@ -1,4 +1,3 @@
-#include "base/ByteReader.h"
 #include "remote/SmbNegotiate.h"
 #include "support/Captures.h"
 
@@ -79,37 +78,4 @@ TEST(SmbNegotiateTest, TellsRefusalsFromMalformedAnswers)
     // A zone beyond a day is no zone.
     EXPECT_EQ(readNegotiateReply(patched(nt1, m + 64, "a105")).time.zoneMinutes, kTimeZoneUnknown); // 1441
     EXPECT_EQ(readNegotiateReply(patched(nt1, m + 64, "60fa")).time.zoneMinutes, -1440);
-}
-
-TEST(SmbNegotiateTest, RequestsOfferTheDialectsAndContextsServersNeed)
-{
-    const QByteArray smb1 = smb1NegotiateRequest();
-    ByteReader framing(smb1);
-    EXPECT_EQ(framing.u32be(), smb1.size() - 4);
-    EXPECT_TRUE(smb1.endsWith(QByteArray("\x02NT LM 0.12\0\x02SMB 2.002\0\x02SMB 2.???\0", 34)));
-
-    const QByteArray salt(32, 's');
-    const QByteArray smb2 = smb2NegotiateRequest(QByteArray(16, 'g'), salt);
-    ByteReader r(smb2);
-    r.skip(1);
-    EXPECT_EQ(qsizetype(*r.u8()) << 16 | *r.u16be(), smb2.size() - 4);
-    const QByteArray m = smb2.sliced(4);
-    ByteReader body(m, 64);
-    EXPECT_EQ(body.u16le(), 36);
-    const quint16 dialects = *body.u16le();
-    body.seek(64 + 28);
-    const quint32 contexts = *body.u32le();
-    EXPECT_EQ(body.u16le(), 2);
-    EXPECT_EQ(contexts % 8, 0u);
-    body.seek(64 + 36 + 2 * (dialects - 1));
-    EXPECT_EQ(body.u16le(), 0x0311); // the last dialect offered
-    // The first context: pre-authentication integrity, SHA-512, our salt.
-    body.seek(contexts);
-    EXPECT_EQ(body.u16le(), 1);
-    EXPECT_EQ(body.u16le(), 38);
-    body.skip(4);
-    EXPECT_EQ(body.u16le(), 1);
-    EXPECT_EQ(body.u16le(), 32);
-    EXPECT_EQ(body.u16le(), 1);
-    EXPECT_EQ(body.bytes(32), salt);
 }
