@@ -58,7 +58,7 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) { WSocketDnsLookupDone(sender, error); };
     m_dialogRemotePrompts = std::make_unique<DialogRemotePrompts>();
     m_remotePrompts = m_dialogRemotePrompts.get();
-    m_remote = std::make_unique<RemoteActions>(std::make_shared<NetworkTransport>(systemLocalNetbios()));
+    m_remote = std::make_unique<RemoteActions>(std::make_shared<NetworkTransport>());
     m_ntRemoteDateTime = std::make_unique<TNTRemoteDateTime>();
 
     setObjectName(QStringLiteral("frmMain"));

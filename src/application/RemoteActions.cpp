@@ -11,13 +11,18 @@
 bool NetworkTransport::SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
                                            const Deadline &deadline)
 {
-    return ::SendMailslotMessage(machine, kMessengerSlot, text, MachineFinder(m_local, deadline, hints));
+    return ::SendMailslotMessage(machine, kMessengerSlot, text, MachineFinder(local(), deadline, hints));
 }
 
 quint32 NetworkTransport::NetRemoteTOD(const QString &server, const QList<quint32> &hints, TIME_OF_DAY_INFO &info,
                                        const Deadline &deadline)
 {
-    return ::NetRemoteTOD(server, info, MachineFinder(m_local, deadline, hints));
+    return ::NetRemoteTOD(server, info, MachineFinder(local(), deadline, hints));
+}
+
+LocalNetbios NetworkTransport::local() const
+{
+    return m_local ? *m_local : systemLocalNetbios();
 }
 
 LocalNetbios systemLocalNetbios()

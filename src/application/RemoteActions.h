@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 
 // The network side of the two remote commands; tests put a fake in its
@@ -27,10 +28,12 @@ public:
                                  const Deadline &deadline) = 0;
 };
 
-// The real network, sending as LOCAL's machine name on its subnets.
+// The real network, sending as LOCAL's machine name on its subnets; by
+// default as this machine, on the subnets it has at the time of each call.
 class NetworkTransport : public RemoteTransport
 {
 public:
+    NetworkTransport() = default;
     explicit NetworkTransport(LocalNetbios local) : m_local(std::move(local)) {}
     bool SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
                              const Deadline &deadline) override;
@@ -38,7 +41,9 @@ public:
                          const Deadline &deadline) override;
 
 private:
-    LocalNetbios m_local;
+    LocalNetbios local() const;
+
+    std::optional<LocalNetbios> m_local;
 };
 
 // This machine's NetBIOS name (its host name's first label) and the
