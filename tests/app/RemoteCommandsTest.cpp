@@ -5,8 +5,8 @@
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
-#include "support/FakeRemotePrompts.h"
-#include "support/FakeRemoteTransport.h"
+#include "remote/FakeRemotePrompts.h"
+#include "remote/FakeRemoteTransport.h"
 
 #include <QAction>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
 #include "remote/NTRemoteDateTime.h"
-#include "support/FakeRemoteTransport.h"
+#include "remote/FakeRemoteTransport.h"
 
 #include <gtest/gtest.h>
 

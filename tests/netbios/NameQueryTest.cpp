@@ -1,5 +1,5 @@
 #include "netbios/NameQuery.h"
-#include "support/Captures.h"
+#include "remote/Captures.h"
 
 #include <gtest/gtest.h>
 

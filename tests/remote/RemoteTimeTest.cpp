@@ -2,7 +2,7 @@
 #include "remote/FakeSmbServer.h"
 #include "remote/NTRemoteDateTime.h"
 #include "remote/RemoteTimeOfDay.h"
-#include "support/Captures.h"
+#include "remote/Captures.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

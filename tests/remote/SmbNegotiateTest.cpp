@@ -1,5 +1,5 @@
 #include "remote/SmbNegotiate.h"
-#include "support/Captures.h"
+#include "remote/Captures.h"
 
 #include <gtest/gtest.h>
 
