@@ -5,13 +5,18 @@
 #include "application/FormStorage.h"
 #include "application/PendingAdd.h"
 #include "app/AboutDialog.h"
+#include "application/RemoteActions.h"
+#include "application/RemoteCommands.h"
+#include "sysinfo/SystemSummary.h"
 #include "app/CommandRunner.h"
 #include "app/PaintThrottle.h"
 #include "app/PropsDialog.h"
+#include "app/RemotePrompts.h"
 #include "app/Pictures.h"
 #include "app/UserPrompts.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
+#include "remote/NTRemoteDateTime.h"
 #include "resources/ListColours.h"
 #include "resources/ResourceList.h"
 #include "sysinfo/Common.h"
@@ -56,6 +61,10 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     m_sweep = std::make_unique<PingSweep>(*m_list, *m_ping, static_cast<SweepView &>(*this));
     m_pendingAdd = std::make_unique<PendingAdd>(*m_list, *m_wsocket, services.resolver);
     m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) { WSocketDnsLookupDone(sender, error); };
+    m_dialogRemotePrompts = std::make_unique<DialogRemotePrompts>();
+    m_remotePrompts = m_dialogRemotePrompts.get();
+    m_remote = std::make_unique<RemoteActions>(std::make_shared<NetworkTransport>());
+    m_ntRemoteDateTime = std::make_unique<TNTRemoteDateTime>();
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(windowCaption(QString()));
@@ -101,6 +110,9 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
         QLabel *panel = m_panels[std::size_t(i)];
         panel->setFixedWidth(panel->fontMetrics().horizontalAdvance(panel->text()) + 10);
     }
+    const bool clocks = GetSystemTimeVisible(systemSummary());
+    mmGetDateTime->setVisible(clocks);
+    pmGetDateTime->setVisible(clocks);
     // The idle rule runs whenever what it looks at changes.
     auto idle = [this] { if (m_idleInstalled) AppEventsIdle(); };
     connect(m_list, &QAbstractItemModel::rowsInserted, this, idle);
@@ -140,8 +152,8 @@ void TfrmMain::createActions()
     mmAdd = makeAction("mmAdd", QStringLiteral("Add"), picAdd, &TfrmMain::cmAdd);
     mmRemove = makeAction("mmRemove", QStringLiteral("Remove"), picRemove, &TfrmMain::cmRemove);
     mmClearAll = makeAction("mmClearAll", QStringLiteral("Clear All"), picClearAll, &TfrmMain::cmClearAll);
-    mmSend = makeAction("mmSend", QStringLiteral("Send message..."), picSend, nullptr);
-    mmGetDateTime = makeAction("mmGetDateTime", QStringLiteral("Get system time"), picTime, nullptr);
+    mmSend = makeAction("mmSend", QStringLiteral("Send message..."), picSend, &TfrmMain::cmSend);
+    mmGetDateTime = makeAction("mmGetDateTime", QStringLiteral("Get system time"), picTime, &TfrmMain::cmGetDateTime);
     mmCheckAll = makeAction("mmCheckAll", QStringLiteral("Select All"), picCheckAll, &TfrmMain::cmCheckAll);
     mmUncheckAll = makeAction("mmUncheckAll", QStringLiteral("Deselect All"), picUncheckAll, &TfrmMain::cmUncheckAll);
     mmInvert = makeAction("mmInvert", QStringLiteral("Invert selection"), picNone, &TfrmMain::cmInvert);
@@ -176,8 +188,8 @@ void TfrmMain::createActions()
     pmCheckAll = makeAction("pmCheckAll", mmCheckAll->text(), picCheckAll, &TfrmMain::cmCheckAll);
     pmUncheckAll = makeAction("pmUncheckAll", mmUncheckAll->text(), picUncheckAll, &TfrmMain::cmUncheckAll);
     pmInvert = makeAction("pmInvert", mmInvert->text(), picNone, &TfrmMain::cmInvert);
-    pmSend = makeAction("pmSend", mmSend->text(), picSend, nullptr);
-    pmGetDateTime = makeAction("pmGetDateTime", mmGetDateTime->text(), picTime, nullptr);
+    pmSend = makeAction("pmSend", mmSend->text(), picSend, &TfrmMain::cmSend);
+    pmGetDateTime = makeAction("pmGetDateTime", mmGetDateTime->text(), picTime, &TfrmMain::cmGetDateTime);
     pmPing = makeAction("pmPing", mmPing->text(), picPing, &TfrmMain::cmPing);
 }
 
@@ -641,4 +653,50 @@ void TfrmMain::explainPingUnavailable()
 {
     if (!m_ping->available())
         m_prompts.showWarning(this, EchoUnavailableText(*m_ping, QCoreApplication::applicationFilePath()));
+}
+
+// --- Remote actions ---
+
+void TfrmMain::cmSend()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    if (m_remote->busy()) {
+        setStatus(spMessage, RemoteBusyText(m_remote->waitingFor()));
+        return;
+    }
+    const std::optional<QString> text = m_remotePrompts->messageText(this);
+    if (!text)
+        return;
+    // Whether it went out is not told: the messenger gives no answer.
+    const ResourceRow &r = m_list->row(row);
+    m_remote->sendMessage(r.subItem(siResource), r.subItem(siAddress), *text);
+}
+
+void TfrmMain::cmGetDateTime()
+{
+    const int row = selectedRow();
+    if (row < 0)
+        return;
+    if (m_remote->busy()) {
+        setStatus(spMessage, RemoteBusyText(m_remote->waitingFor()));
+        return;
+    }
+    const ResourceRow &r = m_list->row(row);
+    m_ntRemoteDateTime->setServer(r.subItem(siResource));
+    setCursor(Qt::BusyCursor);
+    m_remote->readTime(m_ntRemoteDateTime->Server(), r.subItem(siAddress), [this](const TimeOfDayAnswer &answer) {
+        unsetCursor();
+        runCommand(m_prompts, this, [this, &answer] { remoteTimeRead(answer); });
+    });
+}
+
+void TfrmMain::remoteTimeRead(const TimeOfDayAnswer &answer)
+{
+    if (m_ntRemoteDateTime->GetRemoteTime(m_ntRemoteDateTime->Server(), answer.status, answer.info) != NERR_Success) {
+        m_remotePrompts->showTimeError(this, kCannotObtainDateTime);
+        return;
+    }
+    m_remotePrompts->showSystemTime(this, SystemTimeText(*m_ntRemoteDateTime));
 }

@@ -23,6 +23,10 @@ class HostResolver;
 class LocalNetworkSource;
 class PaintThrottle;
 class PendingAdd;
+class RemoteActions;
+class RemotePrompts;
+class TNTRemoteDateTime;
+struct TimeOfDayAnswer;
 class ResourceList;
 class SettingsStore;
 class TFormStorage;
@@ -89,6 +93,15 @@ public:
     void cmAbout();
     void cmProps();
     void cmPing();
+    // Remote actions on the selected row. They wait for the network in the
+    // background; while one waits, another is refused.
+    void cmSend();
+    void cmGetDateTime();
+
+    RemoteActions &remoteActions() const { return *m_remote; }
+    TNTRemoteDateTime &remoteDateTime() const { return *m_ntRemoteDateTime; }
+    // The remote commands' boxes; tests answer in the user's place.
+    void setRemotePrompts(RemotePrompts &prompts) { m_remotePrompts = &prompts; }
 
     TPing &ping() const { return *m_ping; }
     TWSocket &wsocket() const { return *m_wsocket; }
@@ -127,6 +140,7 @@ private:
     void showRow(int row) override;
     void setMessage(const QString &text) override;
     void explainPingUnavailable();
+    void remoteTimeRead(const TimeOfDayAnswer &answer);
     ScreenFacts screenFacts() const;
     FormSettings currentSettings() const;
     bool restoreSettings();
@@ -144,6 +158,10 @@ private:
     bool m_shownOnce = false;
     bool m_idleInstalled = false;
     std::unique_ptr<TFormStorage> m_storage;
+    std::unique_ptr<RemotePrompts> m_dialogRemotePrompts;
+    RemotePrompts *m_remotePrompts = nullptr;
+    std::unique_ptr<RemoteActions> m_remote;
+    std::unique_ptr<TNTRemoteDateTime> m_ntRemoteDateTime;
 
     // Main menu items (shared with the toolbar buttons)
     QAction *mmOpen, *mmSave, *mmRefresh, *mmPing, *mmProps, *mmExit;

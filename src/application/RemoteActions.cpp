@@ -1,0 +1,126 @@
+#include "application/RemoteActions.h"
+
+#include "netbios/NetbiosName.h"
+#include "remote/Mailslot.h"
+
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QNetworkInterface>
+#include <QSysInfo>
+
+bool NetworkTransport::SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
+                                           const Deadline &deadline)
+{
+    return ::SendMailslotMessage(machine, kMessengerSlot, text, MachineFinder(local(), deadline, hints));
+}
+
+quint32 NetworkTransport::NetRemoteTOD(const QString &server, const QList<quint32> &hints, TIME_OF_DAY_INFO &info,
+                                       const Deadline &deadline)
+{
+    return ::NetRemoteTOD(server, info, MachineFinder(local(), deadline, hints));
+}
+
+LocalNetbios NetworkTransport::local() const
+{
+    return m_local ? *m_local : systemLocalNetbios();
+}
+
+LocalNetbios systemLocalNetbios()
+{
+    LocalNetbios local;
+    local.machineName = netbios::computerName(QSysInfo::machineHostName().toLatin1());
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &i : interfaces) {
+        const auto flags = i.flags();
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::CanBroadcast)
+            || (flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry &e : i.addressEntries()) {
+            if (e.ip().protocol() == QAbstractSocket::IPv4Protocol && !e.broadcast().isNull()
+                && !local.broadcasts.contains(e.broadcast().toIPv4Address()))
+                local.broadcasts.append(e.broadcast().toIPv4Address());
+        }
+    }
+    return local;
+}
+
+RemoteActions::RemoteActions(std::shared_ptr<RemoteTransport> transport, QObject *parent)
+    : QObject(parent), m_transport(std::move(transport))
+{
+}
+
+RemoteActions::~RemoteActions()
+{
+    m_cancelled = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void RemoteActions::setTransport(std::shared_ptr<RemoteTransport> transport)
+{
+    m_transport = std::move(transport);
+}
+
+bool RemoteActions::start(const QString &machine, std::function<std::function<void()>()> work)
+{
+    if (busy())
+        return false;
+    m_cancelled = false;
+    m_machine = machine;
+    // WORK runs on the worker and returns what is left to do here.
+    m_worker = std::thread([this, work = std::move(work)] {
+        std::function<void()> finish = work();
+        QMetaObject::invokeMethod(
+            this,
+            [this, finish = std::move(finish)] {
+                m_worker.join();
+                m_machine.clear();
+                finish();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+bool RemoteActions::sendMessage(const QString &machine, const QString &addresses, const QString &text,
+                                std::function<void(bool)> done)
+{
+    const QList<quint32> hints = addressHints(addresses);
+    return start(machine, [this, transport = m_transport, machine, hints, text, done = std::move(done)] {
+        bool sent = false;
+        try {
+            sent = transport->SendMailslotMessage(machine, hints, text, Deadline(kMessageWait, &m_cancelled));
+        } catch (...) {
+            sent = false; // reported like any message that did not go out: not at all
+        }
+        return std::function<void()>([done, sent] {
+            if (done)
+                done(sent);
+        });
+    });
+}
+
+bool RemoteActions::readTime(const QString &server, const QString &addresses,
+                             std::function<void(const TimeOfDayAnswer &)> done)
+{
+    const QList<quint32> hints = addressHints(addresses);
+    return start(server, [this, transport = m_transport, server, hints, done = std::move(done)] {
+        TimeOfDayAnswer answer;
+        try {
+            answer.status = transport->NetRemoteTOD(server, hints, answer.info, Deadline(kTimeWait, &m_cancelled));
+        } catch (...) {
+            answer.status = ERROR_UNEXP_NET_ERR;
+        }
+        return std::function<void()>([done, answer] { done(answer); });
+    });
+}
+
+QList<quint32> addressHints(const QString &addresses)
+{
+    QList<quint32> out;
+    for (const QString &part : addresses.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (const auto a = dottedAddress(part.trimmed()))
+            out.append(*a);
+    }
+    return out;
+}
