@@ -1,0 +1,130 @@
+#include "discovery/NetworkNeighborhood.h"
+
+#include <QMap>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A network of folders named by key; the root's key is "". Opening an item
+// whose key names no folder fails, as does everything marked broken.
+class FakeSource : public NeighborhoodSource {
+public:
+    QMap<QString, QList<NetworkItem>> folders;
+    QString brokenKey;       // opening this item raises
+    QString nullKey;         // opening this item gives nothing
+    bool noRoot = false;     // the root cannot be found
+    bool nullRoot = false;
+    QStringList opened;
+
+    class Folder : public NeighborhoodFolder {
+    public:
+        Folder(FakeSource &source, QString key) : m_source(source), m_key(std::move(key)) {}
+        QList<NetworkItem> items() override { return m_source.folders.value(m_key); }
+        std::unique_ptr<NeighborhoodFolder> open(const NetworkItem &item) override
+        {
+            m_source.opened << item.key;
+            if (item.key == m_source.brokenKey || !m_source.folders.contains(item.key))
+                throw std::runtime_error("cannot open");
+            if (item.key == m_source.nullKey)
+                return nullptr;
+            return std::make_unique<Folder>(m_source, item.key);
+        }
+
+    private:
+        FakeSource &m_source;
+        QString m_key;
+    };
+
+    std::unique_ptr<NeighborhoodFolder> rootFolder(const QString &) override
+    {
+        if (noRoot)
+            throw Exception(QStringLiteral("no network"));
+        if (nullRoot)
+            return nullptr;
+        return std::make_unique<Folder>(*this, QString());
+    }
+};
+
+NetworkItem item(const QString &name, const QString &key) { return NetworkItem{name, key}; }
+
+QStringList computers(const TNetworkNeighborhood &n, int workgroup)
+{
+    const auto *list = dynamic_cast<TStringObjectList *>(n.GetObject(workgroup));
+    QStringList out;
+    for (int i = 0; list && i < list->GetCount(); ++i)
+        out << list->Get(i);
+    return out;
+}
+
+FakeSource office()
+{
+    FakeSource s;
+    s.folders[""] = {item(" ALPHA ", "wa"), item("EMPTY", "we"), item("BETA", "wb")};
+    s.folders["wa"] = {item("S1", "1"), item("s1", "2"), item("  ", "3"), item("\tTAB ", "4"), item("NUL\0tail", "5")};
+    s.folders["we"] = {};
+    s.folders["wb"] = {item("S3", "6"), item("S1", "1")};
+    return s;
+}
+
+} // namespace
+
+TEST(NetworkNeighborhoodTest, CopiesTheFoldersInOrderTrimmingBlanksOnly)
+{
+    FakeSource source = office();
+    source.folders["wa"][4].displayName = QStringLiteral("NUL") + QChar(0) + QStringLiteral("tail");
+    const TNetworkNeighborhood n(source, QStringLiteral("HERE"));
+    ASSERT_EQ(n.GetCount(), 3);
+    EXPECT_EQ(n.Get(0), "ALPHA");
+    EXPECT_EQ(n.Get(1), "EMPTY");
+    EXPECT_EQ(n.Get(2), "BETA");
+    // Duplicates and empty names stay; a machine in two workgroups is in both.
+    EXPECT_EQ(computers(n, 0), QStringList({"S1", "s1", "", "\tTAB", "NUL"}));
+    EXPECT_EQ(computers(n, 1), QStringList());
+    EXPECT_EQ(computers(n, 2), QStringList({"S3", "S1"}));
+    EXPECT_EQ(source.opened, QStringList({"wa", "we", "wb"}));
+}
+
+TEST(NetworkNeighborhoodTest, AnyFailureFailsTheWholeWalk)
+{
+    struct Case {
+        const char *what;
+        std::function<void(FakeSource &)> breakIt;
+    };
+    const Case cases[] = {
+        {"no root", [](FakeSource &s) { s.noRoot = true; }},
+        {"a null root", [](FakeSource &s) { s.nullRoot = true; }},
+        {"the last workgroup cannot be opened", [](FakeSource &s) { s.brokenKey = "wb"; }},
+        {"a workgroup opens as nothing", [](FakeSource &s) { s.nullKey = "we"; }},
+        {"a workgroup unknown to the source", [](FakeSource &s) { s.folders.remove("wa"); }},
+    };
+    for (const Case &c : cases) {
+        FakeSource source = office();
+        c.breakIt(source);
+        try {
+            TNetworkNeighborhood n(source, QStringLiteral("HERE"));
+            ADD_FAILURE() << c.what << ": no failure";
+        } catch (const ECannotFindNetwork &e) {
+            EXPECT_EQ(e.message(), "Cannot find network neiborhood") << c.what;
+        }
+    }
+}
+
+TEST(NetworkNeighborhoodTest, AnEmptyNetworkIsNoFailureAndEntriesChangeOnlyByTheWalk)
+{
+    FakeSource none;
+    EXPECT_EQ(TNetworkNeighborhood(none, QString()).GetCount(), 0);
+
+    FakeSource source = office();
+    TNetworkNeighborhood n(source, QString());
+    n.Delete(0);
+    n.Insert(0, QStringLiteral("X"));
+    EXPECT_EQ(n.GetCount(), 3);
+    EXPECT_EQ(n.Get(0), "ALPHA");
+    // Adding gives the entry a list of its own; clearing frees them all
+    // (the sanitizer's leak check sees any left).
+    const int added = n.Add(QStringLiteral("NEW"));
+    EXPECT_NE(dynamic_cast<TNetworkWorkgroup *>(n.GetObject(added)), nullptr);
+    EXPECT_NE(n.GetObject(added), n.GetObject(0));
+    n.Clear();
+    EXPECT_EQ(n.GetCount(), 0);
+}
