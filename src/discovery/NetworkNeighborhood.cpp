@@ -1,10 +1,6 @@
 #include "discovery/NetworkNeighborhood.h"
 
-namespace {
-
-// The name shown for an item: up to its first zero character, without the
-// blanks at either end (tabs stay).
-QString itemName(const NetworkItem &item)
+QString itemDisplayText(const NetworkItem &item)
 {
     QString name = item.displayName;
     if (const qsizetype zero = name.indexOf(QChar(0)); zero >= 0)
@@ -16,8 +12,6 @@ QString itemName(const NetworkItem &item)
         --last;
     return name.sliced(first, last - first);
 }
-
-} // namespace
 
 TNetworkNeighborhood::TNetworkNeighborhood(NeighborhoodSource &source, const QString &computerName)
 {
@@ -74,7 +68,7 @@ void TNetworkNeighborhood::enumerateFolder(NeighborhoodFolder &folder, TStringOb
     } end{list};
     list.Clear();
     for (const NetworkItem &item : folder.items()) {
-        const int index = list.Add(itemName(item));
+        const int index = list.Add(itemDisplayText(item));
         if (keepIdentifiers) {
             m_identifiers.push_back(std::make_unique<NetworkItem>(item));
             list.SetData(index, m_identifiers.back().get());

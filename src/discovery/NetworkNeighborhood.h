@@ -7,6 +7,10 @@
 #include <memory>
 #include <vector>
 
+// The text shown for an item: its display name up to its first zero
+// character, without the blanks (not tabs) at either end.
+QString itemDisplayText(const NetworkItem &item);
+
 // The one failure of a network walk.
 class ECannotFindNetwork : public Exception {
 public:
