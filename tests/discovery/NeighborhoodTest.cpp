@@ -1,49 +1,12 @@
 #include "discovery/NetworkNeighborhood.h"
+#include "support/FakeNeighborhood.h"
 
 #include <QMap>
 #include <gtest/gtest.h>
 
 namespace {
 
-// A network of folders named by key; the root's key is "". Opening an item
-// whose key names no folder fails, as does everything marked broken.
-class FakeSource : public NeighborhoodSource {
-public:
-    QMap<QString, QList<NetworkItem>> folders;
-    QString brokenKey;       // opening this item raises
-    QString nullKey;         // opening this item gives nothing
-    bool noRoot = false;     // the root cannot be found
-    bool nullRoot = false;
-    QStringList opened;
-
-    class Folder : public NeighborhoodFolder {
-    public:
-        Folder(FakeSource &source, QString key) : m_source(source), m_key(std::move(key)) {}
-        QList<NetworkItem> items() override { return m_source.folders.value(m_key); }
-        std::unique_ptr<NeighborhoodFolder> open(const NetworkItem &item) override
-        {
-            m_source.opened << item.key;
-            if (item.key == m_source.brokenKey || !m_source.folders.contains(item.key))
-                throw std::runtime_error("cannot open");
-            if (item.key == m_source.nullKey)
-                return nullptr;
-            return std::make_unique<Folder>(m_source, item.key);
-        }
-
-    private:
-        FakeSource &m_source;
-        QString m_key;
-    };
-
-    std::unique_ptr<NeighborhoodFolder> rootFolder(const QString &) override
-    {
-        if (noRoot)
-            throw Exception(QStringLiteral("no network"));
-        if (nullRoot)
-            return nullptr;
-        return std::make_unique<Folder>(*this, QString());
-    }
-};
+using FakeSource = FakeNeighborhood;
 
 NetworkItem item(const QString &name, const QString &key) { return NetworkItem{name, key}; }
 
