@@ -95,7 +95,8 @@ public:
             if (!e)
                 break;
             if (std::find(kinds.begin(), kinds.end(), e->smbc_type) != kinds.end())
-                out.append(QString::fromUtf8(e->name));
+                // Through a pointer: the array is declared with one element.
+                out.append(QString::fromUtf8(static_cast<const char *>(e->name)));
         }
         smbc_getFunctionClosedir(m_ctx)(m_ctx, dir);
         return out;
