@@ -26,8 +26,8 @@ public:
     virtual std::unique_ptr<NeighborhoodFolder> open(const NetworkItem &item) = 0;
 };
 
-// Where the network is seen from. Its calls may block for seconds; they
-// may be made from any one thread at a time.
+// Where the network is seen from. Its calls may block for seconds, so they
+// are made off the window's thread, by a scan and the tree at the same time.
 class NeighborhoodSource {
 public:
     virtual ~NeighborhoodSource() = default;
