@@ -143,6 +143,17 @@ TEST(SambaNetwork, TheSweepHearsEveryServerOnceWithinASecondAndAHalf)
         heard << QHostAddress(a.address).toString() + " " + QString::fromLatin1(a.status.computer()) + " " + QString::fromLatin1(a.status.workgroup());
     EXPECT_EQ(heard, QStringList({"10.210.1.11 S1 ALPHA", "10.210.1.12 S2 ALPHA", "10.210.1.13 S3 BETA"}));
     EXPECT_LT(ms, 1500);
+
+    // The total limit holds whatever is still to send or to hear.
+    SweepLimits short_;
+    short_.totalMs = 50;
+    short_.burst = 1;
+    short_.burstIntervalUs = 10000; // one query every 10 ms: .1 to .5 at most
+    t.restart();
+    const auto cut = sweepNodeStatus(addresses, short_);
+    EXPECT_LT(t.elapsed(), 150);
+    ASSERT_TRUE(cut);
+    EXPECT_TRUE(cut->isEmpty()); // the servers' addresses were never reached
 }
 
 TEST_F(SambaWindow, WithoutANetworkTheScanShowsTheErrorBox)
