@@ -1,7 +1,6 @@
 #include "discovery/SmbClient.h"
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -150,8 +149,10 @@ void SmbClient::run()
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_jobs.empty())
-                break; // stopping, and nothing left to answer
+            // At exit the questions still waiting are dropped: whoever waits
+            // for them learns that they were never answered.
+            if (m_stopping)
+                break;
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }

@@ -60,7 +60,7 @@ skip() {
 }
 
 [ "$(id -u)" -eq 0 ] || skip "not root"
-for tool in ip smbd nmbd nmblookup smbclient unshare setsid; do
+for tool in ip smbd nmbd nmblookup unshare setsid; do
     command -v "$tool" >/dev/null || skip "no $tool"
 done
 for ns in "${all_ns[@]}"; do
@@ -126,7 +126,7 @@ cache directory = $d/cache
 private dir = $d/private
 ncalrpc dir = $d/ncalrpc
 log file = $d/log/log.%m
-log level = ${LUMEO_SAMBANET_LOGLEVEL:-1}
+log level = 1
 local master = $master
 preferred master = $master
 os level = $([ "$master" = yes ] && echo 65 || echo 0)
@@ -148,7 +148,8 @@ CONF
     # session of its own; both daemons write their PIDs into pid/.
     ip netns exec "ldisc${tag}${s,,}" setsid unshare --mount --propagation private sh -c "
         set -e
-        mount -t tmpfs tmpfs /run/samba
+        if [ -d /run/samba ]; then mount -t tmpfs tmpfs /run/samba
+        else mount -t tmpfs tmpfs /run && mkdir /run/samba; fi
         nmbd -D -s \"$d/smb.conf\" && smbd -D -s \"$d/smb.conf\"" </dev/null >"$d/log/start" 2>&1
 }
 set +e
@@ -159,14 +160,13 @@ in_client() { ip netns exec "$ns_client" "$@"; }
 # S1 starts first: S2 announces itself to it at start, which S1 takes only
 # once it is the master browser; later announcements come minutes apart.
 start_server S1 || exit 1
-waiting_for="the master browser of ALPHA"
 master_ready() {
     in_client nmblookup -s "$root/client/smb.conf" -M ALPHA 2>/dev/null | grep -q "ALPHA<1d>"
 }
-deadline=$((SECONDS + ${LUMEO_SAMBANET_WAIT:-90}))
+deadline=$((SECONDS + 90))
 until master_ready; do
     if [ $SECONDS -ge $deadline ]; then
-        echo "sambanet: S1 did not become the master browser of ALPHA within the wait" >&2
+        echo "sambanet: S1 did not become the master browser of ALPHA within 90 s" >&2
         exit 1
     fi
     sleep 0.5
@@ -185,7 +185,7 @@ ready() {
     waiting_for="S2 in the browse list of S1"
     grep -qs '^"S2"' "$root/S1/cache/browse.dat" || return 1
 }
-until [ "${LUMEO_SAMBANET_NOWAIT:-0}" = 1 ] || ready; do
+until ready; do
     if [ $SECONDS -ge $deadline ]; then
         echo "sambanet: the servers did not get ready within 90 s (waiting for $waiting_for)" >&2
         for s in "${servers[@]}"; do tail -n 5 "$root/$s/log/log.nmbd" >&2; done
