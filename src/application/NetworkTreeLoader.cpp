@@ -48,8 +48,12 @@ void NetworkTreeLoader::list(int id)
             folder.reset(); // nothing to show below this node
             items.clear();
         }
-        // Back on the loader's thread, where alone it is checked and used.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [this, id, alive, folder, items] {
+        // Back on the loader's thread, where alone it is checked and used;
+        // after the program's end there is nobody left to tell.
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return;
+        QMetaObject::invokeMethod(app, [this, id, alive, folder, items] {
             if (alive.lock())
                 listed(id, folder, items);
         }, Qt::QueuedConnection);
@@ -61,11 +65,10 @@ void NetworkTreeLoader::listed(int id, std::shared_ptr<NeighborhoodFolder> folde
     Node &node = m_nodes[id];
     node.listing = false;
     node.listed = true;
-    node.folder = folder;
     QList<NetworkTreeChild> children;
     for (const NetworkItem &item : items) {
         const int child = m_nextId++;
-        m_nodes[child] = Node{node.depth + 1, item, folder, nullptr, false, false};
+        m_nodes[child] = Node{node.depth + 1, item, folder, false, false};
         children.append(NetworkTreeChild{child, itemDisplayText(item), node.depth + 1 < kShareDepth});
     }
     emit childrenListed(id, children);

@@ -44,7 +44,6 @@ private:
         int depth = 0;
         NetworkItem item;                            // how the parent opens it
         std::shared_ptr<NeighborhoodFolder> parent;  // null for the root
-        std::shared_ptr<NeighborhoodFolder> folder;  // once listed
         bool listing = false;
         bool listed = false;
     };
