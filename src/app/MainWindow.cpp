@@ -2,13 +2,17 @@
 
 #include "application/Caption.h"
 #include "application/CommandEnabling.h"
+#include "application/BusyWait.h"
 #include "application/FormStorage.h"
+#include "application/LocalSubnets.h"
+#include "application/NetworkTreeLoader.h"
 #include "application/PendingAdd.h"
 #include "app/AboutDialog.h"
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
 #include "sysinfo/SystemSummary.h"
 #include "app/CommandRunner.h"
+#include "app/NetworkTree.h"
 #include "app/PaintThrottle.h"
 #include "app/PropsDialog.h"
 #include "app/RemotePrompts.h"
@@ -20,6 +24,7 @@
 #include "resources/ListColours.h"
 #include "resources/ResourceList.h"
 #include "sysinfo/Common.h"
+#include "discovery/NetworkNeighborhood.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QAction>
@@ -52,7 +57,7 @@ using namespace Pictures;
 TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     : QMainWindow(parent), m_prompts(services.prompts), m_list(new ResourceList(this)),
       m_wsocket(std::make_unique<TWSocket>(services.resolver)),
-      m_ping(std::make_unique<TPing>(services.echo, services.resolver))
+      m_ping(std::make_unique<TPing>(services.echo, services.resolver)), m_neighborhood(services.neighborhood)
 {
     m_ping->setSize(56);
     m_ping->setTimeout(4000);
@@ -148,7 +153,7 @@ void TfrmMain::createActions()
     mmPing = makeAction("mmPing", QStringLiteral("Ping"), picPing, &TfrmMain::cmPing);
     mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, &TfrmMain::cmProps);
     mmExit = makeAction("mmExit", QStringLiteral("Exit"), picExit, &TfrmMain::cmExit);
-    mmScan = makeAction("mmScan", QStringLiteral("Scan network"), picNone, nullptr);
+    mmScan = makeAction("mmScan", QStringLiteral("Scan network"), picNone, &TfrmMain::mmScanClick);
     mmAdd = makeAction("mmAdd", QStringLiteral("Add"), picAdd, &TfrmMain::cmAdd);
     mmRemove = makeAction("mmRemove", QStringLiteral("Remove"), picRemove, &TfrmMain::cmRemove);
     mmClearAll = makeAction("mmClearAll", QStringLiteral("Clear All"), picClearAll, &TfrmMain::cmClearAll);
@@ -280,11 +285,8 @@ void TfrmMain::createTree()
     twTree = new QDockWidget(QStringLiteral("Workstations"), this);
     twTree->setObjectName(QStringLiteral("twTree"));
     twTree->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    Tree = new QTreeWidget(twTree);
-    Tree->setObjectName(QStringLiteral("Tree"));
-    Tree->setHeaderHidden(true);
-    Tree->setFrameShape(QFrame::StyledPanel);
-    Tree->setFrameShadow(QFrame::Sunken);
+    m_treeLoader = new NetworkTreeLoader([this] { return neighborhood(); }, localComputerName(), this);
+    Tree = new NetworkTree(m_treeLoader, twTree);
     twTree->setWidget(Tree);
     addDockWidget(Qt::LeftDockWidgetArea, twTree);
     resizeDocks({twTree}, {185}, Qt::Horizontal);
@@ -700,3 +702,32 @@ void TfrmMain::remoteTimeRead(const TimeOfDayAnswer &answer)
     }
     m_remotePrompts->showSystemTime(this, SystemTimeText(*m_ntRemoteDateTime));
 }
+// --- Network scan ---
+
+std::shared_ptr<NeighborhoodSource> TfrmMain::neighborhood()
+{
+    if (!m_neighborhood)
+        m_neighborhood = systemNeighborhood();
+    return m_neighborhood;
+}
+
+void TfrmMain::mmScanClick()
+{
+    const std::shared_ptr<NeighborhoodSource> source = neighborhood();
+    scanNetwork(*m_list, *this, [source] {
+        std::unique_ptr<TNetworkNeighborhood> result;
+        // The walk takes seconds: the window keeps painting meanwhile.
+        runWhileRepainting([&] { result = std::make_unique<TNetworkNeighborhood>(*source, localComputerName()); });
+        return result;
+    });
+}
+
+void TfrmMain::setBusyCursor(bool busy)
+{
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QGuiApplication::restoreOverrideCursor();
+}
+
+void TfrmMain::repaintNow() { repaint(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "application/NetworkScan.h"
 #include "application/PingSweep.h"
 #include "application/SessionState.h"
 #include "app/Pictures.h"
@@ -21,6 +22,8 @@ class QTreeWidget;
 class EchoChannelFactory;
 class HostResolver;
 class LocalNetworkSource;
+class NeighborhoodSource;
+class NetworkTreeLoader;
 class PaintThrottle;
 class PendingAdd;
 class RemoteActions;
@@ -43,11 +46,13 @@ struct TfrmMainServices {
     const LocalNetworkSource &network;
     HostResolver &resolver;
     EchoChannelFactory &echo;
+    // The network that the scan and the tree look at; the real one if none.
+    std::shared_ptr<NeighborhoodSource> neighborhood = {};
 };
 
 // The main window: menus, toolbar, the resource list and the status bar.
 // It wires commands; formats and protocols live outside it.
-class TfrmMain : public QMainWindow, private SweepView {
+class TfrmMain : public QMainWindow, private SweepView, private ScanView {
     Q_OBJECT
 public:
     explicit TfrmMain(const TfrmMainServices &services, QWidget *parent = nullptr);
@@ -102,6 +107,8 @@ public:
     TNTRemoteDateTime &remoteDateTime() const { return *m_ntRemoteDateTime; }
     // The remote commands' boxes; tests answer in the user's place.
     void setRemotePrompts(RemotePrompts &prompts) { m_remotePrompts = &prompts; }
+    // Appends the machines of the network that the list does not hold yet.
+    void mmScanClick();
 
     TPing &ping() const { return *m_ping; }
     TWSocket &wsocket() const { return *m_wsocket; }
@@ -139,6 +146,9 @@ private:
     void openSession(const QString &path, bool rememberAsLast);
     void showRow(int row) override;
     void setMessage(const QString &text) override;
+    void setBusyCursor(bool busy) override;
+    void repaintNow() override;
+    std::shared_ptr<NeighborhoodSource> neighborhood();
     void explainPingUnavailable();
     void remoteTimeRead(const TimeOfDayAnswer &answer);
     ScreenFacts screenFacts() const;
@@ -162,6 +172,8 @@ private:
     RemotePrompts *m_remotePrompts = nullptr;
     std::unique_ptr<RemoteActions> m_remote;
     std::unique_ptr<TNTRemoteDateTime> m_ntRemoteDateTime;
+    std::shared_ptr<NeighborhoodSource> m_neighborhood;
+    NetworkTreeLoader *m_treeLoader = nullptr;
 
     // Main menu items (shared with the toolbar buttons)
     QAction *mmOpen, *mmSave, *mmRefresh, *mmPing, *mmProps, *mmExit;

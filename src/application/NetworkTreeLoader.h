@@ -1,0 +1,61 @@
+#pragma once
+
+#include "discovery/NeighborhoodSource.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+// A node of the network tree as the tree shows it.
+struct NetworkTreeChild {
+    int id = 0;
+    QString text;
+    bool expandable = false;
+};
+
+// Fills the network tree: the network, its workgroups, their computers and
+// the computers' shares. A node's children are listed when asked for, on a
+// thread of the pool, so that a slow network never holds the window; they
+// arrive through childrenListed on this object's thread. A node that cannot
+// be listed has no children.
+class NetworkTreeLoader : public QObject {
+    Q_OBJECT
+public:
+    using SourceProvider = std::function<std::shared_ptr<NeighborhoodSource>()>;
+    static constexpr int kRoot = 0;
+
+    NetworkTreeLoader(SourceProvider source, QString computerName, QObject *parent = nullptr);
+    ~NetworkTreeLoader() override;
+
+    QString rootText() const { return QStringLiteral("Entire Network"); }
+    // Starts listing NODE's children unless that is under way or done.
+    void list(int node);
+    bool listing(int node) const;
+
+signals:
+    void childrenListed(int node, const QList<NetworkTreeChild> &children);
+
+private:
+    struct Node {
+        int depth = 0;
+        NetworkItem item;                            // how the parent opens it
+        std::shared_ptr<NeighborhoodFolder> parent;  // null for the root
+        bool listing = false;
+        bool listed = false;
+    };
+    struct Alive {};
+
+    void listed(int node, std::shared_ptr<NeighborhoodFolder> folder, const QList<NetworkItem> &items);
+
+    SourceProvider m_sourceProvider;
+    std::shared_ptr<NeighborhoodSource> m_source;
+    QString m_computerName;
+    std::map<int, Node> m_nodes;
+    int m_nextId = kRoot + 1;
+    // Results of work still running when the loader has gone are dropped.
+    std::shared_ptr<Alive> m_alive = std::make_shared<Alive>();
+};

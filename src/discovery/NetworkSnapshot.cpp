@@ -1,0 +1,59 @@
+#include "discovery/NetworkSnapshot.h"
+
+#include <QHostAddress>
+
+#include <algorithm>
+
+namespace {
+
+bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool byName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; }
+
+SnapshotWorkgroup &workgroupNamed(NetworkSnapshot &snapshot, const QString &name)
+{
+    for (SnapshotWorkgroup &w : snapshot)
+        if (sameName(w.name, name))
+            return w;
+    snapshot.append(SnapshotWorkgroup{name, {}});
+    return snapshot.back();
+}
+
+void addComputer(SnapshotWorkgroup &workgroup, const SnapshotComputer &computer)
+{
+    for (SnapshotComputer &c : workgroup.computers) {
+        if (sameName(c.name, computer.name)) {
+            if (c.address.isEmpty())
+                c.address = computer.address;
+            return;
+        }
+    }
+    workgroup.computers.append(computer);
+}
+
+} // namespace
+
+NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const NetworkSnapshot &browseList)
+{
+    NetworkSnapshot out;
+    for (const NodeStatusAnswer &a : answers) {
+        // Names travel in the machines' own 8-bit code page; Latin-1 keeps
+        // every byte.
+        const QString computer = QString::fromLatin1(a.status.computer());
+        const QString workgroup = QString::fromLatin1(a.status.workgroup());
+        if (computer.isEmpty() || workgroup.isEmpty())
+            continue;
+        addComputer(workgroupNamed(out, workgroup), SnapshotComputer{computer, QHostAddress(a.address).toString()});
+    }
+    for (const SnapshotWorkgroup &w : browseList) {
+        if (w.name.isEmpty())
+            continue;
+        SnapshotWorkgroup &into = workgroupNamed(out, w.name);
+        for (const SnapshotComputer &c : w.computers)
+            if (!c.name.isEmpty())
+                addComputer(into, c);
+    }
+    std::stable_sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return byName(a.name, b.name); });
+    for (SnapshotWorkgroup &w : out)
+        std::stable_sort(w.computers.begin(), w.computers.end(), [](const auto &a, const auto &b) { return byName(a.name, b.name); });
+    return out;
+}

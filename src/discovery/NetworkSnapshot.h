@@ -1,0 +1,31 @@
+#pragma once
+
+#include "discovery/NodeStatusSweep.h"
+
+#include <QList>
+#include <QString>
+
+// The network as the sweep and the browse list saw it.
+struct SnapshotComputer {
+    QString name;
+    QString address; // dotted; empty for a computer known only by name
+
+    friend bool operator==(const SnapshotComputer &, const SnapshotComputer &) = default;
+};
+
+struct SnapshotWorkgroup {
+    QString name;
+    QList<SnapshotComputer> computers;
+
+    friend bool operator==(const SnapshotWorkgroup &, const SnapshotWorkgroup &) = default;
+};
+
+using NetworkSnapshot = QList<SnapshotWorkgroup>;
+
+// Workgroups with their computers from the node-status answers (a computer
+// under the workgroup its own table names) and from a master browser's
+// list, each workgroup and each computer in it once whatever the letter
+// case, the first spelling and the first address kept. Workgroups and
+// computers are sorted by name, ignoring case. Answers without a computer
+// or a workgroup name add nothing.
+NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const NetworkSnapshot &browseList);

@@ -1,0 +1,141 @@
+#include "discovery/NodeStatusSweep.h"
+
+#include "netbios/NetbiosName.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr quint32 kLoopbackNet = 0x7F000000, kLoopbackMask = 0xFF000000;
+constexpr int kReplyBuffer = 1500;
+
+quint32 maskOf(int prefix) { return prefix <= 0 ? 0 : ~quint32(0) << (32 - prefix); }
+
+class Socket {
+public:
+    Socket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {}
+    ~Socket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Socket(const Socket &) = delete;
+    Socket &operator=(const Socket &) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits)
+{
+    QList<quint32> out;
+    QSet<quint32> seen;
+    for (const Ipv4Subnet &s : subnets) {
+        if ((s.address & kLoopbackMask) == kLoopbackNet || s.prefixLength < 0 || s.prefixLength > 32)
+            continue;
+        const quint32 netMask = maskOf(s.prefixLength);
+        const quint32 network = s.address & netMask, broadcast = network | ~netMask;
+        const int prefix = std::max(s.prefixLength, limits.widestPrefix);
+        const quint32 first = s.address & maskOf(prefix);
+        const quint64 size = quint64(1) << (32 - prefix);
+        for (quint64 i = 0; i < size; ++i) {
+            const quint32 a = first + quint32(i);
+            // A /31 or /32 has no network or broadcast address to leave out.
+            if (s.prefixLength <= 30 && (a == network || a == broadcast))
+                continue;
+            if (out.size() >= limits.maxQueries)
+                return out;
+            if (!seen.contains(a)) {
+                seen.insert(a);
+                out.append(a);
+            }
+        }
+    }
+    return out;
+}
+
+std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits)
+{
+    Socket socket;
+    if (socket.fd() < 0)
+        return std::nullopt;
+    // Each address gets a transaction of its own: a reply counts only from
+    // the address it was asked of, for the request it was asked with.
+    const quint16 firstId = quint16(QRandomGenerator::global()->generate());
+    QHash<quint32, int> indexOf;
+    for (int i = 0; i < addresses.size(); ++i)
+        indexOf.insert(addresses[i], i);
+    QList<bool> answered(addresses.size(), false);
+    QList<NodeStatusAnswer> answers;
+
+    QElapsedTimer clock;
+    clock.start();
+    int next = 0, sent = 0;
+    qint64 lastSendMs = 0;
+    char buffer[kReplyBuffer];
+    for (;;) {
+        const qint64 nowUs = clock.nsecsElapsed() / 1000;
+        // Send the bursts that are due.
+        while (next < addresses.size() && qint64(next / limits.burst) * limits.burstIntervalUs <= nowUs) {
+            const QByteArray request = netbios::buildNodeStatusRequest(quint16(firstId + next));
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(netbios::kNameServicePort);
+            to.sin_addr.s_addr = htonl(addresses[next]);
+            const ssize_t n = ::sendto(socket.fd(), request.constData(), size_t(request.size()), 0,
+                                       reinterpret_cast<const sockaddr *>(&to), sizeof to);
+            if (n == request.size())
+                ++sent;
+            else if (errno == EAGAIN || errno == EWOULDBLOCK)
+                break; // the socket's queue is full: this one goes with the next burst
+            ++next;
+            lastSendMs = clock.elapsed();
+        }
+        const qint64 nowMs = clock.elapsed();
+        if (nowMs >= limits.totalMs)
+            break;
+        const bool allSent = next >= addresses.size();
+        if (allSent && (sent == 0 || nowMs - lastSendMs >= limits.quietMs))
+            break;
+
+        qint64 waitMs = allSent ? limits.quietMs - (nowMs - lastSendMs) : (limits.burstIntervalUs + 999) / 1000;
+        waitMs = std::clamp<qint64>(std::min(waitMs, limits.totalMs - nowMs), 0, limits.totalMs);
+        pollfd p{socket.fd(), POLLIN, 0};
+        if (::poll(&p, 1, int(waitMs)) <= 0)
+            continue;
+        for (;;) {
+            sockaddr_in from{};
+            socklen_t fromLength = sizeof from;
+            const ssize_t n = ::recvfrom(socket.fd(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &fromLength);
+            if (n < 0)
+                break;
+            const quint32 address = ntohl(from.sin_addr.s_addr);
+            const auto it = indexOf.constFind(address);
+            if (it == indexOf.cend() || answered[*it] || ntohs(from.sin_port) != netbios::kNameServicePort)
+                continue;
+            if (auto status = netbios::parseNodeStatusReply(QByteArrayView(buffer, n), quint16(firstId + *it))) {
+                answered[*it] = true;
+                answers.append(NodeStatusAnswer{address, std::move(*status)});
+            }
+        }
+    }
+    if (sent == 0 && !addresses.isEmpty())
+        return std::nullopt;
+    std::sort(answers.begin(), answers.end(), [](const auto &a, const auto &b) { return a.address < b.address; });
+    return answers;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "netbios/NodeStatus.h"
+
+#include <QList>
+#include <QtGlobal>
+
+#include <optional>
+
+// An IPv4 address of this machine with its prefix length; addresses are
+// numbers in host byte order.
+struct Ipv4Subnet {
+    quint32 address = 0;
+    int prefixLength = 0;
+};
+
+// How far a sweep may go. A /24 goes out in about a tenth of a second; the
+// last replies are awaited for a second; nothing runs longer than five.
+struct SweepLimits {
+    int maxQueries = 4096;
+    int widestPrefix = 22; // a wider subnet is swept only around the address
+    int burst = 8;         // queries sent together...
+    int burstIntervalUs = 3000; // ...this often
+    int quietMs = 1000;    // waited for replies after the last query
+    int totalMs = 5000;
+};
+
+struct NodeStatusAnswer {
+    quint32 address = 0;
+    netbios::NodeStatus status;
+};
+
+// The addresses a sweep asks: every host address of each subnet, or of the
+// widest allowed block around the interface's address where the subnet is
+// wider; loopback subnets are left out, each address is asked once and
+// there are never more than LIMITS.maxQueries.
+QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits = {});
+
+// Sends a node-status request to each address from one UDP socket, paced,
+// and collects the first valid reply of each address within the limits.
+// Nothing when no request could be sent at all (no socket, no route).
+std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits = {});

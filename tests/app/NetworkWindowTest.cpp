@@ -1,0 +1,115 @@
+#include "app/MainWindow.h"
+#include "resources/ResourceList.h"
+#include "support/FakeNeighborhood.h"
+#include "support/FakePing.h"
+#include "support/FakePrompts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class NetworkWindow : public ::testing::Test {
+protected:
+    FakePrompts prompts;
+    FixedNetwork network;
+    FakeResolver resolver;
+    FakeEchoFactory echo;
+    std::shared_ptr<FakeNeighborhood> source = std::make_shared<FakeNeighborhood>(
+        FakeNeighborhood::office({{"ALPHA", {"S1", "S2"}}, {"BETA", {"S3"}}}, {"public", "print"}));
+    std::unique_ptr<TfrmMain> w;
+    QTreeWidget *tree = nullptr;
+
+    void SetUp() override
+    {
+        w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo, source});
+        w->show();
+        tree = w->findChild<QTreeWidget *>("Tree");
+    }
+    void scan() { w->findChild<QAction *>("mmScan")->trigger(); }
+
+    // Opens ITEM and waits (bounded) until its children have arrived.
+    QStringList expand(QTreeWidgetItem *item)
+    {
+        item->setExpanded(true);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 5000 && (item->childCount() == 0 || item->child(0)->text(0) == "Searching...")) {
+            QApplication::processEvents();
+            if (item->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless && item->childCount() == 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        QStringList out;
+        for (int i = 0; i < item->childCount(); ++i)
+            out << item->child(i)->text(0);
+        return out;
+    }
+    void rightClick(QTreeWidgetItem *item)
+    {
+        const QPoint at = tree->visualItemRect(item).center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, tree->viewport()->mapToGlobal(at), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(tree->viewport(), &press);
+    }
+};
+
+} // namespace
+
+TEST_F(NetworkWindow, ScanFillsTheListAndAFailureShowsTheErrorBox)
+{
+    // The walk runs while the window's own timers still fire.
+    source->onRoot = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+    QString duringWalk;
+    QTimer::singleShot(20, w.get(), [&] { duringWalk = w->statusText(TfrmMain::spMessage); });
+    scan();
+    EXPECT_EQ(duringWalk, "Scanning network...");
+    ASSERT_EQ(w->list().count(), 3);
+    EXPECT_EQ(w->list().row(2).subItems, QStringList({"S3", "", "BETA", "<not tested>", ""}));
+    EXPECT_EQ(w->statusText(TfrmMain::spMessage), "3 resources in list");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+
+    source->noRoot = true;
+    scan();
+    EXPECT_EQ(prompts.errors, QStringList({"Cannot find network neiborhood."}));
+    EXPECT_EQ(w->list().count(), 3);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(NetworkWindow, TheTreeListsEachLevelWhenOpenedAndFeedsTheAddDialog)
+{
+    source->brokenKey = "pc:S1";
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0), "Entire Network");
+    EXPECT_TRUE(source->opened.isEmpty()); // nothing is asked before the user opens a node
+
+    EXPECT_EQ(expand(root), QStringList({"ALPHA", "BETA"}));
+    QTreeWidgetItem *alpha = root->child(0);
+    EXPECT_EQ(expand(alpha), QStringList({"S1", "S2"}));
+    QTreeWidgetItem *s2 = alpha->child(1);
+    EXPECT_EQ(expand(s2), QStringList({"public", "print"}));
+    EXPECT_EQ(s2->child(0)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    EXPECT_EQ(source->opened, QStringList({"wg:ALPHA", "pc:S2"}));
+    // A computer whose shares cannot be listed shows none.
+    EXPECT_EQ(expand(alpha->child(0)), QStringList());
+    EXPECT_EQ(alpha->child(0)->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+
+    // Closing and opening again asks nothing more.
+    s2->setExpanded(false);
+    expand(s2);
+    EXPECT_EQ(source->opened.size(), 3);
+
+    rightClick(s2);
+    EXPECT_EQ(tree->currentItem(), s2);
+    w->findChild<QAction *>("mmAdd")->trigger();
+    ASSERT_EQ(prompts.addsAsked.size(), 1);
+    EXPECT_EQ(prompts.addsAsked[0].workstation, "S2");
+}

@@ -1,0 +1,133 @@
+#include "application/BusyWait.h"
+#include "application/NetworkScan.h"
+#include "discovery/NetworkNeighborhood.h"
+#include "resources/ResourceList.h"
+#include "support/FakeNeighborhood.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+class RecordingView : public ScanView {
+public:
+    QStringList log;
+    void setMessage(const QString &text) override { log << text; }
+    void setBusyCursor(bool busy) override { log << (busy ? "busy" : "idle"); }
+    void repaintNow() override { log << "paint"; }
+};
+
+NeighborhoodWalk walkOf(FakeNeighborhood &source)
+{
+    return [&source] { return std::make_unique<TNetworkNeighborhood>(source, QStringLiteral("HERE")); };
+}
+
+QStringList rows(const ResourceList &list)
+{
+    QStringList out;
+    for (const ResourceRow &r : list.rows())
+        out << r.subItems.join(QLatin1Char('|')) + (r.checked ? "" : " (unticked)") + (r.imageIndex ? " (image)" : "");
+    return out;
+}
+
+} // namespace
+
+TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
+{
+    struct Case {
+        const char *what;
+        QList<std::pair<QString, QStringList>> network;
+        QList<ResourceRow> before;
+        QStringList after;
+    };
+    ResourceRow typed = ResourceRow::created("s2", "10.0.0.9", "HAND");
+    typed.checked = false;
+    typed.imageIndex = 6;
+    const Case cases[] = {
+        {"an empty list gets every machine",
+         {{"ALPHA", {"S1", "S2"}}, {"BETA", {"S3"}}},
+         {},
+         {"S1||ALPHA|<not tested>|", "S2||ALPHA|<not tested>|", "S3||BETA|<not tested>|"}},
+        {"a row in another letter case is kept as it is",
+         {{"ALPHA", {"S1", "S2"}}},
+         {typed},
+         {"s2|10.0.0.9|HAND|<not tested>| (unticked) (image)", "S1||ALPHA|<not tested>|"}},
+        {"names that differ in case only, and a machine in two workgroups, give one row",
+         {{"ALPHA", {"pc", "PC"}}, {"BETA", {"Pc", "S3"}}},
+         {},
+         {"pc||ALPHA|<not tested>|", "S3||BETA|<not tested>|"}},
+        {"an empty name is a name, added once",
+         {{"ALPHA", {"", "S1"}}, {"BETA", {""}}},
+         {},
+         {"||ALPHA|<not tested>|", "S1||ALPHA|<not tested>|"}},
+        {"empty workgroups add nothing", {{"ALPHA", {}}, {"BETA", {}}}, {}, {}},
+    };
+    for (const Case &c : cases) {
+        ResourceList list;
+        for (const ResourceRow &r : c.before)
+            list.append(r);
+        FakeNeighborhood source = FakeNeighborhood::office(c.network);
+        RecordingView view;
+        scanNetwork(list, view, walkOf(source));
+        EXPECT_EQ(rows(list), c.after) << c.what;
+        EXPECT_EQ(view.log.last(), "idle") << c.what;
+        EXPECT_EQ(view.log[view.log.size() - 2], QString::number(c.after.size()) + " resources in list") << c.what;
+
+        // The same network again adds nothing.
+        scanNetwork(list, view, walkOf(source));
+        EXPECT_EQ(rows(list), c.after) << c.what;
+    }
+}
+
+TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)
+{
+    ResourceList list;
+    list.append(ResourceRow::created("S1", "", "ALPHA"));
+    FakeNeighborhood source = FakeNeighborhood::office({{"ALPHA", {"S2"}}, {"BETA", {"S3"}}});
+    source.brokenKey = "wg:BETA"; // the last workgroup cannot be opened
+    RecordingView view;
+    try {
+        scanNetwork(list, view, walkOf(source));
+        ADD_FAILURE() << "no failure";
+    } catch (const ECannotFindNetwork &e) {
+        EXPECT_EQ(e.message(), "Cannot find network neiborhood");
+        // By the time the failure arrives, the panel and cursor are back.
+        EXPECT_EQ(view.log, QStringList({"busy", "Scanning network...", "paint", "1 resources in list", "idle"}));
+    }
+    EXPECT_EQ(list.count(), 1);
+}
+
+TEST(BusyWaitTest, TheEventLoopRunsButInputIsDropped)
+{
+    // A receiver that counts what reaches it while the work runs.
+    class Counter : public QObject {
+    public:
+        int keys = 0, closes = 0;
+        bool event(QEvent *e) override
+        {
+            keys += e->type() == QEvent::KeyPress;
+            closes += e->type() == QEvent::Close;
+            return QObject::event(e);
+        }
+    } counter;
+    bool timerFired = false;
+    QTimer::singleShot(10, [&] {
+        timerFired = true;
+        QCoreApplication::postEvent(&counter, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+        QCoreApplication::postEvent(&counter, new QEvent(QEvent::Close));
+    });
+    runWhileRepainting([] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
+    EXPECT_TRUE(timerFired);
+    EXPECT_EQ(counter.keys, 0);
+    EXPECT_EQ(counter.closes, 0);
+
+    // Afterwards input arrives again, and a failure of the work is raised.
+    QCoreApplication::postEvent(&counter, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.keys, 1);
+    EXPECT_THROW(runWhileRepainting([] { throw ECannotFindNetwork(QStringLiteral("x")); }), ECannotFindNetwork);
+}

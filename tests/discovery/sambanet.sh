@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# Builds a small office network of Samba servers in network namespaces, runs
+# a command in it and tears everything down again.
+#
+#   client 10.210.1.2/24 --+
+#   S1     10.210.1.11     +-- bridge (namespace "lan")
+#   S2     10.210.1.12     |
+#   S3     10.210.1.13   --+
+#
+# S1 and S2 are in workgroup ALPHA, S1 its local master browser (and the only
+# server that speaks SMB1, which the browse list needs); S3 is alone in BETA,
+# which has no master browser. Every server shares "public" to guests.
+# A fifth namespace, "empty", has nothing but its loopback interface.
+#
+# Usage: sambanet.sh COMMAND [ARGS...]
+#   Runs COMMAND in the empty namespace with LUMEO_SAMBANET=empty, then in
+#   the client namespace with LUMEO_SAMBANET=lan; the exit code is the worse
+#   of the two. With LUMEO_SAMBANET_SHELL=1 it runs COMMAND in the client
+#   namespace only (for trying the program by hand).
+#
+# Each server has its own configuration, state, lock, pid, cache and
+# private folders, its own tmpfs on /run/samba in a mount namespace of its
+# own and its own session; they are stopped by their PIDs. Traffic never
+# leaves these namespaces. Exit 77 means "could not build the network here".
+set -u
+tag=$$
+ns_client=ldisc${tag}c ns_lan=ldisc${tag}l ns_empty=ldisc${tag}e
+servers=(S1 S2 S3)
+declare -A addr=([S1]=10.210.1.11 [S2]=10.210.1.12 [S3]=10.210.1.13)
+declare -A group=([S1]=ALPHA [S2]=ALPHA [S3]=BETA)
+root=$(mktemp -d /tmp/ldisc${tag}.XXXXXX)
+chmod 755 "$root" # the servers read their browse lists as the guest user
+all_ns=("$ns_client" "$ns_lan" "$ns_empty")
+for s in "${servers[@]}"; do all_ns+=("ldisc${tag}${s,,}"); done
+
+stop_servers() {
+    local pids=() f
+    for f in "$root"/*/pid/*.pid; do
+        [ -f "$f" ] && pids+=("$(cat "$f")")
+    done
+    [ ${#pids[@]} -eq 0 ] && return
+    kill -TERM "${pids[@]}" 2>/dev/null
+    for _ in $(seq 50); do
+        kill -0 "${pids[@]}" 2>/dev/null || return
+        sleep 0.1
+    done
+    kill -KILL "${pids[@]}" 2>/dev/null
+}
+
+cleanup() {
+    stop_servers
+    for ns in "${all_ns[@]}"; do ip netns del "$ns" 2>/dev/null; done
+    rm -rf "/etc/netns/$ns_client" "/etc/netns/$ns_empty" "$root"
+}
+trap cleanup EXIT
+
+skip() {
+    echo "SKIPPED: cannot build the Samba test network here ($1); needs root, iproute2 and Samba" >&2
+    exit 77
+}
+
+[ "$(id -u)" -eq 0 ] || skip "not root"
+for tool in ip smbd nmbd nmblookup unshare setsid; do
+    command -v "$tool" >/dev/null || skip "no $tool"
+done
+for ns in "${all_ns[@]}"; do
+    err=$(ip netns add "$ns" 2>&1) || skip "$err"
+done
+
+set -e
+ip -n "$ns_lan" link add br0 type bridge
+ip -n "$ns_lan" link set br0 up
+plug() { # namespace, address
+    ip link add eth0 netns "$1" type veth peer name "p$2" netns "$ns_lan"
+    ip -n "$ns_lan" link set "p$2" master br0 up
+    ip -n "$1" link set lo up
+    ip -n "$1" addr add "$2/24" dev eth0
+    ip -n "$1" link set eth0 up
+}
+plug "$ns_client" 10.210.1.2
+for s in "${servers[@]}"; do plug "ldisc${tag}${s,,}" "${addr[$s]}"; done
+ip -n "$ns_empty" link set lo up
+
+# The client's own resolver files: names of the servers, no name server.
+for ns in "$ns_client" "$ns_empty"; do
+    mkdir -p "/etc/netns/$ns"
+    printf 'nameserver 127.0.0.53\noptions timeout:1 attempts:1\n' >"/etc/netns/$ns/resolv.conf"
+    printf '127.0.0.1 localhost\n' >"/etc/netns/$ns/hosts"
+done
+for s in "${servers[@]}"; do echo "${addr[$s]} ${s,,}" >>"/etc/netns/$ns_client/hosts"; done
+
+# A client configuration for the readiness checks, so that the machine's own
+# smb.conf plays no part.
+mkdir -p "$root/client"
+cat >"$root/client/smb.conf" <<CONF
+[global]
+client min protocol = NT1
+client max protocol = NT1
+name cache timeout = 0
+cache directory = $root/client
+lock directory = $root/client
+state directory = $root/client
+private dir = $root/client
+CONF
+
+start_server() { # name
+    local s=$1 d="$root/$1" master=no min=SMB2_02
+    [ "$s" = S1 ] && master=yes min=NT1
+    mkdir -p "$d"/{state,lock,pid,cache,private,log,ncalrpc,share}
+    echo "a file in ${s}'s public share" >"$d/share/readme.txt"
+    cat >"$d/smb.conf" <<CONF
+[global]
+workgroup = ${group[$s]}
+netbios name = $s
+server string = Lumeo test server $s
+interfaces = ${addr[$s]}/24
+bind interfaces only = yes
+server role = standalone server
+security = user
+map to guest = bad user
+passdb backend = tdbsam:$d/private/passdb.tdb
+state directory = $d/state
+lock directory = $d/lock
+pid directory = $d/pid
+cache directory = $d/cache
+private dir = $d/private
+ncalrpc dir = $d/ncalrpc
+log file = $d/log/log.%m
+log level = 1
+local master = $master
+preferred master = $master
+os level = $([ "$master" = yes ] && echo 65 || echo 0)
+domain master = no
+$([ "${group[$s]}" = ALPHA ] && [ "$s" != S1 ] && echo "remote announce = ${addr[S1]}/ALPHA")
+server min protocol = $min
+load printers = no
+printing = bsd
+printcap name = /dev/null
+disable spoolss = yes
+
+[public]
+path = $d/share
+guest ok = yes
+read only = yes
+browseable = yes
+CONF
+    # A mount namespace of its own with a tmpfs on /run/samba, and a
+    # session of its own; both daemons write their PIDs into pid/.
+    ip netns exec "ldisc${tag}${s,,}" setsid unshare --mount --propagation private sh -c "
+        set -e
+        if [ -d /run/samba ]; then mount -t tmpfs tmpfs /run/samba
+        else mount -t tmpfs tmpfs /run && mkdir /run/samba; fi
+        nmbd -D -s \"$d/smb.conf\" && smbd -D -s \"$d/smb.conf\"" </dev/null >"$d/log/start" 2>&1
+}
+set +e
+in_client() { ip netns exec "$ns_client" "$@"; }
+
+# Ready when every server answers a node status and its SMB port, S1 is the
+# master browser of ALPHA and its browse list holds S2. Bounded: 90 s.
+# S1 starts first: S2 announces itself to it at start, which S1 takes only
+# once it is the master browser; later announcements come minutes apart.
+start_server S1 || exit 1
+master_ready() {
+    in_client nmblookup -s "$root/client/smb.conf" -M ALPHA 2>/dev/null | grep -q "ALPHA<1d>"
+}
+deadline=$((SECONDS + 90))
+until master_ready; do
+    if [ $SECONDS -ge $deadline ]; then
+        echo "sambanet: S1 did not become the master browser of ALPHA within 90 s" >&2
+        exit 1
+    fi
+    sleep 0.5
+done
+echo "sambanet: S1 is the master browser after ${SECONDS} s" >&2
+for s in S2 S3; do start_server "$s" || exit 1; done
+
+ready() {
+    local s
+    for s in "${servers[@]}"; do
+        waiting_for="node status of $s"
+        in_client nmblookup -s "$root/client/smb.conf" -A "${addr[$s]}" 2>/dev/null | grep -q "<00> - *<GROUP>" || return 1
+        waiting_for="SMB port of $s"
+        in_client bash -c "exec 3<>/dev/tcp/${addr[$s]}/445" 2>/dev/null || return 1
+    done
+    waiting_for="S2 in the browse list of S1"
+    grep -qs '^"S2"' "$root/S1/cache/browse.dat" || return 1
+}
+until ready; do
+    if [ $SECONDS -ge $deadline ]; then
+        echo "sambanet: the servers did not get ready within 90 s (waiting for $waiting_for)" >&2
+        for s in "${servers[@]}"; do tail -n 5 "$root/$s/log/log.nmbd" >&2; done
+        exit 1
+    fi
+    sleep 1
+done
+echo "sambanet: servers ready after ${SECONDS} s" >&2
+
+if [ "${LUMEO_SAMBANET_SHELL:-0}" = 1 ]; then
+    LUMEO_SAMBANET=lan ip netns exec "$ns_client" "$@"
+    exit $?
+fi
+LUMEO_SAMBANET=empty ip netns exec "$ns_empty" "$@"
+first=$?
+LUMEO_SAMBANET=lan ip netns exec "$ns_client" "$@"
+second=$?
+[ $first -ne 0 ] && exit $first
+exit $second
