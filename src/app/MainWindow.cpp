@@ -659,15 +659,23 @@ void TfrmMain::explainPingUnavailable()
 
 // --- Remote actions ---
 
-void TfrmMain::cmSend()
+int TfrmMain::remoteActionRow()
 {
     const int row = selectedRow();
     if (row < 0)
-        return;
+        return -1;
     if (m_remote->busy()) {
         setStatus(spMessage, RemoteBusyText(m_remote->waitingFor()));
-        return;
+        return -1;
     }
+    return row;
+}
+
+void TfrmMain::cmSend()
+{
+    const int row = remoteActionRow();
+    if (row < 0)
+        return;
     const std::optional<QString> text = m_remotePrompts->messageText(this);
     if (!text)
         return;
@@ -678,13 +686,9 @@ void TfrmMain::cmSend()
 
 void TfrmMain::cmGetDateTime()
 {
-    const int row = selectedRow();
+    const int row = remoteActionRow();
     if (row < 0)
         return;
-    if (m_remote->busy()) {
-        setStatus(spMessage, RemoteBusyText(m_remote->waitingFor()));
-        return;
-    }
     const ResourceRow &r = m_list->row(row);
     m_ntRemoteDateTime->setServer(r.subItem(siResource));
     setCursor(Qt::BusyCursor);

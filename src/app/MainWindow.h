@@ -150,6 +150,9 @@ private:
     void repaintNow() override;
     std::shared_ptr<NeighborhoodSource> neighborhood();
     void explainPingUnavailable();
+    // The selected row for a remote action, or -1 when there is none or
+    // another action still waits (which the status bar then says).
+    int remoteActionRow();
     void remoteTimeRead(const TimeOfDayAnswer &answer);
     ScreenFacts screenFacts() const;
     FormSettings currentSettings() const;

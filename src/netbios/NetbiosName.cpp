@@ -1,6 +1,7 @@
 #include "netbios/NetbiosName.h"
 
 #include "base/ByteReader.h"
+#include "base/ByteWriter.h"
 
 namespace netbios {
 
@@ -133,14 +134,12 @@ std::optional<Name> readName(ByteReader &reader)
 
 void appendU16(QByteArray &packet, quint16 value)
 {
-    packet.append(static_cast<char>(value >> 8));
-    packet.append(static_cast<char>(value & 0xFF));
+    appendBe16(packet, value);
 }
 
 void appendU32(QByteArray &packet, quint32 value)
 {
-    appendU16(packet, static_cast<quint16>(value >> 16));
-    appendU16(packet, static_cast<quint16>(value & 0xFFFF));
+    appendBe32(packet, value);
 }
 
 void appendHeader(QByteArray &packet, const Header &header)

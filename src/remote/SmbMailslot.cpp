@@ -1,5 +1,7 @@
 #include "remote/SmbMailslot.h"
 
+#include "base/ByteWriter.h"
+
 namespace smb {
 
 namespace {
@@ -7,18 +9,6 @@ namespace {
 constexpr int kHeaderSize = 32;
 constexpr quint8 kWordCount = 17; // fourteen fixed words and three setup words
 constexpr quint16 kPriority = 1;  // what Windows sends for second-class messages
-
-void appendLe16(QByteArray &out, quint16 v)
-{
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-
-void appendLe32(QByteArray &out, quint32 v)
-{
-    appendLe16(out, static_cast<quint16>(v & 0xFFFF));
-    appendLe16(out, static_cast<quint16>(v >> 16));
-}
 
 } // namespace
 

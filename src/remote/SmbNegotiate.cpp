@@ -1,5 +1,7 @@
 #include "remote/SmbNegotiate.h"
 
+#include "base/ByteWriter.h"
+
 #include "base/ByteReader.h"
 
 #include <iterator>
@@ -19,18 +21,6 @@ constexpr int kSmb1ZoneOffset = 64;
 constexpr int kSmb2TimeOffset = 104;
 constexpr int kSmb2ReplyFixedEnd = kSmb2HeaderSize + 64; // the answer's fixed part
 constexpr int kMaxZoneMinutes = 24 * 60;
-
-void appendLe16(QByteArray &out, quint16 v)
-{
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-
-void appendLe32(QByteArray &out, quint32 v)
-{
-    appendLe16(out, static_cast<quint16>(v & 0xFFFF));
-    appendLe16(out, static_cast<quint16>(v >> 16));
-}
 
 void padTo8(QByteArray &message)
 {
