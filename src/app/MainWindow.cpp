@@ -9,6 +9,7 @@
 #include "app/PropsDialog.h"
 #include "app/Pictures.h"
 #include "app/UserPrompts.h"
+#include "base/Exception.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "resources/ListColours.h"
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -406,7 +408,9 @@ void TfrmMain::showEvent(QShowEvent *event)
         }
         bool reopen = true;
         runCommand(m_prompts, this, [this, &reopen] { reopen = restoreSettings(); });
-        if (reopen)
+        if (!m_startFile.isEmpty())
+            runCommand(m_prompts, this, [this] { openStartFile(); });
+        else if (reopen)
             runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
         // Once the window is on the screen, not before.
         QTimer::singleShot(0, this, &TfrmMain::explainPingUnavailable);
@@ -447,6 +451,15 @@ void TfrmMain::StorageRestorePlacement()
     const QString last = m_session.fileToRestore();
     if (!last.isEmpty())
         openSession(last, false);
+}
+
+// Unlike the Open dialog's choice, a name from the command line may be
+// mistyped: a file that is not there is an error, not a new empty session.
+void TfrmMain::openStartFile()
+{
+    if (!QFileInfo::exists(m_startFile))
+        throw Exception(QStringLiteral("Cannot open file %1, no such file or directory").arg(m_startFile));
+    openSession(m_startFile, true);
 }
 
 void TfrmMain::cmSave()
