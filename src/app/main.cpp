@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
@@ -55,7 +56,9 @@ int main(int argc, char *argv[])
 
     // Takes Qt's own options (-platform, -style...) off the command line.
     QApplication app(argc, argv);
+    // The installed desktop entry and icon go by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.korvell.Lumeo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.korvell.Lumeo")));
     QCommandLineParser parser;
     describeCommandLine(parser);
     parser.process(app);
