@@ -15,7 +15,6 @@
 #include <QVariant>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,7 +24,6 @@ namespace {
 // A settings file is a few hundred bytes; anything much larger was not
 // written by us and is not read into memory.
 constexpr qint64 kMaxFileSize = 1024 * 1024;
-
 
 [[noreturn]] void fail(const QString &path, const QString &reason)
 {
@@ -70,12 +68,13 @@ QString systemCause(int error)
 // The values as QSettings writes them, so that they read back through it the
 // same. It writes into a folder of its own, where its own temporary and lock
 // files cannot be left beside the settings and its failures, which carry no
-// cause, do not stand for the settings folder's.
-QByteArray iniText(const SettingsStore::Values &values)
+// cause, do not stand for the settings folder's. `path` names the settings
+// file in a failure.
+QByteArray iniText(const QString &path, const SettingsStore::Values &values)
 {
     QTemporaryDir scratch;
     if (!scratch.isValid())
-        throw Exception(QStringLiteral("The settings cannot be put into text: %1").arg(scratch.errorString()));
+        failToSave(path, QStringLiteral("no temporary folder for its text: %1").arg(scratch.errorString()));
     const QString file = scratch.filePath(QStringLiteral("Lumeo.ini"));
     {
         QSettings settings(file, QSettings::IniFormat);
@@ -86,11 +85,11 @@ QByteArray iniText(const SettingsStore::Values &values)
         settings.endGroup();
         settings.sync();
         if (settings.status() != QSettings::NoError)
-            throw Exception(QStringLiteral("The settings cannot be put into text in %1").arg(QDir::toNativeSeparators(scratch.path())));
+            failToSave(path, QStringLiteral("its text cannot be made in %1").arg(QDir::toNativeSeparators(scratch.path())));
     }
     QFile text(file);
     if (!text.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("The settings cannot be put into text: %1").arg(text.errorString()));
+        failToSave(path, QStringLiteral("its text cannot be read back: %1").arg(text.errorString()));
     return text.readAll();
 }
 
@@ -195,5 +194,5 @@ void IniSettingsStore::write(const Values &values)
     const QString dir = QFileInfo(destination).absolutePath();
     if (!QDir().mkpath(dir))
         failToSave(m_path, QStringLiteral("its folder cannot be made"));
-    replaceFile(m_path, destination, iniText(values));
+    replaceFile(m_path, destination, iniText(m_path, values));
 }
