@@ -18,6 +18,7 @@
 #include "app/RemotePrompts.h"
 #include "app/Pictures.h"
 #include "app/UserPrompts.h"
+#include "base/Exception.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "remote/NTRemoteDateTime.h"
@@ -34,6 +35,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -429,7 +431,9 @@ void TfrmMain::showEvent(QShowEvent *event)
         }
         bool reopen = true;
         runCommand(m_prompts, this, [this, &reopen] { reopen = restoreSettings(); });
-        if (reopen)
+        if (!m_startFile.isEmpty())
+            runCommand(m_prompts, this, [this] { openStartFile(); });
+        else if (reopen)
             runCommand(m_prompts, this, [this] { StorageRestorePlacement(); });
         // Once the window is on the screen, not before.
         QTimer::singleShot(0, this, &TfrmMain::explainPingUnavailable);
@@ -470,6 +474,15 @@ void TfrmMain::StorageRestorePlacement()
     const QString last = m_session.fileToRestore();
     if (!last.isEmpty())
         openSession(last, false);
+}
+
+// Unlike the Open dialog's choice, a name from the command line may be
+// mistyped: a file that is not there is an error, not a new empty session.
+void TfrmMain::openStartFile()
+{
+    if (!QFileInfo::exists(m_startFile))
+        throw Exception(QStringLiteral("Cannot open file %1, no such file or directory").arg(m_startFile));
+    openSession(m_startFile, true);
 }
 
 void TfrmMain::cmSave()

@@ -6,6 +6,7 @@
 #include "app/Pictures.h"
 
 #include <QMainWindow>
+#include <QString>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -122,6 +123,10 @@ public:
     void ListMenuPopup();
     // Reopens the last session file; runs once when the window is first shown.
     void StorageRestorePlacement();
+    // A session file named when the program was started: opened when the
+    // window is first shown, in place of the last one, and then remembered
+    // as the last one. Set before showing.
+    void setStartFile(const QString &path) { m_startFile = path; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -144,6 +149,7 @@ private:
     void lvColumnClick(int column);
     void lvEnter();
     void openSession(const QString &path, bool rememberAsLast);
+    void openStartFile();
     void showRow(int row) override;
     void setMessage(const QString &text) override;
     void setBusyCursor(bool busy) override;
@@ -169,6 +175,7 @@ private:
     SessionState m_session;
     QString m_dns = QStringLiteral("False");
     bool m_shownOnce = false;
+    QString m_startFile;
     bool m_idleInstalled = false;
     std::unique_ptr<TFormStorage> m_storage;
     std::unique_ptr<RemotePrompts> m_dialogRemotePrompts;

@@ -10,11 +10,11 @@
 #include <QStringConverter>
 #include <QStringDecoder>
 #include <QStringList>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QVariant>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,8 +24,6 @@ namespace {
 // A settings file is a few hundred bytes; anything much larger was not
 // written by us and is not read into memory.
 constexpr qint64 kMaxFileSize = 1024 * 1024;
-
-QString systemReason() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 [[noreturn]] void fail(const QString &path, const QString &reason)
 {
@@ -52,6 +50,88 @@ void syncDirectory(const QString &dir)
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+QString systemCause(int error)
+{
+    QString cause = QString::fromLocal8Bit(std::strerror(error));
+    if (!cause.isEmpty())
+        cause[0] = cause[0].toLower();
+    return cause;
+}
+
+[[noreturn]] void failToSave(const QString &path, const QString &cause)
+{
+    throw Exception(QStringLiteral("The settings file %1 cannot be saved: %2").arg(QDir::toNativeSeparators(path), cause));
+}
+
+// The values as QSettings writes them, so that they read back through it the
+// same. It writes into a folder of its own, where its own temporary and lock
+// files cannot be left beside the settings and its failures, which carry no
+// cause, do not stand for the settings folder's. `path` names the settings
+// file in a failure.
+QByteArray iniText(const QString &path, const SettingsStore::Values &values)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        failToSave(path, QStringLiteral("no temporary folder for its text: %1").arg(scratch.errorString()));
+    const QString file = scratch.filePath(QStringLiteral("Lumeo.ini"));
+    {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setFallbacksEnabled(false);
+        settings.beginGroup(IniSettingsStore::section());
+        for (const auto &[name, text] : values)
+            settings.setValue(name, text);
+        settings.endGroup();
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            failToSave(path, QStringLiteral("its text cannot be made in %1").arg(QDir::toNativeSeparators(scratch.path())));
+    }
+    QFile text(file);
+    if (!text.open(QIODevice::ReadOnly))
+        failToSave(path, QStringLiteral("its text cannot be read back: %1").arg(text.errorString()));
+    return text.readAll();
+}
+
+// Writes `bytes` to a new file beside `destination`, syncs it and renames it
+// over the old one: a full disk, a folder the user may not write or a crash
+// at any point leaves the old settings whole. `path` is the name the user
+// knows, for the message.
+void replaceFile(const QString &path, const QString &destination, const QByteArray &bytes)
+{
+    const QString dir = QFileInfo(destination).absolutePath();
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = QFile::encodeName(dir + QStringLiteral("/.Lumeo-%1.ini").arg(QRandomGenerator::global()->generate(), 0, 36));
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        failToSave(path, systemCause(errno));
+    const auto abandon = [&](int error) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temporary.constData());
+        failToSave(path, systemCause(error));
+    };
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno != EINTR)
+            abandon(errno);
+        if (n > 0)
+            written += n;
+    }
+    if (::fsync(fd) != 0)
+        abandon(errno);
+    const int closed = ::close(fd);
+    fd = -1;
+    if (closed != 0)
+        abandon(errno);
+    if (::rename(temporary.constData(), QFile::encodeName(destination).constData()) != 0)
+        abandon(errno);
+    syncDirectory(dir);
 }
 
 } // namespace
@@ -113,39 +193,6 @@ void IniSettingsStore::write(const Values &values)
     const QString destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : m_path;
     const QString dir = QFileInfo(destination).absolutePath();
     if (!QDir().mkpath(dir))
-        fail(m_path, QStringLiteral("its folder cannot be made"));
-
-    // QSettings writes the text into a file of its own beside the old one;
-    // only a complete, synced file replaces the old one, so a crash while
-    // saving leaves the old settings whole.
-    QTemporaryFile temporary(dir + QStringLiteral("/.Lumeo-XXXXXX.ini"));
-    if (!temporary.open())
-        fail(m_path, temporary.errorString());
-    const QString temporaryPath = temporary.fileName();
-    temporary.close();
-    {
-        QSettings settings(temporaryPath, QSettings::IniFormat);
-        settings.setFallbacksEnabled(false);
-        settings.beginGroup(section());
-        for (const auto &[name, text] : values)
-            settings.setValue(name, text);
-        settings.endGroup();
-        settings.sync();
-        if (settings.status() != QSettings::NoError)
-            fail(m_path, QStringLiteral("the new settings could not be written"));
-    }
-    {
-        const int fd = ::open(QFile::encodeName(temporaryPath).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 || ::fsync(fd) != 0) {
-            const QString reason = systemReason();
-            if (fd >= 0)
-                ::close(fd);
-            fail(m_path, reason);
-        }
-        ::close(fd);
-    }
-    if (::rename(QFile::encodeName(temporaryPath).constData(), QFile::encodeName(destination).constData()) != 0)
-        fail(m_path, systemReason());
-    temporary.setAutoRemove(false); // it is the settings file now
-    syncDirectory(QFileInfo(destination).absolutePath());
+        failToSave(m_path, QStringLiteral("its folder cannot be made"));
+    replaceFile(m_path, destination, iniText(m_path, values));
 }
