@@ -1,12 +1,10 @@
 #include "application/RemoteActions.h"
 
-#include "netbios/NetbiosName.h"
+#include "application/LocalSubnets.h"
 #include "remote/Mailslot.h"
 
 #include <QHostAddress>
 #include <QMetaObject>
-#include <QNetworkInterface>
-#include <QSysInfo>
 
 bool NetworkTransport::SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
                                            const Deadline &deadline)
@@ -28,19 +26,8 @@ LocalNetbios NetworkTransport::local() const
 LocalNetbios systemLocalNetbios()
 {
     LocalNetbios local;
-    local.machineName = netbios::computerName(QSysInfo::machineHostName().toLatin1());
-    const auto interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &i : interfaces) {
-        const auto flags = i.flags();
-        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::CanBroadcast)
-            || (flags & QNetworkInterface::IsLoopBack))
-            continue;
-        for (const QNetworkAddressEntry &e : i.addressEntries()) {
-            if (e.ip().protocol() == QAbstractSocket::IPv4Protocol && !e.broadcast().isNull()
-                && !local.broadcasts.contains(e.broadcast().toIPv4Address()))
-                local.broadcasts.append(e.broadcast().toIPv4Address());
-        }
-    }
+    local.machineName = localComputerName().toLatin1();
+    local.broadcasts = localBroadcasts();
     return local;
 }
 

@@ -1,4 +1,5 @@
 #include "application/BusyWait.h"
+#include "application/LocalSubnets.h"
 #include "application/NetworkScan.h"
 #include "discovery/NetworkNeighborhood.h"
 #include "resources/ResourceList.h"
@@ -130,4 +131,17 @@ TEST(BusyWaitTest, TheEventLoopRunsButInputIsDropped)
     QCoreApplication::processEvents();
     EXPECT_EQ(counter.keys, 1);
     EXPECT_THROW(runWhileRepainting([] { throw ECannotFindNetwork(QStringLiteral("x")); }), ECannotFindNetwork);
+}
+
+TEST(LocalSubnetsTest, EachSubnetWithRoomForOneHasOneBroadcastAddress)
+{
+    const QList<Ipv4Subnet> subnets = {
+        {0x0A010203, 24}, // 10.1.2.3/24
+        {0x0A0102FE, 24}, // the same subnet again
+        {0xC0A80111, 22}, // 192.168.1.17/22
+        {0x0A630001, 31}, // a point-to-point pair: no broadcast
+        {0x0A630101, 32},
+        {0x0A000001, 8},
+    };
+    EXPECT_EQ(broadcastsOf(subnets), (QList<quint32>{0x0A0102FF, 0xC0A803FF, 0x0AFFFFFF}));
 }
