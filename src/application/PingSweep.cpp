@@ -115,6 +115,7 @@ void PingSweep::run()
             m_view.showRow(row);
             if (!m_list.row(row).checked)
                 continue;
+            m_ping.setSendGap(m_parallel > 1 ? m_sendGap : std::chrono::microseconds(0));
             try {
                 startRow(id, row);
             } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -28,9 +29,15 @@ namespace SweepParallel {
 constexpr int kMin = 1;  // one after another
 constexpr int kMax = 64;
 // A sweep takes about one timeout as long as no more than this many of the
-// ticked hosts are silent; the echo service's send gap keeps the rate on
-// the wire the same whatever the number.
+// ticked hosts are silent; the send gap keeps the rate on the wire the same
+// whatever the number.
 constexpr int kDefault = 64;
+// With rows in flight together, echo requests leave at least this long
+// after one another: at most 1000 a second, the rate Linux allows its own
+// ICMP messages by default, so a router that limits ICMP like that lets
+// every request through. One row at a time needs no gap: each request
+// waits for the answer to the one before.
+constexpr std::chrono::microseconds kSendGap{1000};
 } // namespace SweepParallel
 
 // The ping sweep: the ticked rows are started in list order, at most
@@ -59,6 +66,9 @@ public:
     // outside are brought within). It applies from the next row started.
     int parallel() const { return m_parallel; }
     void setParallel(int rows);
+    // The gap between requests when rows are in flight together.
+    std::chrono::microseconds sendGap() const { return m_sendGap; }
+    void setSendGap(std::chrono::microseconds gap) { m_sendGap = gap; }
 
     // The clock for Last Test (written in the list's locale); tests set a fixed one.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
@@ -91,6 +101,7 @@ private:
     std::map<int, Slot> m_slots;
     int m_nextSlot = 1;
     int m_parallel = SweepParallel::kDefault;
+    std::chrono::microseconds m_sendGap = SweepParallel::kSendGap;
     bool m_running = false;
     bool m_aborted = false;
     bool m_rowEnded = false; // a row ended while the sweep waited

@@ -154,8 +154,7 @@ void TICMP::pump()
 {
     while (!m_queue.empty()) {
         const auto now = std::chrono::steady_clock::now();
-        const bool alone = m_queue.size() == 1 && m_awaiting.empty();
-        if (!alone && m_sentBefore && now < m_lastSend + m_gap) {
+        if (m_sentBefore && now < m_lastSend + m_gap) {
             if (!m_pace.isActive())
                 m_pace.start(std::chrono::ceil<std::chrono::milliseconds>(m_lastSend + m_gap - now));
             return;
@@ -167,8 +166,7 @@ void TICMP::pump()
         if (q.handlers.sending)
             q.handlers.sending(q.size);
         const int ticket = q.ticket;
-        const std::weak_ptr<bool> alive = m_alive;
-        const int channelTicket = m_channel->send(q.request, [this, alive, ticket, done = std::move(q.handlers.done)](const EchoOutcome &o) {
+        const int channelTicket = m_channel->send(q.request, [this, ticket, done = std::move(q.handlers.done)](const EchoOutcome &o) {
             m_awaiting.erase(ticket);
             EchoResult r;
             r.replies = o.replies;
@@ -177,9 +175,6 @@ void TICMP::pump()
             r.errorText = IcmpErrorText(r.error);
             if (done)
                 done(r);
-            // A request that waited only because this one was awaited may go now.
-            if (!alive.expired())
-                pump();
         });
         m_awaiting.emplace(ticket, channelTicket);
     }

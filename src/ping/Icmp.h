@@ -78,10 +78,8 @@ public:
     // Forgets a request: neither of its handlers runs any more.
     void cancel(int ticket);
 
-    // Requests that overlap leave at least this long after one another, so
-    // that a router that limits ICMP does not drop them; a request alone
-    // (none other waiting to go or awaiting its answer) leaves at once.
-    static constexpr std::chrono::microseconds kSendGap{1000};
+    // Requests leave at least this long after one another (0: at once);
+    // those sent meanwhile wait for their turn in order.
     std::chrono::microseconds sendGap() const { return m_gap; }
     void setSendGap(std::chrono::microseconds gap) { m_gap = gap; }
 
@@ -127,9 +125,8 @@ private:
     std::deque<Queued> m_queue;
     std::map<int, int> m_awaiting;
     int m_nextTicket = 1;
-    std::chrono::microseconds m_gap = kSendGap;
+    std::chrono::microseconds m_gap{0};
     std::chrono::steady_clock::time_point m_lastSend;
     bool m_sentBefore = false;
     QTimer m_pace;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -58,7 +58,7 @@ public:
     // Without an echo service `done` runs inside the call with the reason.
     int sendEcho(const QString &address, EchoHandlers handlers);
     void cancelEcho(int ticket);
-    // The least time between requests that overlap (TICMP::kSendGap).
+    // The least time between two requests (TICMP::sendGap).
     std::chrono::microseconds sendGap() const { return m_sendGap; }
     void setSendGap(std::chrono::microseconds gap);
 
@@ -93,7 +93,7 @@ private:
     QString m_dnsResult;
     HostResolver &m_resolver;
     QSet<int> m_lookups; // the many-at-once lookups pending
-    std::chrono::microseconds m_sendGap = TICMP::kSendGap;
+    std::chrono::microseconds m_sendGap{0};
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

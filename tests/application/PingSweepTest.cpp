@@ -266,6 +266,37 @@ TEST_P(Sweep, WaitingForALookupLeavesTheProcessorIdle)
     EXPECT_EQ(message(0), "Unknown host");
 }
 
+// Rows in flight together send their requests a gap apart; one row at a
+// time waits for each answer instead and needs no gap.
+TEST_F(SweepBase, OnlyRowsInFlightTogetherArePaced)
+{
+    using namespace std::chrono;
+    struct Case {
+        int parallel;
+        bool paced;
+    };
+    for (const Case c : {Case{1, false}, Case{3, true}}) {
+        build(c.parallel);
+        sweep->setSendGap(milliseconds(150));
+        list.clear();
+        for (int k = 1; k <= 3; ++k)
+            add(QStringLiteral("h%1").arg(k), QStringLiteral("10.0.0.%1").arg(k));
+        QElapsedTimer t;
+        t.start();
+        sweep->run();
+        ASSERT_EQ(echo().sentAt.size(), 3u);
+        for (std::size_t i = 1; i < 3; ++i) {
+            const auto apart = echo().sentAt[i] - echo().sentAt[i - 1];
+            if (c.paced)
+                EXPECT_GE(apart, milliseconds(150)) << c.parallel;
+            else
+                EXPECT_LT(apart, milliseconds(150)) << c.parallel;
+        }
+        for (int k = 1; k <= 3; ++k)
+            EXPECT_EQ(message(k - 1), "Cannot ping host : Request timed out") << c.parallel;
+    }
+}
+
 // --- Rows in flight: the fake answers only when told, in any order ---
 
 namespace {
