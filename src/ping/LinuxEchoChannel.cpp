@@ -225,11 +225,21 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = request.target;
-    r.sentAt = systemNow();
-    ssize_t sent;
-    do {
-        sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-    } while (sent < 0 && errno == EINTR);
+    // An ICMP error for another request in flight also leaves a pending
+    // socket error, which the next send would return as its own: clear it
+    // first (the error queue keeps the details). One may still arrive just
+    // before the send; a failure of the send itself repeats, so a send is
+    // tried a few times before its failure counts.
+    ssize_t sent = -1;
+    for (int attempt = 0; attempt < 4 && sent < 0; ++attempt) {
+        int pending = 0;
+        socklen_t length = sizeof pending;
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &pending, &length);
+        r.sentAt = systemNow();
+        do {
+            sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        } while (sent < 0 && errno == EINTR);
+    }
     if (sent < 0) {
         // Reported from the event loop like every other outcome.
         r.failedAtSend = true;

@@ -1,9 +1,14 @@
 #include "ping/LinuxEchoChannel.h"
 #include "ping/TestNetwork.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
+#include <optional>
+#include <numeric>
+#include <vector>
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sys/wait.h>
@@ -126,13 +131,94 @@ TEST_P(EchoOnTestNetwork, AbortEndsTheWaitAtOnce)
     EXPECT_LT(wall.elapsed(), 1000);
 }
 
-TEST_P(EchoOnTestNetwork, ANestedRequestOnTheSameChannelIsRefused)
+// Many requests at once on the one socket, answered, refused and left
+// unanswered in whatever order the network takes: each outcome reaches the
+// request it belongs to, and the silent ones all end after one timeout.
+TEST_P(EchoOnTestNetwork, ManyRequestsInFlightEachGetTheirOwnOutcome)
 {
-    EchoOutcome nested;
-    QTimer::singleShot(20, [&] { nested = send(live1); });
-    send(dropped, 56, 64, 0, 300);
-    EXPECT_EQ(nested.replies, 0);
-    EXPECT_EQ(nested.reply.Status, IP_PENDING);
+    struct Case {
+        QString target;
+        int ttl;
+        int replies;
+        std::uint32_t status;
+        QString from;
+    };
+    std::vector<Case> cases;
+    for (int k = 1; k <= 40; ++k)
+        cases.push_back({live(k), 64, 1, IP_SUCCESS, live(k)});
+    for (int k = 1; k <= 8; ++k)
+        cases.push_back({silent(k), 64, 0, IP_REQ_TIMED_OUT, QString()});
+    cases.push_back({rejected, 64, 0, IP_DEST_HOST_UNREACHABLE, rejected});
+    cases.push_back({noRoute, 64, 0, IP_DEST_NET_UNREACHABLE, router});
+    cases.push_back({live(41), 1, 0, IP_TTL_EXPIRED_TRANSIT, router});
+    cases.push_back({prohibited, 64, 0, IP_BAD_DESTINATION, QString()});
+    cases.push_back({unreachable, 64, 0, IP_DEST_HOST_UNREACHABLE, QString()});
+    // Interleave them, so that answers come back out of the order sent.
+    std::vector<Case> mixed;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        mixed.push_back(cases[(i * 7) % cases.size()]);
+    ASSERT_EQ(std::gcd(cases.size(), std::size_t(7)), 1u); // so that every case is there once
+
+    std::vector<std::optional<EchoOutcome>> outcomes(mixed.size());
+    std::size_t ended = 0;
+    QEventLoop loop;
+    QElapsedTimer wall;
+    wall.start();
+    for (std::size_t i = 0; i < mixed.size(); ++i) {
+        EchoRequest r;
+        r.target = ip(mixed[i].target.toLatin1().constData());
+        r.data = QByteArray(56, 'x');
+        r.ttl = mixed[i].ttl;
+        r.timeoutMs = 700;
+        channel->send(r, [&, i](const EchoOutcome &o) {
+            outcomes[i] = o;
+            if (++ended == mixed.size())
+                loop.quit();
+        });
+    }
+    EXPECT_EQ(channel->inFlight(), int(mixed.size())); // nothing reported inside send()
+    // A blocking request meanwhile is answered as well.
+    EchoRequest single;
+    single.target = ip(live5);
+    single.data = QByteArray(8, 'y');
+    single.timeoutMs = 700;
+    EXPECT_EQ(channel->exchange(single).replies, 1);
+    if (ended < mixed.size())
+        loop.exec();
+    EXPECT_LT(wall.elapsed(), 1400); // one timeout, not one per silent host
+    for (std::size_t i = 0; i < mixed.size(); ++i) {
+        const Case &c = mixed[i];
+        ASSERT_TRUE(outcomes[i]) << c.target.toStdString();
+        EXPECT_EQ(outcomes[i]->replies, c.replies) << c.target.toStdString();
+        EXPECT_EQ(outcomes[i]->reply.Status, c.status) << c.target.toStdString();
+        if (!c.from.isEmpty()) {
+            EXPECT_EQ(outcomes[i]->reply.Address, ip(c.from.toLatin1().constData())) << c.target.toStdString();
+        }
+        if (c.replies) {
+            EXPECT_EQ(outcomes[i]->reply.DataSize, 56) << c.target.toStdString();
+            EXPECT_LT(outcomes[i]->reply.RoundTripTime, 700u);
+        }
+    }
+    EXPECT_EQ(channel->inFlight(), 0);
+}
+
+TEST_P(EchoOnTestNetwork, ACancelledRequestNeverReports)
+{
+    int reports = 0;
+    EchoRequest r;
+    r.target = ip(dropped);
+    r.timeoutMs = 100;
+    const int ticket = channel->send(r, [&](const EchoOutcome &) { ++reports; });
+    r.target = ip(live1);
+    const int answered = channel->send(r, [&](const EchoOutcome &) { ++reports; });
+    channel->cancel(answered);
+    channel->cancel(ticket);
+    QElapsedTimer wall;
+    wall.start();
+    while (wall.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(reports, 0);
+    EXPECT_EQ(channel->inFlight(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoOnTestNetwork, ::testing::Values(Preference::DatagramOnly, Preference::RawOnly),
