@@ -34,8 +34,11 @@ public:
 
     virtual ~EchoChannel() = default;
     // Sends one request without waiting. Its outcome (a reply, an error
-    // report or the timeout) reaches `done` from the event loop, never
-    // inside this call. Returns the request's ticket (> 0).
+    // report or the timeout) reaches `done` once it is known: inside this
+    // call when the send failed or the answer came back while sending (on a
+    // fast network it may), otherwise later from the event loop. Answers to
+    // other requests may be reported inside the call too. Returns the
+    // request's ticket (> 0).
     virtual int send(const EchoRequest &request, Done done) = 0;
     // Forgets a request in flight: its outcome is never reported.
     virtual void cancel(int ticket) = 0;

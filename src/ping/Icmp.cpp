@@ -166,6 +166,8 @@ void TICMP::pump()
         if (q.handlers.sending)
             q.handlers.sending(q.size);
         const int ticket = q.ticket;
+        // Awaited from now on; an answer inside send() ends that at once.
+        m_awaiting.emplace(ticket, 0);
         const int channelTicket = m_channel->send(q.request, [this, ticket, done = std::move(q.handlers.done)](const EchoOutcome &o) {
             m_awaiting.erase(ticket);
             EchoResult r;
@@ -176,6 +178,7 @@ void TICMP::pump()
             if (done)
                 done(r);
         });
-        m_awaiting.emplace(ticket, channelTicket);
+        if (const auto it = m_awaiting.find(ticket); it != m_awaiting.end())
+            it->second = channelTicket;
     }
 }

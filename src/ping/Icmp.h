@@ -71,9 +71,11 @@ public:
 
     // Sends one request to `address` (a dotted address, or a name resolved
     // as ResolveAddress does) with the current settings, without waiting.
-    // The handlers run from the event loop. An address that cannot be used
-    // is refused without a send: `done` then runs inside this call with
-    // "Bad Destination", and 0 is returned; otherwise the request's ticket.
+    // The handlers run when the request leaves and when its outcome is
+    // known, which may be inside this call (see EchoChannel::send). An
+    // address that cannot be used is refused without a send: `done` then
+    // runs inside this call with "Bad Destination", and 0 is returned;
+    // otherwise the request's ticket.
     int send(const QString &address, EchoHandlers handlers);
     // Forgets a request: neither of its handlers runs any more.
     void cancel(int ticket);

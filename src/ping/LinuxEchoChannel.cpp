@@ -240,16 +240,18 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
             sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
         } while (sent < 0 && errno == EINTR);
     }
+    const int ticket = r.ticket;
+    Finished finished;
     if (sent < 0) {
-        // Reported from the event loop like every other outcome.
-        r.failedAtSend = true;
         r.outcome.reply.Address = request.target;
         r.outcome.reply.Status = statusOfErrno(errno);
-        r.deadline = std::chrono::steady_clock::now();
+        finish(m_inFlight.find(seq), finished);
+    } else {
+        // Between namespaces of one machine the answer may be back already.
+        readErrorQueue(finished);
+        readReplies(finished);
     }
-    const int ticket = r.ticket;
-    Finished none;
-    settle(none);
+    settle(finished);
     return ticket;
 }
 
@@ -316,10 +318,8 @@ void LinuxEchoChannel::expire()
             ++it;
             continue;
         }
-        if (!r.failedAtSend) {
-            r.outcome = EchoOutcome{};
-            r.outcome.reply.Status = IP_REQ_TIMED_OUT;
-        }
+        r.outcome = EchoOutcome{};
+        r.outcome.reply.Status = IP_REQ_TIMED_OUT;
         finish(it++, finished);
     }
     settle(finished);
@@ -349,7 +349,7 @@ void LinuxEchoChannel::readErrorQueue(Finished &finished)
             return;
         const QuotedRequest quoted = ParseQuotedRequest(data, std::size_t(n));
         const auto it = quoted.valid ? m_inFlight.find(quoted.sequence) : m_inFlight.end();
-        if (it == m_inFlight.end() || it->second.failedAtSend || !QuotesRequest(quoted, identity(it->first, it->second)))
+        if (it == m_inFlight.end() || !QuotesRequest(quoted, identity(it->first, it->second)))
             continue; // a request that has ended already, or none of ours
         for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
             if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
@@ -389,7 +389,7 @@ void LinuxEchoChannel::readReplies(Finished &finished)
         }
         const std::optional<std::uint16_t> seq = SequenceConcerned(data, std::size_t(n), m_kind);
         const auto it = seq ? m_inFlight.find(*seq) : m_inFlight.end();
-        if (it == m_inFlight.end() || it->second.failedAtSend)
+        if (it == m_inFlight.end())
             continue;
         const EchoReceipt receipt = JudgeReceived(data, std::size_t(n), from.sin_addr.s_addr, identity(it->first, it->second));
         EchoOutcome &o = it->second.outcome;

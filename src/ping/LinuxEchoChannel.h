@@ -41,7 +41,6 @@ private:
         std::uint32_t target = 0;
         timespec sentAt{}; // the system clock, as the kernel stamps received packets
         std::chrono::steady_clock::time_point deadline;
-        bool failedAtSend = false; // the outcome is known already and waits to be reported
         EchoOutcome outcome;
         Done done;
     };

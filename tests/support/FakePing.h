@@ -90,8 +90,9 @@ private:
 
 // An echo service that answers from a table of outcomes by target address
 // (a timeout where the table has none), from the event loop like the real
-// one. With `manual` set, requests stay in flight until the test answers
-// them, in whatever order it likes.
+// one, or inside send() with `answerInside` set, as the real one does when
+// the answer is back before the send returns. With `manual` set, requests
+// stay in flight until the test answers them, in whatever order it likes.
 class FakeEchoChannel : public EchoChannel {
 public:
     QHash<std::uint32_t, EchoOutcome> outcomes;
@@ -99,6 +100,7 @@ public:
     std::vector<std::chrono::steady_clock::time_point> sentAt;
     std::function<void()> duringWait; // runs while a reply is awaited, just before it comes
     bool manual = false;
+    bool answerInside = false;
     bool aborted = false;
 
     struct InFlight {
@@ -114,7 +116,11 @@ public:
         sentAt.push_back(std::chrono::steady_clock::now());
         const int ticket = m_next++;
         inFlight.insert(ticket, InFlight{request, std::move(done)});
-        if (!manual)
+        if (answerInside) {
+            if (duringWait)
+                duringWait();
+            answer(ticket);
+        } else if (!manual)
             QTimer::singleShot(0, &m_context, [this, ticket] {
                 if (!inFlight.contains(ticket))
                     return;
