@@ -30,10 +30,10 @@ private:
 
 // The outcome of one request sent without waiting.
 struct EchoResult {
-    int replies = 0;      // 0 or 1
-    IcmpEchoReply reply;  // a failure has its status here
+    int replies = 0;         // 0 or 1
+    IcmpEchoReply reply;     // a failure has its status here
     std::uint32_t error = 0; // what LastError() would hold: 0 after a reply
-    QString errorText;    // what ErrorText() would say
+    QString errorText;       // what ErrorText() would say
 };
 
 // What a request sent without waiting reports.

@@ -46,8 +46,8 @@ public:
     QString ErrorText() const;
 
     // Many hosts at once (the sweep): every lookup and every echo reports to
-    // its own handler and never replaces another. Cancelled ones report
-    // nothing; the events above do not fire for them.
+    // its own handler, never to the events above, and never replaces
+    // another. A cancelled one reports nothing.
     using LookupDone = std::function<void(std::uint16_t error, const QString &address)>;
     // Looks a host up. A dotted address completes inside the call (and 0 is
     // returned); a name later, from the event loop, with the first address

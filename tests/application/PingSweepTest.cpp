@@ -442,8 +442,8 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
     // Row 0 (a name) waits for its lookup, rows 1 and 2 for their echo.
     QTimer::singleShot(20, [&] {
         resolver.complete(resolver.pending.lastKey());
-        ASSERT_EQ(resolver.pending.size(), 1);
-        ASSERT_EQ(echo().inFlight.size(), 2);
+        EXPECT_EQ(resolver.pending.size(), 1);
+        EXPECT_EQ(echo().inFlight.size(), 2);
         sweep->abort();
     });
     QElapsedTimer t;
@@ -457,6 +457,7 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
     const QStringList shown = {message(0), message(1), message(2), message(3)};
     EXPECT_EQ(shown, QStringList({"Resolving hostname...", "Sending 56 bytes...", "Sending 56 bytes...", "<not tested>"}));
     // Answers that arrive all the same change nothing.
+    ASSERT_EQ(resolver.abortedLookups.size(), 1);
     resolver.deliverLate(resolver.abortedLookups.firstKey());
     QCoreApplication::processEvents();
     EXPECT_EQ(message(0), "Resolving hostname...");
