@@ -4,12 +4,6 @@
 #include "support/FakePing.h"
 #include "support/IcmpPackets.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-
-#include <chrono>
-
 #include <gtest/gtest.h>
 
 TEST(IcmpErrorText, CoversTheTableAndUnknownCodes)
@@ -136,60 +130,6 @@ TEST_F(Icmp, SameAddressResolvesOnceADifferentOneAgain)
     icmp.Ping();
     EXPECT_EQ(resolver.resolvedBlocking, QStringList({"alpha", "beta"}));
     EXPECT_EQ(factory.channel->requests.at(2).target, ip("10.0.0.3"));
-}
-
-// --- Many requests at once ---
-
-namespace {
-
-std::uint32_t hostIp(int k) { return InetAddr(QStringLiteral("10.0.0.%1").arg(k)); }
-
-// Runs the event loop until `done` holds, for at most two seconds.
-template <typename Pred>
-bool waitUntil(Pred done)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    return done();
-}
-
-} // namespace
-
-// Requests paced 20 ms apart, answered last first; one cancelled while it
-// waits for its turn, one while in flight.
-TEST_F(Icmp, RequestsInFlightGetTheirOwnOutcomeInTheOrderSentOrNoneOnceCancelled)
-{
-    FakeEchoChannel &channel = *factory.channel;
-    channel.manual = true;
-    icmp.setSendGap(std::chrono::milliseconds(20));
-    for (int k = 1; k <= 4; ++k)
-        channel.outcomes[hostIp(k)] = FakeEchoChannel::reply(hostIp(k), 56, std::uint32_t(k));
-    channel.outcomes[hostIp(5)] = FakeEchoChannel::failure(IP_DEST_HOST_UNREACHABLE);
-    QMap<int, QString> outcomes;
-    QList<int> tickets;
-    for (int k = 1; k <= 5; ++k)
-        tickets << icmp.send(QStringLiteral("10.0.0.%1").arg(k), {{}, [&outcomes, k](const EchoResult &r) {
-            outcomes[k] = QStringLiteral("%1 %2 %3").arg(r.replies).arg(r.reply.RoundTripTime).arg(r.errorText);
-        }});
-    EXPECT_EQ(channel.requests.size(), 1u); // the others wait for their turn
-    icmp.cancel(tickets[0]);
-    icmp.cancel(tickets[2]);
-    ASSERT_TRUE(waitUntil([&] { return channel.inFlight.size() == 3; }));
-    while (!channel.inFlight.isEmpty())
-        channel.answer(channel.inFlight.lastKey());
-    const QMap<int, QString> expected = {{2, "1 2 No error"}, {4, "1 4 No error"}, {5, "0 0 Destination host unreachable"}};
-    EXPECT_EQ(outcomes, expected);
-    EXPECT_EQ(channel.cancelled.size(), 1);
-    QList<std::uint32_t> sent;
-    for (std::size_t i = 0; i < channel.requests.size(); ++i) {
-        sent << channel.requests[i].target;
-        if (i > 0) {
-            EXPECT_GE(channel.sentAt[i] - channel.sentAt[i - 1], std::chrono::milliseconds(20));
-        }
-    }
-    EXPECT_EQ(sent, QList<std::uint32_t>({hostIp(1), hostIp(2), hostIp(4), hostIp(5)}));
 }
 
 TEST(IcmpConstruction, FailsWithTheServiceMessageAndThePingComponentCarriesOn)
