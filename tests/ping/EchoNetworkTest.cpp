@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
 #include <tuple>
 #include <vector>
@@ -182,6 +183,29 @@ TEST_P(EchoOnTestNetwork, ManyRequestsInFlightEachGetTheirOwnOutcome)
             << c.target.toStdString();
         EXPECT_EQ(o.reply.Address, c.from.isEmpty() ? 0 : ip(c.from.toLatin1().constData())) << c.target.toStdString();
     }
+}
+
+// An error report that arrives while nothing reads the socket also leaves
+// a pending socket error; the next send, for another host, must not take
+// it for its own.
+TEST_P(EchoOnTestNetwork, AnErrorReportLeftUnreadNeverFailsTheNextSend)
+{
+    std::vector<EchoOutcome> outcomes;
+    EchoRequest r;
+    r.data = QByteArray(56, 'x');
+    r.timeoutMs = 1000;
+    r.target = ip(switchedOff);
+    channel->send(r, [&](const EchoOutcome &o) { outcomes.push_back(o); });
+    QThread::msleep(400); // the router's report comes meanwhile
+    r.target = ip(live1);
+    channel->send(r, [&](const EchoOutcome &o) { outcomes.push_back(o); });
+    QElapsedTimer wall;
+    wall.start();
+    while (outcomes.size() < 2 && wall.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(std::pair(outcomes[0].replies, outcomes[0].reply.Status), std::pair(0, std::uint32_t(IP_DEST_HOST_UNREACHABLE)));
+    EXPECT_EQ(std::pair(outcomes[1].replies, outcomes[1].reply.Address), std::pair(1, ip(live1)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoOnTestNetwork, ::testing::Values(Preference::DatagramOnly, Preference::RawOnly),

@@ -18,6 +18,7 @@ inline const char *const rejected = "10.201.9.2";
 inline const char *const noRoute = "10.201.7.1";    // the router answers network-unreachable
 inline const char *const prohibited = "10.201.6.1"; // the client refuses to send
 inline const char *const unreachable = "10.201.5.1";
+inline const char *const switchedOff = "10.201.1.200"; // the router reports it after 100 ms
 
 // The k-th of the hosts that answer (1 ..), that never answer (1 .. 60) and
 // that answer behind the router's echo rate limit (1 .. 250).

@@ -10,7 +10,10 @@
 # hosts 10.201.8.1 .. 10.201.8.(LUMEO_TESTNET_SILENT), and answers for
 # 10.201.10.1 .. 10.201.10.250, towards which the router passes at most 1500
 # echo requests a second (in bursts of 5), as a router that limits ICMP
-# does. The router rejects 10.201.7.0/24 with
+# does. Nobody has 10.201.1.200 .. 10.201.1.250 on the router's link to the
+# hosts: like a switched-off workstation on its LAN, the router reports
+# host-unreachable once its address lookup gives up (after 100 ms here).
+# The router rejects 10.201.7.0/24 with
 # network-unreachable (a firewall rule: the kernel's own no-route errors are
 # rate-limited by a host-wide setting) and has a link MTU of 1400 towards the
 # hosts. The client
@@ -82,7 +85,9 @@ ip -n "$h" route add default via 10.201.1.1
 } | ip -n "$h" -batch -
 
 ip netns exec "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
-ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000
+ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000 \
+    net.ipv4.neigh.r1.mcast_solicit=1 net.ipv4.neigh.r1.ucast_solicit=0 net.ipv4.neigh.r1.app_solicit=0 \
+    net.ipv4.neigh.r1.retrans_time_ms=100
 ip netns exec "$h" sysctl -qw net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000
 
 ip netns exec "$h" nft -f - <<'NFT'
