@@ -63,6 +63,7 @@ protected:
 struct Width {
     int parallel;
     bool answerInside;
+    friend void PrintTo(const Width &w, std::ostream *os) { *os << w.parallel << (w.answerInside ? " answered inside" : ""); }
 };
 class Sweep : public SweepBase, public ::testing::WithParamInterface<Width> {
 protected:
