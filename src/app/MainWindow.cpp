@@ -549,7 +549,7 @@ void TfrmMain::cmAbout() { ShowAbout(this); }
 void TfrmMain::cmProps()
 {
     TformProps dialog(m_prompts, this);
-    dialog.load({m_ping->Size(), int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX)), m_ping->TTL(), dns()});
+    dialog.load({m_ping->Size(), int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX)), m_ping->TTL(), dns(), m_sweep->parallel()});
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The dialog accepts only values the echo service works with; they apply
@@ -558,6 +558,7 @@ void TfrmMain::cmProps()
     m_ping->setSize(v.size);
     m_ping->setTimeout(std::uint32_t(v.timeout));
     m_ping->setTTL(v.ttl);
+    m_sweep->setParallel(v.parallel);
     setDns(v.dns);
 }
 
@@ -599,6 +600,7 @@ FormSettings TfrmMain::currentSettings() const
     s.pingTimeout = int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX));
     s.pingSize = m_ping->Size();
     s.pingTTL = m_ping->TTL();
+    s.pingParallel = m_sweep->parallel();
     s.treeWidth = twTree->width();
     s.dns = m_dns;
     s.lastFile = m_session.lastFile();
@@ -625,6 +627,7 @@ bool TfrmMain::restoreSettings()
     m_ping->setTimeout(std::uint32_t(s.pingTimeout));
     m_ping->setSize(s.pingSize);
     m_ping->setTTL(s.pingTTL);
+    m_sweep->setParallel(s.pingParallel);
     resizeDocks({twTree}, {s.treeWidth}, Qt::Horizontal);
     m_session.setLastFile(s.lastFile);
     if (!r.refused.isEmpty())

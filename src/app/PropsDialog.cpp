@@ -50,13 +50,15 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
     seSize = spinEdit(box, "seSize", QStringLiteral("Data size in bytes"), 8);
     seTimeout = spinEdit(box, "seTimeout", QStringLiteral("Timeout in miliseconds"), 1000);
     seTTL = spinEdit(box, "seTTL", QStringLiteral("Time to live for send"), 1);
+    seParallel = spinEdit(box, "seParallel", QStringLiteral("How many workstations a sweep pings at the same time"), 1);
     cbxDNS = new QCheckBox(QStringLiteral("Lookup for host name before adding"), box);
     cbxDNS->setObjectName(QStringLiteral("cbxDNS"));
 
     auto *grid = new QGridLayout(box);
-    grid->addWidget(picture, 0, 0, 3, 1, Qt::AlignTop);
+    grid->addWidget(picture, 0, 0, 4, 1, Qt::AlignTop);
     grid->setColumnMinimumWidth(1, 8);
-    const std::pair<const char *, TSpinEdit *> rows[] = {{"Data size", seSize}, {"Timeout", seTimeout}, {"Time to Live", seTTL}};
+    const std::pair<const char *, TSpinEdit *> rows[] = {
+        {"Data size", seSize}, {"Timeout", seTimeout}, {"Time to Live", seTTL}, {"Simultaneous pings", seParallel}};
     int r = 0;
     for (const auto &[text, edit] : rows) {
         auto *label = new QLabel(QString::fromLatin1(text), box);
@@ -97,12 +99,13 @@ void TformProps::load(const PingProps &props)
     seSize->setValue(props.size);
     seTimeout->setValue(props.timeout);
     seTTL->setValue(props.ttl);
+    seParallel->setValue(props.parallel);
     cbxDNS->setChecked(props.dns);
 }
 
 PingProps TformProps::values() const
 {
-    return PingProps{seSize->value(), seTimeout->value(), seTTL->value(), cbxDNS->isChecked()};
+    return PingProps{seSize->value(), seTimeout->value(), seTTL->value(), cbxDNS->isChecked(), seParallel->value()};
 }
 
 void TformProps::accept()
@@ -111,6 +114,7 @@ void TformProps::accept()
         {PingLimits::checkSize(seSize->wideValue()), seSize},
         {PingLimits::checkTimeout(seTimeout->wideValue()), seTimeout},
         {PingLimits::checkTTL(seTTL->wideValue()), seTTL},
+        {PingLimits::checkParallel(seParallel->wideValue()), seParallel},
     };
     for (const auto &[problem, edit] : checks) {
         if (!problem.isEmpty()) {

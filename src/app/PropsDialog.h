@@ -1,5 +1,7 @@
 #pragma once
 
+#include "application/PingSweep.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -13,10 +15,12 @@ struct PingProps {
     int timeout = 4000;
     int ttl = 64;
     bool dns = false;
+    int parallel = SweepParallel::kDefault; // simultaneous pings
 };
 
-// The Settings dialog: the echo's data size, timeout and time to live, and
-// whether a host name is looked up before adding. OK refuses values the echo
+// The Settings dialog: the echo's data size, timeout and time to live, how
+// many workstations a sweep pings at once, and whether a host name is looked
+// up before adding. OK refuses values the echo
 // service cannot work with and says why; the dialog then stays open.
 class TformProps : public QDialog {
     Q_OBJECT
@@ -30,7 +34,7 @@ public:
 
 private:
     UserPrompts &m_prompts;
-    TSpinEdit *seSize, *seTimeout, *seTTL;
+    TSpinEdit *seSize, *seTimeout, *seTTL, *seParallel;
     QCheckBox *cbxDNS;
     QPushButton *btnOK, *btnCancel;
 };

@@ -42,6 +42,10 @@ QString rectText(const QRect &r)
 QString PingLimits::checkSize(qint64 value) { return rangeText("The data size", value, 0, kMaxSize); }
 QString PingLimits::checkTimeout(qint64 value) { return rangeText("The timeout", value, 0, kMaxTimeout); }
 QString PingLimits::checkTTL(qint64 value) { return rangeText("The time to live", value, 0, kMaxTTL); }
+QString PingLimits::checkParallel(qint64 value)
+{
+    return rangeText("The number of simultaneous pings", value, SweepParallel::kMin, SweepParallel::kMax);
+}
 
 bool textToBool(const QString &text)
 {
@@ -186,6 +190,7 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
     property("Ping_Timeout", settings.pingTimeout, &PingLimits::checkTimeout);
     property("Ping_Size", settings.pingSize, &PingLimits::checkSize);
     property("Ping_TTL", settings.pingTTL, &PingLimits::checkTTL);
+    property("Ping_Parallel", settings.pingParallel, &PingLimits::checkParallel);
     property("twTree_Width", settings.treeWidth, nullptr);
 
     // Stored values are taken as text; their readers convert them.
@@ -216,6 +221,7 @@ bool TFormStorage::save(const FormSettings &settings, const ScreenFacts &screen,
         {QStringLiteral("Ping_Timeout"), QString::number(settings.pingTimeout)},
         {QStringLiteral("Ping_Size"), QString::number(settings.pingSize)},
         {QStringLiteral("Ping_TTL"), QString::number(settings.pingTTL)},
+        {QStringLiteral("Ping_Parallel"), QString::number(settings.pingParallel)},
         {QStringLiteral("twTree_Width"), QString::number(settings.treeWidth)},
         {QStringLiteral("DNS"), settings.dns},
         {QStringLiteral("LastFile"), settings.lastFile},

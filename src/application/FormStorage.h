@@ -1,5 +1,7 @@
 #pragma once
 
+#include "application/PingSweep.h"
+
 #include <QList>
 #include <QPoint>
 #include <QRect>
@@ -21,6 +23,7 @@ constexpr int kMaxTimeout = 2147483647;
 QString checkSize(qint64 value);
 QString checkTimeout(qint64 value);
 QString checkTTL(qint64 value);
+QString checkParallel(qint64 value); // SweepParallel::kMin .. kMax
 } // namespace PingLimits
 
 // A text read as a boolean the way the stored values are: "True" or "False"
@@ -62,6 +65,7 @@ struct FormSettings {
     int pingTimeout = 4000;
     int pingSize = 56;
     int pingTTL = 64;
+    int pingParallel = SweepParallel::kDefault;
     int treeWidth = 185;
     QString dns = QStringLiteral("False"); // stored values are held as text
     QString lastFile;

@@ -8,44 +8,56 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 
-PingSweep::PingSweep(ResourceList &list, TPing &ping, SweepView &view) : m_list(list), m_ping(ping), m_view(view)
-{
-    m_ping.OnDnsLookupDone = [this](TPing *s, std::uint16_t e) { guarded([&] { PingDnsLookupDone(s, e); }); };
-    m_ping.OnEchoRequest = [this](TPing *s, TICMP *i) { guarded([&] { PingEchoRequest(s, i); }); };
-    m_ping.OnEchoReply = [this](TPing *s, TICMP *i, int replies) { guarded([&] { PingEchoReply(s, i, replies); }); };
-}
+#include <algorithm>
+#include <vector>
 
-PingSweep::~PingSweep()
-{
-    m_ping.OnDnsLookupDone = nullptr;
-    m_ping.OnEchoRequest = nullptr;
-    m_ping.OnEchoReply = nullptr;
-}
+PingSweep::PingSweep(ResourceList &list, TPing &ping, SweepView &view) : m_list(list), m_ping(ping), m_view(view) {}
+
+PingSweep::~PingSweep() { dropAll(); }
+
+void PingSweep::setParallel(int rows) { m_parallel = std::clamp(rows, SweepParallel::kMin, SweepParallel::kMax); }
 
 // Handlers run from the event loop, which no exception may cross: a failure
-// ends the row and is raised again by the sweep once its wait returns.
+// ends the row and is raised again by the sweep once its rows have ended.
 template <typename Fn>
-void PingSweep::guarded(Fn &&fn)
+void PingSweep::guarded(int id, Fn &&fn)
 {
     try {
         fn();
     } catch (...) {
         if (!m_failure)
             m_failure = std::current_exception();
-        endRow();
+        if (Slot *s = slot(id)) {
+            m_ping.cancelLookup(s->lookupId);
+            m_ping.cancelEcho(s->echoTicket);
+            endRow(id);
+        }
     }
 }
 
-int PingSweep::currentRow() const
+PingSweep::Slot *PingSweep::slot(int id)
 {
-    return m_list.rowOfId(m_rowId, m_pingIndex);
+    const auto it = m_slots.find(id);
+    return it == m_slots.end() ? nullptr : &it->second;
 }
 
-void PingSweep::endRow()
+int PingSweep::rowOf(const Slot &s) const { return m_list.rowOfId(s.rowId, s.pingIndex); }
+
+void PingSweep::endRow(int id)
 {
-    m_pingDone = true;
+    m_slots.erase(id);
+    m_rowEnded = true;
     if (m_wait)
         m_wait->quit();
+}
+
+void PingSweep::dropAll()
+{
+    for (const auto &[id, s] : m_slots) {
+        m_ping.cancelLookup(s.lookupId);
+        m_ping.cancelEcho(s.echoTicket);
+    }
+    m_slots.clear();
 }
 
 void PingSweep::failRow(int row, const QString &message)
@@ -66,7 +78,12 @@ void PingSweep::run()
     m_failure = nullptr;
     struct Reset {
         PingSweep *s;
-        ~Reset() { s->m_running = false; s->m_wait = nullptr; }
+        ~Reset()
+        {
+            s->dropAll();
+            s->m_running = false;
+            s->m_wait = nullptr;
+        }
     } reset{this};
 
     m_view.setMessage(QStringLiteral("Pinging resources..."));
@@ -76,51 +93,77 @@ void PingSweep::run()
     for (const ResourceRow &r : m_list.rows())
         ids.push_back(r.id);
 
+    std::size_t next = 0;
     int hint = 0;
     QElapsedTimer sinceEvents;
     sinceEvents.start();
-    for (std::uint64_t id : ids) {
+    for (;;) {
+        // Start rows in list order while there is room.
+        while (!m_aborted && !m_failure && next < ids.size() && int(m_slots.size()) < m_parallel) {
+            // Hosts that answer at once never make the sweep wait: let the
+            // window repaint and take input now and then all the same.
+            if (sinceEvents.elapsed() >= 40) {
+                QCoreApplication::processEvents();
+                sinceEvents.restart();
+                continue; // the window may have changed what is allowed
+            }
+            const std::uint64_t id = ids[next++];
+            const int row = m_list.rowOfId(id, hint);
+            if (row < 0)
+                continue; // removed meanwhile
+            hint = row + 1;
+            m_view.showRow(row);
+            if (!m_list.row(row).checked)
+                continue;
+            m_ping.setSendGap(m_parallel > 1 ? m_sendGap : std::chrono::microseconds(0));
+            try {
+                startRow(id, row);
+            } catch (...) {
+                // No more rows start; those in flight still get their outcome.
+                m_failure = std::current_exception();
+            }
+        }
         if (m_aborted)
             return;
-        // Hosts that answer at once never make the sweep wait: let the window
-        // repaint and take input now and then all the same.
-        if (sinceEvents.elapsed() >= 40) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-            if (m_aborted)
-                return;
-        }
-        const int row = m_list.rowOfId(id, hint);
-        if (row < 0)
-            continue; // removed meanwhile
-        hint = row + 1;
-        m_view.showRow(row);
-        const ResourceRow &r = m_list.row(row);
-        if (!r.checked)
+        if (m_slots.empty()) {
+            if (m_failure || next >= ids.size())
+                break;
             continue;
-        m_hostName = r.subItem(siAddress).isEmpty() ? r.subItem(siResource) : r.subItem(siAddress);
-        m_list.setSubItem(row, siMessage, QStringLiteral("Resolving hostname..."));
-        m_pingIndex = row;
-        m_rowId = id;
-        m_pingDone = false;
-        m_ping.DnsLookup(m_hostName);
-        if (!m_pingDone && !m_aborted) {
-            // Wait on the event loop: the window stays live, the processor idle.
-            QEventLoop loop;
-            m_wait = &loop;
-            loop.exec();
-            m_wait = nullptr;
         }
-        if (m_failure)
-            std::rethrow_exception(std::exchange(m_failure, nullptr));
-        if (!m_pingDone) {
-            // The wait was ended from outside (the application is quitting).
-            m_ping.CancelDnsLookup();
-            return;
-        }
+        // Wait on the event loop until a row ends: the window stays live,
+        // the processor idle.
+        m_rowEnded = false;
+        QEventLoop loop;
+        m_wait = &loop;
+        loop.exec();
+        m_wait = nullptr;
+        if (!m_rowEnded && !m_aborted)
+            return; // the wait was ended from outside (the application is quitting)
     }
-    if (!m_aborted)
-        m_view.setMessage(QStringLiteral("Done"));
+    if (m_failure)
+        std::rethrow_exception(std::exchange(m_failure, nullptr));
+    m_view.setMessage(QStringLiteral("Done"));
+}
+
+void PingSweep::startRow(std::uint64_t rowId, int row)
+{
+    const ResourceRow &r = m_list.row(row);
+    const QString hostName = r.subItem(siAddress).isEmpty() ? r.subItem(siResource) : r.subItem(siAddress);
+    m_list.setSubItem(row, siMessage, QStringLiteral("Resolving hostname..."));
+    const int id = m_nextSlot++;
+    m_slots.emplace(id, Slot{rowId, row, 0, 0});
+    int lookupId = 0;
+    try {
+        // A dotted address completes inside the call, its echo sent or queued.
+        lookupId = m_ping.lookUp(hostName, [this, id](std::uint16_t error, const QString &address) {
+            guarded(id, [&] { PingDnsLookupDone(id, error, address); });
+        });
+    } catch (...) {
+        m_slots.erase(id); // the row keeps "Resolving hostname..."
+        throw;
+    }
+    if (Slot *s = slot(id))
+        s->lookupId = lookupId;
 }
 
 void PingSweep::abort()
@@ -128,61 +171,64 @@ void PingSweep::abort()
     if (!m_running)
         return;
     m_aborted = true;
-    m_ping.abortPing();
-    m_ping.CancelDnsLookup();
-    endRow();
+    dropAll();
+    if (m_wait)
+        m_wait->quit();
 }
 
-void PingSweep::PingDnsLookupDone(TPing *, std::uint16_t error)
+void PingSweep::PingDnsLookupDone(int id, std::uint16_t error, const QString &address)
 {
-    if (m_aborted) {
-        endRow();
+    Slot *s = slot(id);
+    if (!s)
         return;
-    }
-    int row = currentRow();
+    s->lookupId = 0;
+    const int row = rowOf(*s);
     if (error != 0) {
         if (row >= 0) {
             m_list.setSubItem(row, siMessage, QStringLiteral("Unknown host"));
             m_list.setImageIndex(row, imgFailure);
         }
-        endRow();
+        endRow(id);
         return;
     }
     if (row < 0) {
-        endRow(); // the row went away while its name was looked up
+        endRow(id); // the row went away while its name was looked up
         return;
     }
-    m_ping.setAddress(m_ping.DnsResult());
-    m_list.setSubItem(row, siAddress, m_ping.Address());
-    m_ping.Ping();
-    if (!m_pingDone) {
-        // The echo was refused without a send (broadcast address), or the
-        // echo service is unavailable: neither echo handler ran.
-        const QString reason = m_ping.available() ? m_ping.ErrorText() : QStringLiteral("Echo service not available");
-        failRow(currentRow(), QStringLiteral("Cannot ping host : ") + reason);
-        endRow();
-    }
+    // A row that had only a name gains the address found, and a typed
+    // address is rewritten in canonical dotted form.
+    m_list.setSubItem(row, siAddress, address);
+    EchoHandlers handlers;
+    handlers.sending = [this, id](int size) { guarded(id, [&] { PingEchoRequest(id, size); }); };
+    handlers.done = [this, id](const EchoResult &result) { guarded(id, [&] { PingEchoReply(id, result); }); };
+    // A refused address, or no echo service, ends the row inside the call.
+    const int ticket = m_ping.sendEcho(address, std::move(handlers));
+    if (Slot *still = slot(id))
+        still->echoTicket = ticket;
 }
 
-void PingSweep::PingEchoRequest(TPing *, TICMP *)
+void PingSweep::PingEchoRequest(int id, int size)
 {
-    const int row = currentRow();
-    if (row >= 0 && !m_aborted)
-        m_list.setSubItem(row, siMessage, QStringLiteral("Sending %1 bytes...").arg(m_ping.Size()));
+    const Slot *s = slot(id);
+    const int row = s ? rowOf(*s) : -1;
+    if (row >= 0)
+        m_list.setSubItem(row, siMessage, QStringLiteral("Sending %1 bytes...").arg(size));
 }
 
-void PingSweep::PingEchoReply(TPing *, TICMP *, int replies)
+void PingSweep::PingEchoReply(int id, const EchoResult &result)
 {
-    const int row = currentRow();
-    if (row >= 0 && !m_aborted) {
-        if (replies != 0) {
-            const IcmpEchoReply reply = m_ping.Reply();
-            m_list.setSubItem(row, siMessage, QStringLiteral("Received %1 bytes in %2 ms").arg(reply.DataSize).arg(reply.RoundTripTime));
+    const Slot *s = slot(id);
+    if (!s)
+        return;
+    const int row = rowOf(*s);
+    if (row >= 0) {
+        if (result.replies != 0) {
+            m_list.setSubItem(row, siMessage, QStringLiteral("Received %1 bytes in %2 ms").arg(result.reply.DataSize).arg(result.reply.RoundTripTime));
             m_list.setImageIndex(row, imgReply);
             m_list.setSubItem(row, siLastTest, DateTimeText(now(), m_list.localeFormats()));
         } else {
-            failRow(row, QStringLiteral("Cannot ping host : ") + m_ping.ErrorText());
+            failRow(row, QStringLiteral("Cannot ping host : ") + result.errorText);
         }
     }
-    endRow();
+    endRow(id);
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -24,16 +25,29 @@ struct EchoOutcome {
     IcmpEchoReply reply;
 };
 
-// An open ICMP echo endpoint: the platform side of the echo service.
+// An open ICMP echo endpoint: the platform side of the echo service. Any
+// number of requests may be in flight on it at once, each with its own
+// deadline; every reply and error report goes to the request it answers.
 class EchoChannel {
 public:
+    using Done = std::function<void(const EchoOutcome &)>;
+
     virtual ~EchoChannel() = default;
-    // Sends one request and waits for its reply, an error report or the
-    // timeout. The wait runs the event loop, so the window stays live and
-    // other events may be handled meanwhile.
-    virtual EchoOutcome exchange(const EchoRequest &request) = 0;
-    // Ends a pending exchange at once (it reports a timeout).
+    // Sends one request without waiting. Its outcome (a reply, an error
+    // report or the timeout) reaches `done` once it is known: inside this
+    // call when the send failed or the answer came back while sending (on a
+    // fast network it may), otherwise later from the event loop. Answers to
+    // other requests may be reported inside the call too. Returns the
+    // request's ticket (> 0).
+    virtual int send(const EchoRequest &request, Done done) = 0;
+    // Forgets a request in flight: its outcome is never reported.
+    virtual void cancel(int ticket) = 0;
+    // Ends every request in flight at once; each reports a timeout.
     virtual void abort() = 0;
+
+    // Sends one request and waits for its outcome. The wait runs the event
+    // loop, so the window stays live and other requests go on meanwhile.
+    EchoOutcome exchange(const EchoRequest &request);
 };
 
 // Why the echo service could not start.

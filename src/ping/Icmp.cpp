@@ -2,6 +2,8 @@
 
 #include "ping/HostResolver.h"
 
+#include <QEventLoop>
+
 #include <cstring>
 
 TICMP::TICMP(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(resolver)
@@ -13,8 +15,12 @@ TICMP::TICMP(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(
     }
     if (!m_channel)
         throw TICMPException(EchoFailure::NoHandle, QStringLiteral("no echo channel"));
+    m_pace.setSingleShot(true);
+    m_pace.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_pace, &QTimer::timeout, &m_pace, [this] { pump(); });
 }
 
+// Requests still waiting or in flight are dropped without a report.
 TICMP::~TICMP() = default;
 
 void TICMP::setAddress(const QString &address)
@@ -25,22 +31,26 @@ void TICMP::setAddress(const QString &address)
     m_resolved = false;
 }
 
+std::optional<std::uint32_t> TICMP::lookUpTarget(const QString &address, std::uint32_t &error)
+{
+    const std::uint32_t dotted = InetAddr(address);
+    if (dotted != INADDR_NONE_VALUE)
+        return dotted;
+    const LookupResult r = m_resolver.resolve(address);
+    if (r.error != RESOLVE_OK || r.addresses.isEmpty()) {
+        error = std::uint32_t(r.error != RESOLVE_OK ? r.error : WSANO_DATA);
+        if (OnDisplay)
+            OnDisplay(this, QStringLiteral("Unable to resolve ") + address);
+        return std::nullopt;
+    }
+    return r.addresses.first(); // may be INADDR_NONE again (255.255.255.255): refused when sent
+}
+
 void TICMP::ResolveAddress()
 {
-    m_targetIP = InetAddr(m_address);
-    if (m_targetIP != INADDR_NONE_VALUE) {
-        m_resolved = true;
-        return;
-    }
-    const LookupResult r = m_resolver.resolve(m_address);
-    if (r.error != RESOLVE_OK || r.addresses.isEmpty()) {
-        m_lastError = std::uint32_t(r.error != RESOLVE_OK ? r.error : WSANO_DATA);
-        if (OnDisplay)
-            OnDisplay(this, QStringLiteral("Unable to resolve ") + m_address);
-        return;
-    }
-    m_targetIP = r.addresses.first();
-    m_resolved = true;
+    const std::optional<std::uint32_t> target = lookUpTarget(m_address, m_lastError);
+    m_targetIP = target.value_or(INADDR_NONE_VALUE);
+    m_resolved = target.has_value();
 }
 
 QByteArray TICMP::requestData(int size)
@@ -49,6 +59,17 @@ QByteArray TICMP::requestData(int size)
     QByteArray data(length, ' ');
     std::memcpy(data.data(), kPayload, std::size_t(std::min<qsizetype>(length, qsizetype(std::strlen(kPayload)))));
     return data;
+}
+
+EchoRequest TICMP::request(std::uint32_t target) const
+{
+    EchoRequest r;
+    r.target = target;
+    r.data = requestData(m_size);
+    r.ttl = m_ttl & 0xFF;
+    r.flags = m_flags & 0xFF;
+    r.timeoutMs = m_timeout;
+    return r;
 }
 
 int TICMP::Ping()
@@ -62,23 +83,102 @@ int TICMP::Ping()
             OnDisplay(this, QStringLiteral("Invalid host address"));
         return 0;
     }
-    EchoRequest request;
-    request.target = m_targetIP;
-    request.data = requestData(m_size);
-    request.ttl = m_ttl & 0xFF;
-    request.flags = m_flags & 0xFF;
-    request.timeoutMs = m_timeout;
-    if (OnEchoRequest)
-        OnEchoRequest(this);
-    const EchoOutcome outcome = m_channel->exchange(request);
-    m_lastError = outcome.replies > 0 ? IP_SUCCESS : outcome.reply.Status;
-    m_lastReply = outcome.reply;
+    std::optional<EchoResult> result;
+    QEventLoop loop;
+    const int ticket = enqueue(request(m_targetIP), EchoHandlers{
+        [this](int) {
+            if (OnEchoRequest)
+                OnEchoRequest(this);
+        },
+        [&result, &loop](const EchoResult &r) {
+            result = r;
+            loop.quit();
+        }});
+    if (!result)
+        loop.exec();
+    if (!result) {
+        // The wait was ended from outside (the application is quitting).
+        cancel(ticket);
+        result = EchoResult{};
+        result->error = result->reply.Status = IP_REQ_TIMED_OUT;
+    }
+    m_lastError = result->error;
+    m_lastReply = result->reply;
     if (OnEchoReply)
-        OnEchoReply(this, outcome.replies);
-    return outcome.replies;
+        OnEchoReply(this, result->replies);
+    return result->replies;
 }
 
-void TICMP::abort()
+int TICMP::send(const QString &address, EchoHandlers handlers)
 {
-    m_channel->abort();
+    std::uint32_t error = 0;
+    const std::optional<std::uint32_t> target = lookUpTarget(address, error);
+    if (!target || *target == INADDR_NONE_VALUE) {
+        if (OnDisplay)
+            OnDisplay(this, QStringLiteral("Invalid host address"));
+        EchoResult refused;
+        refused.error = IP_BAD_DESTINATION;
+        refused.errorText = IcmpErrorText(refused.error);
+        if (handlers.done)
+            handlers.done(refused);
+        return 0;
+    }
+    return enqueue(request(*target), std::move(handlers));
+}
+
+int TICMP::enqueue(EchoRequest request, EchoHandlers handlers)
+{
+    const int ticket = m_nextTicket++;
+    if (m_nextTicket <= 0)
+        m_nextTicket = 1;
+    m_queue.push_back(Queued{ticket, m_size, std::move(request), std::move(handlers)});
+    pump();
+    return ticket;
+}
+
+void TICMP::cancel(int ticket)
+{
+    for (auto it = m_queue.begin(); it != m_queue.end(); ++it) {
+        if (it->ticket == ticket) {
+            m_queue.erase(it);
+            return;
+        }
+    }
+    if (const auto it = m_awaiting.find(ticket); it != m_awaiting.end()) {
+        m_channel->cancel(it->second);
+        m_awaiting.erase(it);
+    }
+}
+
+void TICMP::pump()
+{
+    while (!m_queue.empty()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_sentBefore && now < m_lastSend + m_gap) {
+            if (!m_pace.isActive())
+                m_pace.start(std::chrono::ceil<std::chrono::milliseconds>(m_lastSend + m_gap - now));
+            return;
+        }
+        Queued q = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_lastSend = now;
+        m_sentBefore = true;
+        if (q.handlers.sending)
+            q.handlers.sending(q.size);
+        const int ticket = q.ticket;
+        // Awaited from now on; an answer inside send() ends that at once.
+        m_awaiting.emplace(ticket, 0);
+        const int channelTicket = m_channel->send(q.request, [this, ticket, done = std::move(q.handlers.done)](const EchoOutcome &o) {
+            m_awaiting.erase(ticket);
+            EchoResult r;
+            r.replies = o.replies;
+            r.reply = o.reply;
+            r.error = o.replies > 0 ? std::uint32_t(IP_SUCCESS) : o.reply.Status;
+            r.errorText = IcmpErrorText(r.error);
+            if (done)
+                done(r);
+        });
+        if (const auto it = m_awaiting.find(ticket); it != m_awaiting.end())
+            it->second = channelTicket;
+    }
 }

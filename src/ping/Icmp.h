@@ -4,8 +4,13 @@
 #include "ping/EchoChannel.h"
 #include "ping/IcmpTypes.h"
 
+#include <QTimer>
+#include <chrono>
+#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 class HostResolver;
 
@@ -23,7 +28,22 @@ private:
     QString m_detail;
 };
 
-// One ICMP echo request to one IPv4 host at a time, and its outcome.
+// The outcome of one request sent without waiting.
+struct EchoResult {
+    int replies = 0;         // 0 or 1
+    IcmpEchoReply reply;     // a failure has its status here
+    std::uint32_t error = 0; // what LastError() would hold: 0 after a reply
+    QString errorText;       // what ErrorText() would say
+};
+
+// What a request sent without waiting reports.
+struct EchoHandlers {
+    std::function<void(int size)> sending;         // just before it goes out, with its data size
+    std::function<void(const EchoResult &)> done;  // its outcome
+};
+
+// ICMP echo requests to IPv4 hosts and their outcomes: one at a time with
+// Ping(), or many at once with send().
 class TICMP {
 public:
     // The payload phrase; a request carries its first Size() characters,
@@ -45,10 +65,25 @@ public:
     void setFlags(int flags) { m_flags = flags; }
 
     void ResolveAddress();
-    // Sends one request and returns the number of replies (0 or 1).
+    // Sends one request to Address() and waits for it on the event loop;
+    // returns the number of replies (0 or 1).
     int Ping();
-    // Ends a pending request at once (the program is closing).
-    void abort();
+
+    // Sends one request to `address` (a dotted address, or a name resolved
+    // as ResolveAddress does) with the current settings, without waiting.
+    // The handlers run when the request leaves and when its outcome is
+    // known, which may be inside this call (see EchoChannel::send). An
+    // address that cannot be used is refused without a send: `done` then
+    // runs inside this call with "Bad Destination", and 0 is returned;
+    // otherwise the request's ticket.
+    int send(const QString &address, EchoHandlers handlers);
+    // Forgets a request: neither of its handlers runs any more.
+    void cancel(int ticket);
+
+    // Requests leave at least this long after one another (0: at once);
+    // those sent meanwhile wait for their turn in order.
+    std::chrono::microseconds sendGap() const { return m_gap; }
+    void setSendGap(std::chrono::microseconds gap) { m_gap = gap; }
 
     IcmpEchoReply LastReply() const { return m_lastReply; }
     std::uint32_t LastError() const { return m_lastError; }
@@ -64,6 +99,17 @@ public:
     std::function<void(TICMP *, int replies)> OnEchoReply;
 
 private:
+    struct Queued {
+        int ticket;
+        int size; // the setting, as the request's notice names it
+        EchoRequest request;
+        EchoHandlers handlers;
+    };
+    std::optional<std::uint32_t> lookUpTarget(const QString &address, std::uint32_t &error);
+    EchoRequest request(std::uint32_t target) const;
+    int enqueue(EchoRequest request, EchoHandlers handlers);
+    void pump();
+
     std::unique_ptr<EchoChannel> m_channel;
     HostResolver &m_resolver;
     QString m_address;
@@ -75,4 +121,14 @@ private:
     std::uint32_t m_lastError = 0;
     std::uint32_t m_targetIP = 0;
     bool m_resolved = false;
+
+    // Requests waiting for their turn, and those awaiting their answer (by
+    // our ticket, with the channel's).
+    std::deque<Queued> m_queue;
+    std::map<int, int> m_awaiting;
+    int m_nextTicket = 1;
+    std::chrono::microseconds m_gap{0};
+    std::chrono::steady_clock::time_point m_lastSend;
+    bool m_sentBefore = false;
+    QTimer m_pace;
 };

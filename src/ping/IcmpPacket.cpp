@@ -182,3 +182,18 @@ EchoReceipt JudgeReceived(const unsigned char *packet, std::size_t length, std::
     }
     return r;
 }
+
+std::optional<std::uint16_t> SequenceConcerned(const unsigned char *packet, std::size_t length, IcmpSocketKind kind)
+{
+    const IcmpMessage m = ParseIcmpMessage(packet, length, kind, 0);
+    if (!m.valid)
+        return std::nullopt;
+    if (m.type == ICMP_ECHOREPLY)
+        return m.sequence;
+    if (kind == IcmpSocketKind::Raw && isErrorType(m.type)) {
+        const QuotedRequest quoted = ParseQuotedRequest(packet + m.bodyOffset, m.bodySize);
+        if (quoted.valid && quoted.type == ICMP_ECHO)
+            return quoted.sequence;
+    }
+    return std::nullopt;
+}

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 // The bytes of ICMP echo, apart from any socket: building a request, reading
 // what comes back and telling whether it answers the request. Every reader
@@ -88,3 +89,9 @@ struct EchoReceipt {
 // (seen here on raw sockets only; a datagram socket queues errors apart), or
 // neither. The channel acts on exactly this.
 EchoReceipt JudgeReceived(const unsigned char *packet, std::size_t length, std::uint32_t sender, const EchoIdentity &request);
+
+// Which request a packet from the receive queue may be about, when many are
+// in flight: the sequence of an echo reply, or on raw sockets the sequence
+// of the request an ICMP error quotes. Nothing for any other packet. The
+// packet is then judged against that request alone (JudgeReceived).
+std::optional<std::uint16_t> SequenceConcerned(const unsigned char *packet, std::size_t length, IcmpSocketKind kind);

@@ -1,11 +1,10 @@
 #include "ping/LinuxEchoChannel.h"
 
-#include <QEventLoop>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
@@ -36,6 +35,21 @@ struct Received {
     }
     Received(const Received &) = delete;
 };
+
+timespec systemNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now;
+}
+
+// Whole milliseconds from `from` to `to`, never below 0 (the system clock
+// may have been set back meanwhile).
+std::uint32_t millisecondsBetween(const timespec &from, const timespec &to)
+{
+    const long long ns = (static_cast<long long>(to.tv_sec) - from.tv_sec) * 1000000000LL + (to.tv_nsec - from.tv_nsec);
+    return ns > 0 ? std::uint32_t(std::min<long long>(ns / 1000000, UINT32_MAX)) : 0;
+}
 
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -114,7 +128,10 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
 
     auto channel = std::unique_ptr<LinuxEchoChannel>(new LinuxEchoChannel(fd, kind));
     const int on = 1;
-    bool configured = ::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) == 0;
+    // Replies are timed by the kernel's receive stamp: with many requests in
+    // flight the event loop may read a reply some time after it came.
+    bool configured = ::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on) == 0
+                      && ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on) == 0;
     if (kind == Kind::Datagram) {
         configured = configured && ::setsockopt(fd, SOL_IP, IP_RECVTTL, &on, sizeof on) == 0
                      && ::setsockopt(fd, SOL_IP, IP_RECVTOS, &on, sizeof on) == 0;
@@ -127,6 +144,10 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
     }
     if (!configured)
         throw EchoChannelError(EchoFailure::SetupFailed, errnoText(errno));
+    channel->m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, &channel->m_context);
+    channel->m_notifier->setEnabled(false);
+    LinuxEchoChannel *self = channel.get();
+    QObject::connect(channel->m_notifier, &QSocketNotifier::activated, &channel->m_context, [self] { self->readable(); });
     return channel;
 }
 
@@ -135,18 +156,23 @@ LinuxEchoChannel::LinuxEchoChannel(int fd, Kind kind) : m_fd(fd), m_kind(kind)
     std::random_device rd;
     m_id = std::uint16_t(rd());
     m_seq = std::uint16_t(rd());
+    m_deadlines.setSingleShot(true);
+    m_deadlines.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_deadlines, &QTimer::timeout, &m_context, [this] { expire(); });
 }
 
 LinuxEchoChannel::~LinuxEchoChannel()
 {
-    if (m_loop)
-        m_loop->quit();
+    // Requests still in flight are dropped without a report.
+    delete m_notifier;
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
 void LinuxEchoChannel::configure(const EchoRequest &request)
 {
+    // The options are read when a packet is sent, so setting them before
+    // each send gives every request in flight its own.
     // Time to live 0 has no meaning on the wire: it stands for the system default.
     const int ttl = request.ttl >= 1 && request.ttl <= 255 ? request.ttl : -1;
     if (ttl != m_ttlSet && ::setsockopt(m_fd, SOL_IP, IP_TTL, &ttl, sizeof ttl) == 0)
@@ -170,127 +196,185 @@ void LinuxEchoChannel::drain()
     }
 }
 
-EchoOutcome LinuxEchoChannel::exchange(const EchoRequest &request)
+std::uint16_t LinuxEchoChannel::freeSequence()
 {
-    EchoOutcome outcome;
-    if (m_busy) {
-        // One request at a time per channel; a nested call is refused.
-        outcome.reply.Status = IP_PENDING;
-        return outcome;
-    }
-    m_busy = true;
-    m_done = false;
-    m_outcome = EchoOutcome{};
-    m_target = request.target;
-    configure(request);
-    drain();
+    // At most a few dozen are in flight: a free number is never far.
+    do
+        ++m_seq;
+    while (m_inFlight.count(m_seq));
+    return m_seq;
+}
 
-    ++m_seq;
-    const QByteArray packet = BuildEchoRequest(m_id, m_seq, request.data);
+int LinuxEchoChannel::send(const EchoRequest &request, Done done)
+{
+    if (m_inFlight.empty())
+        drain();
+    configure(request);
+    const std::uint16_t seq = freeSequence();
+    const QByteArray packet = BuildEchoRequest(m_id, seq, request.data);
+
+    Request &r = m_inFlight[seq];
+    r.ticket = m_nextTicket++;
+    if (m_nextTicket <= 0)
+        m_nextTicket = 1;
+    r.target = request.target;
+    r.done = std::move(done);
+    r.deadline = std::chrono::steady_clock::now()
+                 + std::chrono::milliseconds(std::min<std::uint32_t>(request.timeoutMs, std::uint32_t(INT32_MAX)));
 
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = request.target;
-    m_sentAt = std::chrono::steady_clock::now();
-    ssize_t sent;
-    do {
-        sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-    } while (sent < 0 && errno == EINTR);
+    // An ICMP error for another request in flight also leaves a pending
+    // socket error, which the next send would return as its own: clear it
+    // first (the error queue keeps the details). One may still arrive just
+    // before the send; a failure of the send itself repeats, so a send is
+    // tried a few times before its failure counts.
+    ssize_t sent = -1;
+    for (int attempt = 0; attempt < 4 && sent < 0; ++attempt) {
+        int pending = 0;
+        socklen_t length = sizeof pending;
+        ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &pending, &length);
+        r.sentAt = systemNow();
+        do {
+            sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+        } while (sent < 0 && errno == EINTR);
+    }
+    const int ticket = r.ticket;
+    Finished finished;
     if (sent < 0) {
-        finishWithError(request.target, statusOfErrno(errno));
+        r.outcome.reply.Address = request.target;
+        r.outcome.reply.Status = statusOfErrno(errno);
+        finish(m_inFlight.find(seq), finished);
     } else {
-        readErrorQueue();
-        if (!m_done)
-            readReplies();
+        // Between namespaces of one machine the answer may be back already.
+        readErrorQueue(finished);
+        readReplies(finished);
     }
-    if (!m_done) {
-        QEventLoop loop;
-        QSocketNotifier notifier(qintptr(m_fd), QSocketNotifier::Read);
-        QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [this, &loop] {
-            readErrorQueue();
-            if (!m_done)
-                readReplies();
-            if (m_done)
-                loop.quit();
-        });
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        timer.start(int(std::min<std::uint32_t>(request.timeoutMs, std::uint32_t(INT32_MAX))));
-        m_loop = &loop;
-        loop.exec();
-        m_loop = nullptr;
+    settle(finished);
+    return ticket;
+}
+
+void LinuxEchoChannel::cancel(int ticket)
+{
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end(); ++it) {
+        if (it->second.ticket == ticket) {
+            m_inFlight.erase(it);
+            break;
+        }
     }
-    if (!m_done)
-        finishWithError(0, IP_REQ_TIMED_OUT);
-    m_busy = false;
-    return m_outcome;
+    Finished none;
+    settle(none);
 }
 
 void LinuxEchoChannel::abort()
 {
-    if (m_loop)
-        m_loop->quit();
+    Finished finished;
+    while (!m_inFlight.empty()) {
+        auto it = m_inFlight.begin();
+        it->second.outcome = EchoOutcome{};
+        it->second.outcome.reply.Status = IP_REQ_TIMED_OUT;
+        finish(it, finished);
+    }
+    settle(finished);
 }
 
-void LinuxEchoChannel::finishWithReply(std::uint32_t from, std::size_t dataSize, int ttl, int tos, int flags)
+void LinuxEchoChannel::finish(std::map<std::uint16_t, Request>::iterator it, Finished &finished)
 {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_sentAt);
-    m_outcome.replies = 1;
-    m_outcome.reply.Address = from;
-    m_outcome.reply.Status = IP_SUCCESS;
-    m_outcome.reply.RoundTripTime = std::uint32_t(elapsed.count());
-    m_outcome.reply.DataSize = std::uint16_t(dataSize);
-    m_outcome.reply.Options.Ttl = std::uint8_t(ttl);
-    m_outcome.reply.Options.Tos = std::uint8_t(tos);
-    m_outcome.reply.Options.Flags = std::uint8_t(flags);
-    m_done = true;
+    finished.emplace_back(std::move(it->second.done), it->second.outcome);
+    m_inFlight.erase(it);
 }
 
-void LinuxEchoChannel::finishWithError(std::uint32_t from, std::uint32_t status)
+void LinuxEchoChannel::settle(Finished &finished)
 {
-    m_outcome.replies = 0;
-    m_outcome.reply = IcmpEchoReply{};
-    m_outcome.reply.Address = from;
-    m_outcome.reply.Status = status;
-    m_done = true;
+    m_notifier->setEnabled(!m_inFlight.empty());
+    if (m_inFlight.empty()) {
+        m_deadlines.stop();
+    } else {
+        auto earliest = m_inFlight.begin()->second.deadline;
+        for (const auto &[seq, r] : m_inFlight)
+            earliest = std::min(earliest, r.deadline);
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(earliest - std::chrono::steady_clock::now());
+        m_deadlines.start(std::max(wait, std::chrono::milliseconds(0)));
+    }
+    // A report may send, cancel or even end this channel: nothing of it is
+    // touched once the reports have begun.
+    const std::weak_ptr<bool> alive = m_alive;
+    for (auto &[done, outcome] : finished) {
+        if (alive.expired())
+            return;
+        if (done)
+            done(outcome);
+    }
 }
 
-EchoIdentity LinuxEchoChannel::identity() const
+void LinuxEchoChannel::expire()
 {
-    return EchoIdentity{m_kind, m_target, m_id, m_seq};
+    Finished finished;
+    const auto now = std::chrono::steady_clock::now();
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
+        Request &r = it->second;
+        if (r.deadline > now) {
+            ++it;
+            continue;
+        }
+        r.outcome = EchoOutcome{};
+        r.outcome.reply.Status = IP_REQ_TIMED_OUT;
+        finish(it++, finished);
+    }
+    settle(finished);
 }
 
-void LinuxEchoChannel::readErrorQueue()
+void LinuxEchoChannel::readable()
 {
-    for (int guard = 0; guard < 64 && !m_done; ++guard) {
+    Finished finished;
+    readErrorQueue(finished);
+    readReplies(finished);
+    settle(finished);
+}
+
+EchoIdentity LinuxEchoChannel::identity(std::uint16_t sequence, const Request &request) const
+{
+    return EchoIdentity{m_kind, request.target, m_id, sequence};
+}
+
+void LinuxEchoChannel::readErrorQueue(Finished &finished)
+{
+    for (int guard = 0; guard < 256 && !m_inFlight.empty(); ++guard) {
         unsigned char data[576];
         Received<512> in(data, sizeof data);
         msghdr &msg = in.msg;
         const ssize_t n = ::recvmsg(m_fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
         if (n < 0)
             return;
+        const QuotedRequest quoted = ParseQuotedRequest(data, std::size_t(n));
+        const auto it = quoted.valid ? m_inFlight.find(quoted.sequence) : m_inFlight.end();
+        if (it == m_inFlight.end() || !QuotesRequest(quoted, identity(it->first, it->second)))
+            continue; // a request that has ended already, or none of ours
         for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
             if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR)
                 continue;
             const auto *ee = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(c));
+            EchoOutcome &o = it->second.outcome;
             if (ee->ee_origin == SO_EE_ORIGIN_ICMP) {
-                if (!QuotesRequest(data, std::size_t(n), identity()))
-                    continue;
                 const auto *offender = reinterpret_cast<const sockaddr_in *>(SO_EE_OFFENDER(ee));
-                finishWithError(offender->sin_family == AF_INET ? offender->sin_addr.s_addr : m_target,
-                                StatusOfIcmp(ee->ee_type, ee->ee_code));
-            } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL && QuotesRequest(data, std::size_t(n), identity())) {
-                finishWithError(m_target, statusOfErrno(int(ee->ee_errno)));
+                o.reply.Address = offender->sin_family == AF_INET ? offender->sin_addr.s_addr : it->second.target;
+                o.reply.Status = StatusOfIcmp(ee->ee_type, ee->ee_code);
+            } else if (ee->ee_origin == SO_EE_ORIGIN_LOCAL) {
+                o.reply.Address = it->second.target;
+                o.reply.Status = statusOfErrno(int(ee->ee_errno));
+            } else {
+                continue;
             }
+            finish(it, finished);
+            break;
         }
     }
 }
 
-void LinuxEchoChannel::readReplies()
+void LinuxEchoChannel::readReplies(Finished &finished)
 {
-    for (int guard = 0; guard < 256 && !m_done; ++guard) {
+    for (int guard = 0; guard < 256 && !m_inFlight.empty(); ++guard) {
         alignas(4) unsigned char data[65536 + 64];
         Received<256> in(data, sizeof data);
         msghdr &msg = in.msg;
@@ -303,21 +387,42 @@ void LinuxEchoChannel::readReplies()
                 return;
             continue;
         }
-        const EchoReceipt receipt = JudgeReceived(data, std::size_t(n), from.sin_addr.s_addr, identity());
+        const std::optional<std::uint16_t> seq = SequenceConcerned(data, std::size_t(n), m_kind);
+        const auto it = seq ? m_inFlight.find(*seq) : m_inFlight.end();
+        if (it == m_inFlight.end())
+            continue;
+        const EchoReceipt receipt = JudgeReceived(data, std::size_t(n), from.sin_addr.s_addr, identity(it->first, it->second));
+        EchoOutcome &o = it->second.outcome;
         if (receipt.verdict == EchoReceipt::Verdict::Error) {
-            finishWithError(receipt.source, receipt.status);
+            o.replies = 0;
+            o.reply.Address = receipt.source;
+            o.reply.Status = receipt.status;
         } else if (receipt.verdict == EchoReceipt::Verdict::Reply) {
             int ttl = receipt.ttl, tos = receipt.tos;
-            if (m_kind == Kind::Datagram) {
+            timespec receivedAt{};
+            bool stamped = false;
+            for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
                 // Without an IPv4 header the options come as ancillary data.
-                for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
-                    if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL)
-                        std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
-                    else if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS)
-                        tos = *CMSG_DATA(c);
+                if (m_kind == Kind::Datagram && c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL) {
+                    std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
+                } else if (m_kind == Kind::Datagram && c->cmsg_level == SOL_IP && c->cmsg_type == IP_TOS) {
+                    tos = *CMSG_DATA(c);
+                } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                    std::memcpy(&receivedAt, CMSG_DATA(c), sizeof receivedAt);
+                    stamped = true;
                 }
             }
-            finishWithReply(receipt.source, receipt.dataSize, ttl, tos, receipt.flags);
+            o.replies = 1;
+            o.reply.Address = receipt.source;
+            o.reply.Status = IP_SUCCESS;
+            o.reply.RoundTripTime = millisecondsBetween(it->second.sentAt, stamped ? receivedAt : systemNow());
+            o.reply.DataSize = std::uint16_t(receipt.dataSize);
+            o.reply.Options.Ttl = std::uint8_t(ttl);
+            o.reply.Options.Tos = std::uint8_t(tos);
+            o.reply.Options.Flags = std::uint8_t(receipt.flags);
+        } else {
+            continue;
         }
+        finish(it, finished);
     }
 }

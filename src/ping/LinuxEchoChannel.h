@@ -3,12 +3,20 @@
 #include "ping/EchoChannel.h"
 #include "ping/IcmpPacket.h"
 
+#include <QObject>
+#include <QTimer>
 #include <chrono>
+#include <ctime>
+#include <map>
+#include <vector>
 
-class QEventLoop;
+class QSocketNotifier;
 
 // ICMP echo over a Linux socket: an unprivileged ICMP datagram socket when
 // net.ipv4.ping_group_range allows it, otherwise a raw socket (CAP_NET_RAW).
+// Every request in flight has a sequence number of its own on the one
+// socket; a reply or error report is judged against the request its
+// sequence names, so out-of-order answers each find their request.
 class LinuxEchoChannel : public EchoChannel {
 public:
     using Kind = IcmpSocketKind;
@@ -18,38 +26,53 @@ public:
     static std::unique_ptr<LinuxEchoChannel> open(Preference preference = Preference::Any);
     ~LinuxEchoChannel() override;
 
-    EchoOutcome exchange(const EchoRequest &request) override;
+    int send(const EchoRequest &request, Done done) override;
+    void cancel(int ticket) override;
     void abort() override;
     Kind kind() const { return m_kind; }
+    int inFlight() const { return int(m_inFlight.size()); }
 
     // The status code of a failed send or a local error report.
     static std::uint32_t statusOfErrno(int error);
 
 private:
+    struct Request {
+        int ticket = 0;
+        std::uint32_t target = 0;
+        timespec sentAt{}; // the system clock, as the kernel stamps received packets
+        std::chrono::steady_clock::time_point deadline;
+        EchoOutcome outcome;
+        Done done;
+    };
+    using Finished = std::vector<std::pair<Done, EchoOutcome>>;
+
     LinuxEchoChannel(int fd, Kind kind);
     void configure(const EchoRequest &request);
     void drain();
-    void readErrorQueue();
-    void readReplies();
-    void finishWithReply(std::uint32_t from, std::size_t dataSize, int ttl, int tos, int flags);
-    void finishWithError(std::uint32_t from, std::uint32_t status);
-    // The request in progress, as its replies and error reports must match it.
-    EchoIdentity identity() const;
+    std::uint16_t freeSequence();
+    void readable();
+    void readErrorQueue(Finished &finished);
+    void readReplies(Finished &finished);
+    void expire();
+    void finish(std::map<std::uint16_t, Request>::iterator it, Finished &finished);
+    // Arms the socket and the deadline timer for what is in flight, then
+    // reports the finished requests.
+    void settle(Finished &finished);
+    EchoIdentity identity(std::uint16_t sequence, const Request &request) const;
 
     int m_fd = -1;
     Kind m_kind;
     std::uint16_t m_id = 0;
     std::uint16_t m_seq = 0;
+    int m_nextTicket = 1;
     int m_ttlSet = -2;
     int m_pmtuSet = -1;
 
-    // The exchange in progress.
-    bool m_busy = false;
-    bool m_done = false;
-    std::uint32_t m_target = 0;
-    std::chrono::steady_clock::time_point m_sentAt;
-    EchoOutcome m_outcome;
-    QEventLoop *m_loop = nullptr;
+    std::map<std::uint16_t, Request> m_inFlight; // by sequence number
+    QObject m_context;                           // the notifier's and the timer's callbacks die with it
+    QSocketNotifier *m_notifier = nullptr;
+    QTimer m_deadlines;                          // the earliest deadline in flight
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 class LinuxEchoChannelFactory : public EchoChannelFactory {

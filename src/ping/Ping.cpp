@@ -2,7 +2,7 @@
 
 #include "ping/HostResolver.h"
 
-TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(resolver)
+TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(resolver), m_resolver(resolver)
 {
     try {
         m_icmp = std::make_unique<TICMP>(channels, resolver);
@@ -16,8 +16,12 @@ TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(re
     m_icmp->OnEchoReply = [this](TICMP *icmp, int replies) { if (OnEchoReply) OnEchoReply(this, icmp, replies); };
 }
 
-// Going away, the pending lookup is dropped without a report.
-TPing::~TPing() = default;
+// Going away, the pending lookups are dropped without a report.
+TPing::~TPing()
+{
+    for (const int id : std::as_const(m_lookups))
+        m_resolver.abort(id);
+}
 
 QString TPing::Address() const { return m_icmp ? m_icmp->Address() : QString(); }
 void TPing::setAddress(const QString &address) { if (m_icmp) m_icmp->setAddress(address); }
@@ -65,9 +69,61 @@ void TPing::CancelDnsLookup()
 }
 
 int TPing::Ping() { return m_icmp ? m_icmp->Ping() : 0; }
-void TPing::abortPing() { if (m_icmp) m_icmp->abort(); }
 IcmpEchoReply TPing::Reply() const { return m_icmp ? m_icmp->LastReply() : IcmpEchoReply{}; }
 QString TPing::ErrorText() const { return m_icmp ? m_icmp->ErrorText() : QString(); }
+
+int TPing::lookUp(const QString &hostName, LookupDone done)
+{
+    if (const auto dotted = DottedAddress(hostName)) {
+        done(RESOLVE_OK, *dotted);
+        return 0;
+    }
+    const std::weak_ptr<bool> alive = m_alive;
+    const int id = m_resolver.lookup(hostName, [this, alive, done](int id, const LookupResult &r) {
+        // A cancelled lookup may still deliver (from Qt's cache): dropped.
+        if (alive.expired() || !m_lookups.remove(id))
+            return;
+        if (r.error == RESOLVE_OK)
+            done(RESOLVE_OK, InetNtoa(r.addresses.value(0, INADDR_NONE_VALUE))); // only the first address counts
+        else
+            done(std::uint16_t(r.error), QString());
+    });
+    if (id == 0)
+        throw Exception(QStringLiteral("%1: can't start DNS lookup, error #%2").arg(hostName).arg(WSATRY_AGAIN));
+    m_lookups.insert(id);
+    return id;
+}
+
+void TPing::cancelLookup(int id)
+{
+    if (m_lookups.remove(id))
+        m_resolver.abort(id);
+}
+
+int TPing::sendEcho(const QString &address, EchoHandlers handlers)
+{
+    if (m_icmp)
+        return m_icmp->send(address, std::move(handlers));
+    EchoResult unavailable;
+    unavailable.error = IP_GENERAL_FAILURE;
+    unavailable.errorText = QString::fromLatin1(kEchoUnavailableReason);
+    if (handlers.done)
+        handlers.done(unavailable);
+    return 0;
+}
+
+void TPing::cancelEcho(int ticket)
+{
+    if (m_icmp && ticket)
+        m_icmp->cancel(ticket);
+}
+
+void TPing::setSendGap(std::chrono::microseconds gap)
+{
+    m_sendGap = gap;
+    if (m_icmp)
+        m_icmp->setSendGap(gap);
+}
 
 QString EchoUnavailableText(const TPing &ping, const QString &programPath)
 {
@@ -80,6 +136,6 @@ QString EchoUnavailableText(const TPing &ping, const QString &programPath)
                                "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
                                "and start Lumeo again.").arg(programPath);
     text += QStringLiteral("\n\nEvery other command works as usual. Meanwhile a sweep marks each ticked row "
-                           "\"Echo service not available\".");
+                           "\"%1\".").arg(QLatin1String(kEchoUnavailableReason));
     return text;
 }

@@ -3,7 +3,9 @@
 #include "ping/HostResolver.h"
 #include "ping/Icmp.h"
 
+#include <QSet>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,9 +42,25 @@ public:
     bool lookupPending() const { return m_lookup.pending(); }
 
     int Ping();
-    void abortPing();
     IcmpEchoReply Reply() const;
     QString ErrorText() const;
+
+    // Many hosts at once (the sweep): every lookup and every echo reports to
+    // its own handler, never to the events above, and never replaces
+    // another. A cancelled one reports nothing.
+    using LookupDone = std::function<void(std::uint16_t error, const QString &address)>;
+    // Looks a host up. A dotted address completes inside the call (and 0 is
+    // returned); a name later, from the event loop, with the first address
+    // found in dotted form. Throws when the resolver cannot start it.
+    int lookUp(const QString &hostName, LookupDone done);
+    void cancelLookup(int id);
+    // Sends one echo request with the current settings (see TICMP::send).
+    // Without an echo service `done` runs inside the call with the reason.
+    int sendEcho(const QString &address, EchoHandlers handlers);
+    void cancelEcho(int ticket);
+    // The least time between two requests (TICMP::sendGap).
+    std::chrono::microseconds sendGap() const { return m_sendGap; }
+    void setSendGap(std::chrono::microseconds gap);
 
     // Why pinging is unavailable (empty when it is available).
     bool available() const { return m_icmp != nullptr; }
@@ -73,7 +91,14 @@ private:
     std::optional<EchoFailure> m_unavailableKind;
     PendingLookup m_lookup;
     QString m_dnsResult;
+    HostResolver &m_resolver;
+    QSet<int> m_lookups; // the many-at-once lookups pending
+    std::chrono::microseconds m_sendGap{0};
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
+
+// The reason a row is not pinged when there is no echo service.
+inline const char *const kEchoUnavailableReason = "Echo service not available";
 
 // What the user is told, once, when pinging is unavailable: why, and how to
 // enable it for the program at `programPath`.

@@ -353,6 +353,9 @@ TEST_F(MainWindow, PingRunsTheSweepFromMenuPopupAndToolbar)
 TEST_F(MainWindow, ClosingDuringASweepEndsItAndTheRowsKeepWhatTheyHave)
 {
     resolver.manual = true;
+    // One row at a time, so that the second row is still waiting its turn
+    // when the window closes.
+    w->sweep().setParallel(1);
     w->list().append(ResourceRow::created("slow", "", "LAB"));
     w->list().append(ResourceRow::created("later", "10.0.0.2", "LAB"));
     w->show();

@@ -13,11 +13,13 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 #include <gtest/gtest.h>
@@ -79,6 +81,7 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
     auto w = window();
     w->show();
     EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(56, 4000u, 64, false));
+    EXPECT_EQ(w->sweep().parallel(), SweepParallel::kDefault);
     EXPECT_GE(w->width(), 713);
     EXPECT_EQ(w->height(), 504);
     EXPECT_TRUE(w->fileName().isEmpty());
@@ -89,14 +92,15 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
     const QMap<QString, QString> values = stored();
     const QString res = QStringLiteral("(%1x%2)").arg(w->screen()->size().width()).arg(w->screen()->size().height());
     for (const QString name : {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible",
-                               "Ping_Timeout", "Ping_Size", "Ping_TTL", "twTree_Width", "DNS", "LastFile"})
+                               "Ping_Timeout", "Ping_Size", "Ping_TTL", "Ping_Parallel", "twTree_Width", "DNS", "LastFile"})
         EXPECT_TRUE(values.contains(name)) << name.toStdString();
-    EXPECT_EQ(values.size(), 15);
+    EXPECT_EQ(values.size(), 16);
     const QString norm = QStringLiteral("%1,%2,%3,%4").arg(at.left()).arg(at.top()).arg(at.left() + at.width()).arg(at.top() + at.height());
     EXPECT_EQ(values.value("NormPos"), norm);
     EXPECT_EQ(values.value("NormPos" + res), norm);
     EXPECT_EQ(values.value("Visible"), "0");
     EXPECT_EQ(values.value("Ping_Size"), "56");
+    EXPECT_EQ(values.value("Ping_Parallel"), "64");
     EXPECT_EQ(values.value("DNS"), "False");
     EXPECT_EQ(values.value("LastFile"), "");
     EXPECT_TRUE(prompts.warnings.isEmpty() && prompts.errors.isEmpty());
@@ -107,12 +111,13 @@ TEST_F(SettingsWindow, StoredSettingsComeBackAtFirstShow)
     const QString last = path("office.lu");
     writeBytes(last, "0,,A,1.1.1.1,W,<not tested>,,\r\n");
     storeValues({{"NormPos", "20,30,770,570"}, {"Ping_Size", "1472"}, {"Ping_Timeout", "250"}, {"Ping_TTL", "8"},
-                 {"twTree_Width", "240"}, {"DNS", "True"}, {"LastFile", last}});
+                 {"Ping_Parallel", "5"}, {"twTree_Width", "240"}, {"DNS", "True"}, {"LastFile", last}});
     auto w = window();
     w->show();
     EXPECT_EQ(w->pos(), QPoint(20, 30));
     EXPECT_EQ(w->size(), QSize(750, 540));
     EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(1472, 250u, 8, true));
+    EXPECT_EQ(w->sweep().parallel(), 5);
     QApplication::processEvents();
     EXPECT_EQ(w->findChild<QDockWidget *>("twTree")->width(), 240);
     EXPECT_EQ(w->fileName(), last);
@@ -124,6 +129,7 @@ TEST_F(SettingsWindow, StoredSettingsComeBackAtFirstShow)
     const QMap<QString, QString> values = stored();
     EXPECT_EQ(values.value("NormPos"), "20,30,770,570");
     EXPECT_EQ(values.value("Ping_Size"), "1472");
+    EXPECT_EQ(values.value("Ping_Parallel"), "5");
     EXPECT_EQ(values.value("twTree_Width"), "240");
     EXPECT_EQ(values.value("DNS"), "True");
     EXPECT_EQ(values.value("LastFile"), last);
@@ -168,14 +174,16 @@ TEST_F(SettingsWindow, DamagedSettingsFileWarnsOnceAndIsLeftAlone)
 
 TEST_F(SettingsWindow, OutOfRangeStoredValuesKeepTheDefaultsAndAreReported)
 {
-    storeValues({{"Ping_Size", "70000"}, {"Ping_TTL", "-3"}, {"Ping_Timeout", "-1"}});
+    storeValues({{"Ping_Size", "70000"}, {"Ping_TTL", "-3"}, {"Ping_Timeout", "-1"}, {"Ping_Parallel", "65"}});
     auto w = window();
     w->show();
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL()), std::tuple(56, 4000u, 64));
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->sweep().parallel()),
+              std::tuple(56, 4000u, 64, SweepParallel::kDefault));
     ASSERT_EQ(prompts.warnings.size(), 1);
     EXPECT_TRUE(prompts.warnings[0].contains("The data size must be between 0 and 65535, not 70000")) << prompts.warnings[0].toStdString();
     EXPECT_TRUE(prompts.warnings[0].contains("The time to live must be between 0 and 255, not -3"));
     EXPECT_TRUE(prompts.warnings[0].contains("The timeout must be between 0 and 2147483647, not -1"));
+    EXPECT_TRUE(prompts.warnings[0].contains("The number of simultaneous pings must be between 1 and 64, not 65"));
 }
 
 TEST_F(SettingsWindow, DnsThatIsNoBooleanFailsWithTheConversionError)
@@ -239,19 +247,23 @@ TEST_F(SettingsWindow, OkAppliesTheDialogsValuesAndCancelChangesNothing)
             EXPECT_EQ(edit(d, "seSize")->value(), 56);
             EXPECT_EQ(edit(d, "seTimeout")->value(), 4000);
             EXPECT_EQ(edit(d, "seTTL")->value(), 64);
+            EXPECT_EQ(edit(d, "seParallel")->value(), SweepParallel::kDefault);
             EXPECT_FALSE(d.findChild<QCheckBox *>("cbxDNS")->isChecked());
             edit(d, "seSize")->setValue(1000);
             edit(d, "seTimeout")->setValue(500);
             edit(d, "seTTL")->setValue(3);
+            edit(d, "seParallel")->setValue(1);
             d.findChild<QCheckBox *>("cbxDNS")->setChecked(true);
             d.findChild<QPushButton *>(ok ? "btnOK" : "btnCancel")->click();
         });
         w->cmProps();
         if (!ok) {
-            EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(56, 4000u, 64, false));
+            EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
+                      std::tuple(56, 4000u, 64, false, SweepParallel::kDefault));
         }
     }
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(1000, 500u, 3, true));
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
+              std::tuple(1000, 500u, 3, true, 1));
     EXPECT_FALSE(QFile::exists(iniPath())); // stored only when the window closes
 }
 
@@ -271,6 +283,8 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
         {"seTimeout", "99999999999", "The timeout must be between 0 and 2147483647, not 99999999999."},
         {"seTTL", "256", "The time to live must be between 0 and 255, not 256."},
         {"seTTL", "-1", "The time to live must be between 0 and 255, not -1."},
+        {"seParallel", "0", "The number of simultaneous pings must be between 1 and 64, not 0."},
+        {"seParallel", "65", "The number of simultaneous pings must be between 1 and 64, not 65."},
     };
     for (const Case &c : cases) {
         prompts.errors.clear();
@@ -283,7 +297,8 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
             d.reject();
         });
         w->cmProps();
-        EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL()), std::tuple(56, 4000u, 64)) << c.edit;
+        EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->sweep().parallel()),
+                  std::tuple(56, 4000u, 64, SweepParallel::kDefault)) << c.edit;
     }
 }
 
@@ -322,11 +337,16 @@ TEST(PropsDialog, Layout)
     TformProps d(prompts);
     EXPECT_GE(d.width(), 269);
     EXPECT_GE(d.height(), 243);
-    const std::vector<std::tuple<const char *, const char *, int>> edits = {
-        {"seSize", "Data size in bytes", 8}, {"seTimeout", "Timeout in miliseconds", 1000}, {"seTTL", "Time to live for send", 1}};
-    for (const auto &[name, hint, step] : edits) {
+    const std::vector<std::tuple<const char *, const char *, const char *, int>> edits = {
+        {"seSize", "Data size", "Data size in bytes", 8},
+        {"seTimeout", "Timeout", "Timeout in miliseconds", 1000},
+        {"seTTL", "Time to Live", "Time to live for send", 1},
+        {"seParallel", "Simultaneous pings", "How many workstations a sweep pings at the same time", 1}};
+    for (const auto &[name, label, hint, step] : edits) {
         const auto *e = d.findChild<TSpinEdit *>(name);
         ASSERT_NE(e, nullptr) << name;
+        const QList<QLabel *> labels = d.findChildren<QLabel *>();
+        EXPECT_TRUE(std::any_of(labels.cbegin(), labels.cend(), [&](const QLabel *l) { return l->buddy() == e && l->text() == label; })) << name;
         EXPECT_EQ(e->toolTip(), hint);
         EXPECT_EQ(e->increment(), step);
         EXPECT_EQ(e->width(), 73);

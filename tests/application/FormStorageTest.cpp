@@ -63,18 +63,18 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
     EXPECT_TRUE(r.unreadable.isEmpty());
     EXPECT_TRUE(r.refused.isEmpty());
     EXPECT_TRUE(r.runRestoreEvent);
-    EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.treeWidth, s.dns, s.lastFile),
-              std::tuple(56, 4000, 64, 185, QString("False"), QString()));
+    EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.pingParallel, s.treeWidth, s.dns, s.lastFile),
+              std::tuple(56, 4000, 64, SweepParallel::kDefault, 185, QString("False"), QString()));
 
     ASSERT_TRUE(storage.save(s, screen1024(), true));
     EXPECT_EQ(store.writtenOrder, QStringList({"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos(1024x768)",
                                                "MinMaxPos", "NormPos(1024x768)", "NormPos", "Visible", "Ping_Timeout",
-                                               "Ping_Size", "Ping_TTL", "twTree_Width", "DNS", "LastFile"}));
+                                               "Ping_Size", "Ping_TTL", "Ping_Parallel", "twTree_Width", "DNS", "LastFile"}));
     const QMap<QString, QString> expected = {
         {"FormVersion", "0"}, {"Flags", "0"}, {"ShowCmd", "1"}, {"PixelsPerInch", "96"},
         {"MinMaxPos(1024x768)", "-1,-1,-1,-1"}, {"MinMaxPos", "-1,-1,-1,-1"},
         {"NormPos(1024x768)", "155,132,868,636"}, {"NormPos", "155,132,868,636"}, {"Visible", "0"},
-        {"Ping_Timeout", "4000"}, {"Ping_Size", "56"}, {"Ping_TTL", "64"}, {"twTree_Width", "185"},
+        {"Ping_Timeout", "4000"}, {"Ping_Size", "56"}, {"Ping_TTL", "64"}, {"Ping_Parallel", "64"}, {"twTree_Width", "185"},
         {"DNS", "False"}, {"LastFile", ""}};
     EXPECT_EQ(store.values, expected);
 }
@@ -140,22 +140,28 @@ TEST(FormStorage, StoredProperties)
 {
     struct Case {
         QMap<QString, QString> stored;
-        int size, timeout, ttl, treeWidth;
+        int size, timeout, ttl, parallel, treeWidth;
         int refused;
     };
+    constexpr int n = SweepParallel::kDefault;
     const std::vector<Case> cases = {
-        {{}, 56, 4000, 64, 185, 0},
-        {{{"Ping_Size", "abc"}}, 0, 4000, 64, 185, 0}, // not an integer: 0
-        {{{"Ping_Size", ""}}, 0, 4000, 64, 185, 0},
-        {{{"Ping_Size", " 1472 "}, {"Ping_Timeout", "250"}, {"Ping_TTL", "1"}, {"twTree_Width", "300"}}, 1472, 250, 1, 300, 0},
-        {{{"Ping_Size", "0"}, {"Ping_Timeout", "0"}, {"Ping_TTL", "0"}}, 0, 0, 0, 185, 0},
-        {{{"Ping_Size", "65535"}, {"Ping_Timeout", "2147483647"}, {"Ping_TTL", "255"}}, 65535, 2147483647, 255, 185, 0},
-        {{{"Ping_Size", "65536"}}, 56, 4000, 64, 185, 1},
-        {{{"Ping_Size", "-1"}, {"Ping_TTL", "256"}, {"Ping_Timeout", "-5"}}, 56, 4000, 64, 185, 3},
-        {{{"Ping_TTL", "-1"}}, 56, 4000, 64, 185, 1},
-        {{{"Ping_Timeout", "99999999999"}}, 56, 4000, 64, 185, 1}, // too long for an integer: out of range
-        {{{"Ping_Size", "-99999999999999999999999"}}, 56, 4000, 64, 185, 1},
-        {{{"ping_size", "8"}}, 8, 4000, 64, 185, 0},            // names ignore case
+        {{}, 56, 4000, 64, n, 185, 0},
+        {{{"Ping_Size", "abc"}}, 0, 4000, 64, n, 185, 0}, // not an integer: 0
+        {{{"Ping_Size", ""}}, 0, 4000, 64, n, 185, 0},
+        {{{"Ping_Size", " 1472 "}, {"Ping_Timeout", "250"}, {"Ping_TTL", "1"}, {"Ping_Parallel", " 8 "}, {"twTree_Width", "300"}}, 1472, 250, 1, 8, 300, 0},
+        {{{"Ping_Size", "0"}, {"Ping_Timeout", "0"}, {"Ping_TTL", "0"}, {"Ping_Parallel", "1"}}, 0, 0, 0, 1, 185, 0},
+        {{{"Ping_Size", "65535"}, {"Ping_Timeout", "2147483647"}, {"Ping_TTL", "255"}, {"Ping_Parallel", "64"}}, 65535, 2147483647, 255, 64, 185, 0},
+        {{{"Ping_Size", "65536"}}, 56, 4000, 64, n, 185, 1},
+        {{{"Ping_Size", "-1"}, {"Ping_TTL", "256"}, {"Ping_Timeout", "-5"}}, 56, 4000, 64, n, 185, 3},
+        {{{"Ping_TTL", "-1"}}, 56, 4000, 64, n, 185, 1},
+        {{{"Ping_Timeout", "99999999999"}}, 56, 4000, 64, n, 185, 1}, // too long for an integer: out of range
+        {{{"Ping_Size", "-99999999999999999999999"}}, 56, 4000, 64, n, 185, 1},
+        {{{"ping_size", "8"}, {"PING_PARALLEL", "2"}}, 8, 4000, 64, 2, 185, 0}, // names ignore case
+        // At least one row in flight, at most 64; a text that is no number reads as 0.
+        {{{"Ping_Parallel", "0"}}, 56, 4000, 64, n, 185, 1},
+        {{{"Ping_Parallel", "65"}}, 56, 4000, 64, n, 185, 1},
+        {{{"Ping_Parallel", "many"}}, 56, 4000, 64, n, 185, 1},
+        {{{"Ping_Parallel", "4294967297"}}, 56, 4000, 64, n, 185, 1},
     };
     for (const Case &c : cases) {
         MemoryStore store;
@@ -164,7 +170,8 @@ TEST(FormStorage, StoredProperties)
         FormSettings s = windowDefaults();
         const RestoreResult r = storage.restore(s, screen1024());
         const QString what = QStringList(c.stored.keys()).join(' ') + " = " + QStringList(c.stored.values()).join(' ');
-        EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.treeWidth), std::tuple(c.size, c.timeout, c.ttl, c.treeWidth)) << what.toStdString();
+        EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.pingParallel, s.treeWidth),
+                  std::tuple(c.size, c.timeout, c.ttl, c.parallel, c.treeWidth)) << what.toStdString();
         EXPECT_EQ(r.refused.size(), c.refused) << what.toStdString() << r.refused.join('|').toStdString();
     }
 }
@@ -172,12 +179,13 @@ TEST(FormStorage, StoredProperties)
 TEST(FormStorage, RefusedValueSaysWhatAndWhy)
 {
     MemoryStore store;
-    store.values = {{"Ping_TTL", "300"}};
+    store.values = {{"Ping_TTL", "300"}, {"Ping_Parallel", "0"}};
     TFormStorage storage(store);
     FormSettings s = windowDefaults();
     const RestoreResult r = storage.restore(s, screen1024());
-    ASSERT_EQ(r.refused.size(), 1);
-    EXPECT_EQ(r.refused[0], "The time to live must be between 0 and 255, not 300 (stored value \"Ping_TTL\"); 64 is used");
+    EXPECT_EQ(r.refused, QStringList({"The time to live must be between 0 and 255, not 300 (stored value \"Ping_TTL\"); 64 is used",
+                                      "The number of simultaneous pings must be between 1 and 64, not 0 (stored value "
+                                      "\"Ping_Parallel\"); 64 is used"}));
 }
 
 TEST(FormStorage, NegativeVersionRestoresNothing)

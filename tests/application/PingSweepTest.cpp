@@ -7,12 +7,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <time.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
+std::uint32_t host(int k) { return InetAddr(QStringLiteral("10.0.0.%1").arg(k)); }
 
 class RecordingView : public SweepView {
 public:
@@ -28,7 +30,7 @@ public:
     void setMessage(const QString &text) override { messages << text; }
 };
 
-class Sweep : public ::testing::Test {
+class SweepBase : public ::testing::Test {
 protected:
     FakeResolver resolver;
     FakeEchoFactory factory;
@@ -38,12 +40,13 @@ protected:
     std::unique_ptr<PingSweep> sweep;
 
     void SetUp() override { build(); }
-    void build()
+    void build(int parallel = 1)
     {
         sweep.reset();
         ping = std::make_unique<TPing>(factory, resolver);
         ping->setSize(56);
         sweep = std::make_unique<PingSweep>(list, *ping, view);
+        sweep->setParallel(parallel);
         sweep->now = [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 3, 12)); };
         list.setLocaleFormats(us());
     }
@@ -55,16 +58,41 @@ protected:
     QString message(int row) const { return list.row(row).subItem(siMessage); }
 };
 
+// What the one-at-a-time sweep writes, the sweep writes with any number of
+// rows in flight, whether answers come later or inside the send.
+struct Width {
+    int parallel;
+    bool answerInside;
+    friend void PrintTo(const Width &w, std::ostream *os) { *os << w.parallel << (w.answerInside ? " answered inside" : ""); }
+};
+class Sweep : public SweepBase, public ::testing::WithParamInterface<Width> {
+protected:
+    void SetUp() override { build(GetParam().parallel); }
+    void build(int parallel)
+    {
+        SweepBase::build(parallel);
+        if (ping->available())
+            echo().answerInside = GetParam().answerInside;
+    }
+};
+
 } // namespace
 
-TEST_F(Sweep, EmptyListOnlyReportsStartAndEnd)
+INSTANTIATE_TEST_SUITE_P(InFlight, Sweep,
+                         ::testing::Values(Width{1, false}, Width{3, false}, Width{SweepParallel::kMax, false}, Width{1, true},
+                                           Width{3, true}),
+                         [](const auto &info) {
+                             return "N" + std::to_string(info.param.parallel) + (info.param.answerInside ? "AnsweredInside" : "");
+                         });
+
+TEST_P(Sweep, EmptyListOnlyReportsStartAndEnd)
 {
     sweep->run();
     EXPECT_EQ(view.messages, QStringList({"Pinging resources...", "Done"}));
     EXPECT_TRUE(view.shown.isEmpty());
 }
 
-TEST_F(Sweep, UntickedRowsAreVisitedButKeepTheirCells)
+TEST_P(Sweep, UntickedRowsAreVisitedButKeepTheirCells)
 {
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");
@@ -77,7 +105,7 @@ TEST_F(Sweep, UntickedRowsAreVisitedButKeepTheirCells)
     EXPECT_TRUE(echo().requests.empty());
 }
 
-TEST_F(Sweep, WritesEachOutcomeIntoItsRow)
+TEST_P(Sweep, WritesEachOutcomeIntoItsRow)
 {
     resolver.table["alpha"] = LookupResult{RESOLVE_OK, {ip("10.0.0.10"), ip("10.0.0.11")}};
     echo().outcomes[ip("10.0.0.10")] = FakeEchoChannel::reply(ip("10.0.0.10"), 56, 3);
@@ -90,6 +118,7 @@ TEST_F(Sweep, WritesEachOutcomeIntoItsRow)
     add("refused", "10.0.0.3");       // unreachable
     add("multi", "10.0.0.4,10.0.0.5"); // the whole text is one name
     add("skipped", "10.0.0.1");
+    add("everyone", "255.255.255.255"); // refused without a send
     list.setChecked(6, false);
     list.setSubItem(2, siLastTest, "old");
 
@@ -108,20 +137,22 @@ TEST_F(Sweep, WritesEachOutcomeIntoItsRow)
     EXPECT_EQ(list.row(3).subItem(siLastTest), "12/8/2026 2:03:12 PM");
     EXPECT_EQ(message(4), "Cannot ping host : Destination host unreachable");
     EXPECT_EQ(message(5), "Unknown host");
-    EXPECT_EQ(resolver.asked, QStringList({"alpha", "ghost", "10.0.0.4,10.0.0.5"}));
+    EXPECT_EQ(resolver.asked, QStringList({"alpha", "ghost", "10.0.0.4,10.0.0.5", "255.255.255.255"}));
     EXPECT_EQ(message(6), "<not tested>");
-    EXPECT_EQ(view.messages.last(), "Done");
-    EXPECT_EQ(view.shown.last(), 6);
+    EXPECT_EQ(message(7), "Cannot ping host : Bad Destination");
+    EXPECT_EQ(list.row(7).imageIndex, imgFailure);
+    EXPECT_EQ(list.row(7).subItem(siLastTest), "12/8/2026 2:03:12 PM");
+    EXPECT_EQ(view.messages, QStringList({"Pinging resources...", "Done"}));
+    EXPECT_EQ(view.shown, QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(echo().requests.size(), 4u);
 }
 
-TEST_F(Sweep, ShowsProgressInTheRowWhileItWorks)
+TEST_P(Sweep, ShowsProgressInTheRowWhileItWorks)
 {
-    add("host", "10.0.0.1");
+    add("host");
     QStringList seen;
     echo().duringWait = [&] { seen << message(0); };
     resolver.manual = true;
-    list.setSubItem(0, siAddress, "");
-    list.setSubItem(0, siResource, "host");
     resolver.table["host"] = LookupResult{RESOLVE_OK, {ip("10.0.0.1")}};
     QTimer::singleShot(0, [&] {
         seen << message(0);
@@ -131,21 +162,10 @@ TEST_F(Sweep, ShowsProgressInTheRowWhileItWorks)
     EXPECT_EQ(seen, QStringList({"Resolving hostname...", "Sending 56 bytes..."}));
 }
 
-TEST_F(Sweep, BroadcastRowEndsAsRefusedAndTheSweepGoesOn)
-{
-    add("bcast", "255.255.255.255");
-    add("next", "10.0.0.9");
-    echo().outcomes[ip("10.0.0.9")] = FakeEchoChannel::reply(ip("10.0.0.9"), 56, 1);
-    sweep->run();
-    EXPECT_EQ(message(0), "Cannot ping host : Bad Destination");
-    EXPECT_EQ(list.row(0).imageIndex, imgFailure);
-    EXPECT_EQ(message(1), "Received 56 bytes in 1 ms");
-}
-
-TEST_F(Sweep, WithoutAnEchoServiceEveryTickedRowSaysSo)
+TEST_P(Sweep, WithoutAnEchoServiceEveryTickedRowSaysSo)
 {
     factory.failWith = EchoFailure::NotPermitted;
-    build();
+    build(GetParam().parallel);
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");
     sweep->run();
@@ -156,17 +176,16 @@ TEST_F(Sweep, WithoutAnEchoServiceEveryTickedRowSaysSo)
     EXPECT_EQ(view.messages.last(), "Done");
 }
 
-TEST_F(Sweep, RemovingTheRowUnderTestNeverWritesIntoAnotherRow)
+TEST_P(Sweep, RemovingTheRowUnderTestNeverWritesIntoAnotherRow)
 {
     resolver.manual = true;
     add("first");
     add("second");
     add("third", "10.0.0.3");
-    resolver.table["first"] = LookupResult{RESOLVE_OK, {ip("10.0.0.1")}};
-    resolver.table["second"] = LookupResult{RESOLVE_OK, {ip("10.0.0.2")}};
-    echo().outcomes[ip("10.0.0.1")] = FakeEchoChannel::reply(ip("10.0.0.1"), 56, 1);
-    echo().outcomes[ip("10.0.0.2")] = FakeEchoChannel::reply(ip("10.0.0.2"), 56, 2);
-    echo().outcomes[ip("10.0.0.3")] = FakeEchoChannel::reply(ip("10.0.0.3"), 56, 3);
+    resolver.table["first"] = LookupResult{RESOLVE_OK, {host(1)}};
+    resolver.table["second"] = LookupResult{RESOLVE_OK, {host(2)}};
+    for (int k = 1; k <= 3; ++k)
+        echo().outcomes[host(k)] = FakeEchoChannel::reply(host(k), 56, std::uint32_t(k));
     // While "first" is looked up, the user removes it, then the answer comes.
     view.onShow = [&](int row) {
         if (list.row(row).subItem(0) != "first")
@@ -176,21 +195,18 @@ TEST_F(Sweep, RemovingTheRowUnderTestNeverWritesIntoAnotherRow)
             resolver.complete(resolver.pending.firstKey());
         });
     };
-    QTimer::singleShot(5, [&] {
-        // "second" is now row 0; answer its lookup.
-        resolver.complete(resolver.pending.firstKey());
-    });
+    QTimer::singleShot(5, [&] { resolver.complete(resolver.pending.firstKey()); }); // "second", now row 0
     sweep->run();
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.row(0).subItem(0), "second");
     EXPECT_EQ(message(0), "Received 56 bytes in 2 ms");
     EXPECT_EQ(list.row(0).subItem(siAddress), "10.0.0.2");
     EXPECT_EQ(message(1), "Received 56 bytes in 3 ms");
+    EXPECT_EQ(echo().requests.size(), 2u); // the removed host is never pinged
 }
 
-TEST_F(Sweep, SortingDuringTheEchoWaitKeepsOutcomesWithTheirHosts)
+TEST_P(Sweep, SortingDuringTheEchoWaitKeepsOutcomesWithTheirHosts)
 {
-    list.setLocaleFormats(us());
     add("zulu", "10.0.0.26");
     add("alpha", "10.0.0.1");
     echo().outcomes[ip("10.0.0.26")] = FakeEchoChannel::reply(ip("10.0.0.26"), 56, 26);
@@ -210,7 +226,7 @@ TEST_F(Sweep, SortingDuringTheEchoWaitKeepsOutcomesWithTheirHosts)
     EXPECT_EQ(echo().requests.size(), 2u); // each host tested once
 }
 
-TEST_F(Sweep, ReplacingTheListDuringAWaitEndsTheSweepQuietly)
+TEST_P(Sweep, ReplacingTheListDuringAWaitEndsTheSweepQuietly)
 {
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");
@@ -221,11 +237,14 @@ TEST_F(Sweep, ReplacingTheListDuringAWaitEndsTheSweepQuietly)
     sweep->run();
     ASSERT_EQ(list.count(), 1);
     EXPECT_EQ(message(0), "<not tested>");
-    EXPECT_EQ(echo().requests.size(), 1u);
+    // Only rows started before the list was replaced were pinged: the second
+    // too when it did not wait for the first's answer.
+    const bool together = GetParam().parallel > 1 && !GetParam().answerInside;
+    EXPECT_EQ(echo().requests.size(), together ? 2u : 1u);
     EXPECT_EQ(view.messages.last(), "Done");
 }
 
-TEST_F(Sweep, ASecondPingWhileOneRunsIsIgnored)
+TEST_P(Sweep, ASecondPingWhileOneRunsIsIgnored)
 {
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");
@@ -235,36 +254,23 @@ TEST_F(Sweep, ASecondPingWhileOneRunsIsIgnored)
     EXPECT_EQ(view.messages, QStringList({"Pinging resources...", "Done"}));
 }
 
-TEST_F(Sweep, AbortEndsTheSweepAtOnceAndWritesNothingMore)
-{
-    resolver.manual = true;
-    add("slow");
-    add("never", "10.0.0.2");
-    QTimer::singleShot(0, [&] { sweep->abort(); });
-    QElapsedTimer t;
-    t.start();
-    sweep->run();
-    EXPECT_LT(t.elapsed(), 1000);
-    EXPECT_FALSE(sweep->running());
-    EXPECT_EQ(message(0), "Resolving hostname...");
-    EXPECT_EQ(message(1), "<not tested>");
-    EXPECT_EQ(view.messages, QStringList({"Pinging resources..."}));
-    EXPECT_TRUE(resolver.pending.isEmpty());
-}
-
-TEST_F(Sweep, ALookupThatCannotStartLeavesTheSweepWithAnError)
+// No row starts after the failure; the rows already in flight end first.
+TEST_P(Sweep, ALookupThatCannotStartLeavesTheSweepWithAnError)
 {
     resolver.refuseStart = true;
+    echo().outcomes[host(1)] = FakeEchoChannel::reply(host(1), 56, 1);
+    add("first", "10.0.0.1");
     add("name");
     add("next", "10.0.0.2");
     EXPECT_THROW(sweep->run(), Exception);
     EXPECT_FALSE(sweep->running());
-    EXPECT_EQ(message(0), "Resolving hostname...");
-    EXPECT_EQ(message(1), "<not tested>");
+    EXPECT_EQ(message(0), "Received 56 bytes in 1 ms");
+    EXPECT_EQ(message(1), "Resolving hostname...");
+    EXPECT_EQ(message(2), "<not tested>");
     EXPECT_EQ(view.messages.last(), "Pinging resources...");
 }
 
-TEST_F(Sweep, WaitingForALookupLeavesTheProcessorIdle)
+TEST_P(Sweep, WaitingForALookupLeavesTheProcessorIdle)
 {
     resolver.manual = true;
     add("slow");
@@ -281,3 +287,139 @@ TEST_F(Sweep, WaitingForALookupLeavesTheProcessorIdle)
     EXPECT_EQ(message(0), "Unknown host");
 }
 
+// Rows in flight together send their requests a gap apart; one row at a
+// time waits for each answer instead and needs no gap.
+TEST_F(SweepBase, OnlyRowsInFlightTogetherArePaced)
+{
+    const auto gap = std::chrono::milliseconds(150);
+    for (const int parallel : {1, 3}) {
+        build(parallel);
+        sweep->setSendGap(gap);
+        list.clear();
+        for (int k = 1; k <= 3; ++k)
+            add(QStringLiteral("h%1").arg(k), QStringLiteral("10.0.0.%1").arg(k));
+        sweep->run();
+        ASSERT_EQ(echo().sentAt.size(), 3u);
+        for (std::size_t i = 1; i < 3; ++i)
+            EXPECT_EQ(echo().sentAt[i] - echo().sentAt[i - 1] >= gap, parallel > 1) << parallel;
+    }
+}
+
+// --- Rows in flight: the fake answers only when told, newest first ---
+
+namespace {
+
+class SweepInFlight : public SweepBase {
+protected:
+    static constexpr int kWidth = 3;
+    QTimer driver;
+    int mostInFlight = 0;
+
+    void SetUp() override
+    {
+        build(kWidth);
+        echo().manual = true;
+        resolver.manual = true;
+        // Host k answers in k ms, so a row's message tells whose answer it got.
+        for (int k = 1; k <= 7; ++k) {
+            echo().outcomes[host(k)] = FakeEchoChannel::reply(host(k), 56, std::uint32_t(k));
+            resolver.table[QStringLiteral("h%1").arg(k)] = LookupResult{RESOLVE_OK, {host(k)}};
+            add(QStringLiteral("h%1").arg(k), k % 2 ? QString() : QStringLiteral("10.0.0.%1").arg(k)); // odd ones by name
+        }
+        driver.setInterval(2);
+        QObject::connect(&driver, &QTimer::timeout, [this] {
+            countInFlight();
+            if (!resolver.pending.isEmpty())
+                resolver.complete(resolver.pending.lastKey());
+            else if (!echo().inFlight.isEmpty())
+                echo().answer(echo().inFlight.lastKey());
+        });
+    }
+    void countInFlight()
+    {
+        int n = 0;
+        for (int i = 0; i < list.count(); ++i)
+            n += message(i) == "Resolving hostname..." || message(i).startsWith("Sending ");
+        mostInFlight = std::max(mostInFlight, n);
+    }
+};
+
+} // namespace
+
+TEST_F(SweepInFlight, AnswersInAnyOrderAndEditsDuringTheWaitsReachOnlyTheirOwnRows)
+{
+    struct Case {
+        const char *what;
+        std::function<void(ResourceList &)> edit;
+        int rowsLeft;
+        int answered;
+    };
+    const std::vector<Case> cases = {
+        {"no edit", [](ResourceList &) {}, 7, 7},
+        {"remove a row in flight", [](ResourceList &l) { l.removeAt(1); }, 6, 6},
+        {"remove a row not started", [](ResourceList &l) { l.removeAt(5); }, 6, 6},
+        {"sort descending", [](ResourceList &l) { l.columnClicked(ResourceList::colResource); l.columnClicked(ResourceList::colResource); }, 7, 7},
+        {"reopen the same hosts", [](ResourceList &l) { auto rows = l.rows(); for (auto &r : rows) r.subItems[siMessage] = "<not tested>"; l.setRows(rows); }, 7, 0},
+        {"clear", [](ResourceList &l) { l.clear(); }, 0, 0},
+    };
+    const auto rows = list.rows();
+    static const QRegularExpression received(QStringLiteral("^Received 56 bytes in (\\d+) ms$"));
+    for (const Case &c : cases) {
+        list.setRows(rows);
+        view.shown.clear();
+        mostInFlight = 0;
+        // The edit comes once three rows are in flight, before any has its answer.
+        view.onShow = [&](int row) {
+            if (row == kWidth - 1 && view.shown.size() == kWidth)
+                QTimer::singleShot(0, [&] {
+                    countInFlight();
+                    c.edit(list);
+                });
+        };
+        driver.start();
+        sweep->run();
+        driver.stop();
+        ASSERT_EQ(list.count(), c.rowsLeft) << c.what;
+        int answered = 0;
+        for (int i = 0; i < list.count(); ++i) {
+            const QRegularExpressionMatch m = received.match(message(i));
+            if (m.hasMatch()) {
+                ++answered;
+                EXPECT_EQ("h" + m.captured(1), list.row(i).subItem(siResource)) << c.what << ", row " << i;
+                EXPECT_EQ("10.0.0." + m.captured(1), list.row(i).subItem(siAddress)) << c.what << ", row " << i;
+            }
+        }
+        EXPECT_EQ(answered, c.answered) << c.what;
+        EXPECT_EQ(mostInFlight, kWidth) << c.what;
+        EXPECT_EQ(view.messages.last(), "Done") << c.what;
+    }
+    EXPECT_EQ(view.shown, QList<int>({0, 1, 2})); // cleared once three had started
+}
+
+TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
+{
+    sweep->setSendGap(std::chrono::milliseconds(50));
+    // At the abort row 0 (a name) waits for its lookup, row 1 for its echo
+    // and row 2 for its turn to send.
+    QTimer::singleShot(20, [&] {
+        resolver.complete(resolver.pending.lastKey());
+        sweep->abort();
+    });
+    QElapsedTimer t;
+    t.start();
+    sweep->run();
+    EXPECT_LT(t.elapsed(), 1000);
+    EXPECT_FALSE(sweep->running());
+    EXPECT_TRUE(resolver.pending.isEmpty());
+    EXPECT_TRUE(echo().inFlight.isEmpty());
+    EXPECT_EQ(echo().cancelled.size(), 1);
+    // Nothing leaves and nothing is written any more, whatever still arrives.
+    ASSERT_EQ(resolver.abortedLookups.size(), 1);
+    resolver.deliverLate(resolver.abortedLookups.firstKey());
+    while (t.elapsed() < 150)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    EXPECT_EQ(echo().requests.size(), 1u);
+    const QStringList shown = {message(0), message(1), message(2), message(3)};
+    EXPECT_EQ(shown, QStringList({"Resolving hostname...", "Sending 56 bytes...", "Resolving hostname...", "<not tested>"}));
+    EXPECT_EQ(view.messages, QStringList({"Pinging resources..."}));
+}

@@ -1,9 +1,14 @@
 #include "ping/LinuxEchoChannel.h"
 #include "ping/TestNetwork.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QThread>
 #include <QTimer>
+#include <tuple>
+#include <vector>
 #include <gtest/gtest.h>
 #include <grp.h>
 #include <sys/wait.h>
@@ -126,13 +131,81 @@ TEST_P(EchoOnTestNetwork, AbortEndsTheWaitAtOnce)
     EXPECT_LT(wall.elapsed(), 1000);
 }
 
-TEST_P(EchoOnTestNetwork, ANestedRequestOnTheSameChannelIsRefused)
+// Many requests at once on the one socket, answered, refused and left
+// unanswered in whatever order the network takes: each outcome reaches the
+// request it belongs to, and the silent ones all end after one timeout.
+TEST_P(EchoOnTestNetwork, ManyRequestsInFlightEachGetTheirOwnOutcome)
 {
-    EchoOutcome nested;
-    QTimer::singleShot(20, [&] { nested = send(live1); });
-    send(dropped, 56, 64, 0, 300);
-    EXPECT_EQ(nested.replies, 0);
-    EXPECT_EQ(nested.reply.Status, IP_PENDING);
+    struct Case {
+        QString target;
+        int ttl;
+        int replies;
+        std::uint32_t status;
+        QString from;
+    };
+    std::vector<Case> failures = {
+        {rejected, 64, 0, IP_DEST_HOST_UNREACHABLE, rejected}, {noRoute, 64, 0, IP_DEST_NET_UNREACHABLE, router},
+        {live(99), 1, 0, IP_TTL_EXPIRED_TRANSIT, router},       {prohibited, 64, 0, IP_BAD_DESTINATION, prohibited},
+        {unreachable, 64, 0, IP_DEST_HOST_UNREACHABLE, unreachable}};
+    for (int k = 1; k <= 8; ++k)
+        failures.push_back({silent(k), 64, 0, IP_REQ_TIMED_OUT, QString()});
+    // Every third request fails: errors and replies come back interleaved.
+    std::vector<Case> cases;
+    for (std::size_t k = 1; k <= 3 * failures.size(); ++k) {
+        cases.push_back({live(int(k)), 64, 1, IP_SUCCESS, live(int(k))});
+        if (k % 3 == 0)
+            cases.push_back(failures[k / 3 - 1]);
+    }
+    std::vector<EchoOutcome> outcomes(cases.size());
+    std::size_t ended = 0;
+    QEventLoop loop;
+    QElapsedTimer wall;
+    wall.start();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EchoRequest r;
+        r.target = ip(cases[i].target.toLatin1().constData());
+        r.data = QByteArray(56, 'x');
+        r.ttl = cases[i].ttl;
+        r.timeoutMs = 700;
+        channel->send(r, [&, i](const EchoOutcome &o) {
+            outcomes[i] = o;
+            if (++ended == cases.size())
+                loop.quit();
+        });
+    }
+    if (ended < cases.size())
+        loop.exec();
+    EXPECT_LT(wall.elapsed(), 1400); // one timeout, not one per silent host
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case &c = cases[i];
+        const EchoOutcome &o = outcomes[i];
+        EXPECT_EQ(std::tuple(o.replies, o.reply.Status, o.reply.DataSize), std::tuple(c.replies, c.status, std::uint16_t(56 * c.replies)))
+            << c.target.toStdString();
+        EXPECT_EQ(o.reply.Address, c.from.isEmpty() ? 0 : ip(c.from.toLatin1().constData())) << c.target.toStdString();
+    }
+}
+
+// An error report that arrives while nothing reads the socket also leaves
+// a pending socket error; the next send, for another host, must not take
+// it for its own.
+TEST_P(EchoOnTestNetwork, AnErrorReportLeftUnreadNeverFailsTheNextSend)
+{
+    std::vector<EchoOutcome> outcomes;
+    EchoRequest r;
+    r.data = QByteArray(56, 'x');
+    r.timeoutMs = 1000;
+    r.target = ip(switchedOff);
+    channel->send(r, [&](const EchoOutcome &o) { outcomes.push_back(o); });
+    QThread::msleep(400); // the router's report comes meanwhile
+    r.target = ip(live1);
+    channel->send(r, [&](const EchoOutcome &o) { outcomes.push_back(o); });
+    QElapsedTimer wall;
+    wall.start();
+    while (outcomes.size() < 2 && wall.elapsed() < 1500)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(std::pair(outcomes[0].replies, outcomes[0].reply.Status), std::pair(0, std::uint32_t(IP_DEST_HOST_UNREACHABLE)));
+    EXPECT_EQ(std::pair(outcomes[1].replies, outcomes[1].reply.Address), std::pair(1, ip(live1)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoOnTestNetwork, ::testing::Values(Preference::DatagramOnly, Preference::RawOnly),

@@ -305,3 +305,29 @@ TEST(ReceivedEcho, BadHeaderLengthsAreMalformed)
     EXPECT_EQ(r.verdict, Verdict::Reply);
     EXPECT_EQ(r.dataSize, 4u);
 }
+
+// With many requests in flight, a packet is judged against the request its
+// sequence names; anything else names none.
+TEST(ReceivedEcho, TheSequenceAPacketConcerns)
+{
+    using enum IcmpSocketKind;
+    struct Case {
+        const char *name;
+        IcmpSocketKind kind;
+        Bytes packet;
+        std::optional<std::uint16_t> sequence;
+    };
+    const Case cases[] = {
+        {"datagram reply", Datagram, echoReply(56, kId, 7), 7},
+        {"raw reply", Raw, ipv4({}) + echoReply(56, kId, 0xFFFF), 0xFFFF},
+        {"raw error quoting a request", Raw, fromRouter(timeExceeded(quotedWith(kRequestHeader, kId, 9))), 9},
+        {"raw error quoting no echo request", Raw, fromRouter(timeExceeded(quotedWith(kRequestHeader, kId, 9, ICMP_TIMESTAMP))), std::nullopt},
+        {"raw error quoting too little", Raw, fromRouter(timeExceeded(ipv4(kRequestHeader))), std::nullopt},
+        {"datagram: errors come through the error queue", Datagram, timeExceeded(ourRequestQuotedWithHeader()), std::nullopt},
+        {"too short", Datagram, Bytes{ICMP_ECHOREPLY, 0, 0}, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        const Exact exact(c.packet);
+        EXPECT_EQ(SequenceConcerned(exact.data(), exact.size(), c.kind), c.sequence) << c.name;
+    }
+}

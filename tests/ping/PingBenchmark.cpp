@@ -1,6 +1,7 @@
-// Sweeps N live hosts of the test network through the main window's real
-// sweep and compares the time per row with the bare echo round trip.
-// Run it through tests/ping/testnet.sh (see README).
+// Sweeps hosts of the test network through the main window's real sweep,
+// one row at a time and with rows in flight together, and runs fping on the
+// same hosts in the same run for comparison. Run it through
+// tests/ping/testnet.sh (see README); it is a measurement, not a test.
 #include "app/MainWindow.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
@@ -12,44 +13,113 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 
-#include <arpa/inet.h>
+#include <algorithm>
 #include <cstdio>
-#include <netinet/in.h>
-#include <netinet/ip_icmp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <vector>
+
+using TestNet::live;
+using TestNet::silent;
 
 namespace {
 
-QString hostAddress(int i) { return QStringLiteral("10.201.%1.%2").arg(2 + (i - 1) / 254).arg(1 + (i - 1) % 254); }
+struct Run {
+    double ms = 0;       // the whole sweep
+    double cpuMs = 0;
+    int replied = 0;
+    int timedOut = 0;
+};
 
-// The bare round trip: one blocking datagram ICMP socket, no event loop.
-double bareMicrosPerEcho(int n)
+class Bench {
+public:
+    Bench() : w(TfrmMainServices{prompts, network, resolver, echo})
+    {
+        if (qgetenv("LUMEO_BENCH_HIDDEN") != "1")
+            w.show();
+        pingAction = w.findChild<QAction *>("mmPing");
+    }
+
+    // Rows for `hosts`; by name they carry no address, so that every sweep
+    // looks each one up.
+    void load(const QStringList &hosts, bool byName)
+    {
+        std::vector<ResourceRow> rows;
+        for (const QString &h : hosts)
+            rows.push_back(ResourceRow::created(byName ? nameOf(h) : h, byName ? QString() : h, "LAB"));
+        w.list().setRows(std::move(rows));
+        m_byName = byName;
+    }
+
+    Run sweep(int parallel, int timeoutMs)
+    {
+        if (m_byName)
+            for (int i = 0; i < w.list().count(); ++i)
+                w.list().setSubItem(i, siAddress, QString());
+        w.sweep().setParallel(parallel);
+        w.ping().setTimeout(std::uint32_t(timeoutMs));
+        Run r;
+        const double cpu0 = TestNet::cpuMs();
+        QElapsedTimer t;
+        t.start();
+        pingAction->trigger();
+        r.ms = double(t.nsecsElapsed()) / 1e6;
+        r.cpuMs = TestNet::cpuMs() - cpu0;
+        for (const ResourceRow &row : w.list().rows()) {
+            r.replied += row.imageIndex == imgReply;
+            r.timedOut += row.subItem(siMessage) == "Cannot ping host : Request timed out";
+        }
+        return r;
+    }
+
+    static QString nameOf(const QString &address)
+    {
+        // host<k> in the test network's hosts file.
+        const QStringList parts = address.split('.');
+        return QStringLiteral("host%1").arg((parts[2].toInt() - 2) * 254 + parts[3].toInt());
+    }
+
+private:
+    FakePrompts prompts;
+    FixedNetwork network;
+    SystemResolver resolver;
+    LinuxEchoChannelFactory echo;
+    bool m_byName = false;
+
+public:
+    TfrmMain w;
+    QAction *pingAction = nullptr;
+};
+
+// fping on the same hosts: one request each, no retry; prints its wall time
+// and how many it found alive.
+Run fping(const QStringList &hosts, int timeoutMs, int intervalMs)
 {
-    const int fd = socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
-    if (fd < 0)
-        return -1;
-    unsigned char packet[64] = {ICMP_ECHO, 0};
-    unsigned char reply[256];
+    Run r;
+    QProcess p;
+    QStringList args = {"-a", "-r", "0", "-t", QString::number(timeoutMs), "-i", QString::number(intervalMs)};
+    args += hosts;
     QElapsedTimer t;
     t.start();
-    int answered = 0;
-    for (int i = 1; i <= n; ++i) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        inet_pton(AF_INET, hostAddress(i).toLatin1().constData(), &to.sin_addr);
-        packet[6] = std::uint8_t(i >> 8);
-        packet[7] = std::uint8_t(i);
-        sendto(fd, packet, sizeof packet, 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 1000) > 0 && recv(fd, reply, sizeof reply, 0) > 0)
-            ++answered;
+    p.start(QStringLiteral("fping"), args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        r.ms = -1;
+        return r;
     }
-    const double us = double(t.nsecsElapsed()) / 1000.0 / n;
-    close(fd);
-    return answered == n ? us : -1;
+    r.ms = double(t.nsecsElapsed()) / 1e6;
+    r.replied = int(p.readAllStandardOutput().count('\n'));
+    return r;
+}
+
+QStringList liveHosts(int n)
+{
+    QStringList hosts;
+    for (int k = 1; k <= n; ++k)
+        hosts << live(k);
+    return hosts;
 }
 
 } // namespace
@@ -63,53 +133,76 @@ int main(int argc, char **argv)
         return 2;
     }
     const int n = argc > 1 ? std::atoi(argv[1]) : 250;
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
-
-    FakePrompts prompts;
-    FixedNetwork network;
-    SystemResolver resolver;
-    LinuxEchoChannelFactory echo;
-    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
-    if (qgetenv("LUMEO_BENCH_HIDDEN") != "1")
-        w.show();
-    QAction *ping = w.findChild<QAction *>("mmPing");
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const bool haveFping = !QStandardPaths::findExecutable(QStringLiteral("fping")).isEmpty();
+    const int wide = SweepParallel::kDefault;
+    Bench bench;
     int failures = 0;
-    // First by address (the lookup completes at once), then by name (the
-    // lookup completes later through the event loop, as on a real network).
-    for (const bool byName : {false, true}) {
-    std::vector<ResourceRow> rows;
-    for (int i = 1; i <= n; ++i)
-        rows.push_back(ResourceRow::created(QStringLiteral("host%1").arg(i), byName ? QString() : hostAddress(i), "LAB"));
-    w.list().setRows(std::move(rows));
 
-    std::printf("%d hosts by %s, %d rounds\n", n, byName ? "name" : "address", rounds);
-    double best = 1e18, bestBare = 1e18, bestCpu = 0;
-    for (int r = 0; r < rounds; ++r) {
-        if (byName)
-            for (int i = 0; i < n; ++i)
-                w.list().setSubItem(i, siAddress, QString()); // look the name up every round
-        const double bare = bareMicrosPerEcho(n);
-        const double cpu0 = TestNet::cpuMs();
-        QElapsedTimer t;
-        t.start();
-        ping->trigger();
-        const double us = double(t.nsecsElapsed()) / 1000.0 / n;
-        const double cpu = (TestNet::cpuMs() - cpu0) * 1000.0 / n;
-        int replied = 0;
-        for (const ResourceRow &row : w.list().rows())
-            replied += row.imageIndex == imgReply;
-        std::printf("round %d: sweep %.1f us/row (cpu %.1f us/row), bare echo %.1f us, overhead %.1f us/row, %d/%d replied\n",
-                    r + 1, us, cpu, bare, us - bare, replied, n);
-        if (replied != n)
-            ++failures;
-        if (us < best) {
-            best = us;
-            bestBare = bare;
-            bestCpu = cpu;
+    // 1. Live hosts only, by address and by name: time per row, best of the rounds.
+    const QStringList hosts = liveHosts(n);
+    std::printf("== %d live hosts, timeout 4000 ms, best of %d rounds (per row) ==\n", n, rounds);
+    for (const bool byName : {false, true}) {
+        bench.load(hosts, byName);
+        for (const int parallel : {1, wide}) {
+            Run best;
+            best.ms = 1e18;
+            for (int r = 0; r < rounds; ++r) {
+                const Run run = bench.sweep(parallel, 4000);
+                if (run.replied != n)
+                    ++failures;
+                if (run.ms < best.ms)
+                    best = run;
+            }
+            std::printf("by %-7s N=%-2d  %8.1f us/row  (cpu %6.1f us/row)  whole %7.1f ms  %d/%d replied\n",
+                        byName ? "name" : "address", parallel, best.ms * 1000 / n, best.cpuMs * 1000 / n, best.ms,
+                        best.replied, n);
+        }
+        if (haveFping) {
+            QStringList targets = hosts;
+            if (byName)
+                std::transform(targets.begin(), targets.end(), targets.begin(), Bench::nameOf);
+            for (const int interval : {10, 1}) {
+                const Run f = fping(targets, 4000, interval);
+                std::printf("by %-7s fping -i %-2d %8.1f us/row  whole %7.1f ms  %d/%d alive\n", byName ? "name" : "address",
+                            interval, f.ms * 1000 / n, f.ms, f.replied, n);
+            }
         }
     }
-    std::printf("best: %.1f us/row, bare echo %.1f us, overhead %.1f us/row (target <= 1000), cpu %.1f us/row\n\n", best,
-                bestBare, best - bestBare, bestCpu);
+
+    // 2. 200 live and 50 silent hosts mixed (every fifth row silent), 500 ms
+    // timeout: the whole sweep should take at most two timeouts more than
+    // the live hosts alone.
+    constexpr int kTimeout = 500;
+    QStringList mixed;
+    for (int k = 1, s = 1; k <= 200; ++k) {
+        mixed << live(k);
+        if (k % 4 == 0)
+            mixed << silent(s++);
+    }
+    const QStringList live200 = liveHosts(200);
+    std::printf("\n== 200 live + 50 silent hosts, timeout %d ms ==\n", kTimeout);
+    bench.load(live200, false);
+    const Run liveOnly = bench.sweep(wide, kTimeout);
+    bench.load(mixed, false);
+    const Run together = bench.sweep(wide, kTimeout);
+    const Run oneAtATime = bench.sweep(1, kTimeout);
+    const double bound = 2 * kTimeout + liveOnly.ms;
+    std::printf("200 live alone      N=%-2d %8.1f ms  %d replied\n", wide, liveOnly.ms, liveOnly.replied);
+    std::printf("200 live + 50 silent N=%-2d %8.1f ms  %d replied, %d timed out  (bound 2 x %d + %.1f = %.1f ms: %s)\n",
+                wide, together.ms, together.replied, together.timedOut, kTimeout, liveOnly.ms, bound,
+                together.ms <= bound ? "within" : "OVER");
+    std::printf("200 live + 50 silent N=1  %8.1f ms  %d replied, %d timed out\n", oneAtATime.ms, oneAtATime.replied,
+                oneAtATime.timedOut);
+    if (together.ms > bound || together.replied != 200 || together.timedOut != 50 || oneAtATime.replied != 200)
+        ++failures;
+    if (haveFping) {
+        for (const int interval : {10, 1}) {
+            const Run f = fping(mixed, kTimeout, interval);
+            std::printf("200 live + 50 silent fping -r 0 -t %d -i %-2d %8.1f ms  %d alive\n", kTimeout, interval, f.ms, f.replied);
+        }
+    } else {
+        std::printf("(fping is not installed: no comparison)\n");
     }
     return failures ? 1 : 0;
 }

@@ -9,7 +9,13 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QThread>
 #include <QTimer>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
 #include <gtest/gtest.h>
 
 using namespace TestNet;
@@ -23,41 +29,90 @@ protected:
     void ping() { w->findChild<QAction *>("mmPing")->trigger(); }
 };
 
+// What a row ended with, the round-trip time left out.
+QString outcome(const ResourceRow &row)
+{
+    static const QRegularExpression time(QStringLiteral(" in \\d+ ms$"));
+    return QStringList({row.subItem(siResource), row.subItem(siAddress), row.subItem(siMessage).replace(time, " in _ ms"),
+                        QString::number(row.imageIndex), row.subItem(siLastTest).isEmpty() ? "-" : "tested"})
+        .join(" | ");
+}
+
 } // namespace
 
-TEST_F(SweepOnTestNetwork, EveryKindOfHostThroughTheMainWindow)
+// Live, silent, rejected and unknown hosts mixed: many rows in flight end
+// exactly as one row at a time does, in about one timeout instead of one
+// per silent host.
+TEST_F(SweepOnTestNetwork, EveryKindOfHostEndsTheSameOneAtATimeAndManyAtOnce)
 {
-    w->ping().setTimeout(400);
-    add("alpha", "");
-    add("typed", "10.201.2.05");
-    add("quiet", dropped);
-    add("refusing", rejected);
-    add("no-such-host", "");
-    add("everyone", "255.255.255.255");
-    add("skipped", live1);
-    add("far", noRoute);
-    w->list().setChecked(6, false);
+    constexpr int kTimeout = 400, kLive = 32, kSilent = kLive / 4;
+    w->ping().setTimeout(kTimeout);
+    std::map<int, QStringList> ended;
+    std::map<int, qint64> took;
+    for (const int parallel : {1, SweepParallel::kDefault}) {
+        w->list().clear();
+        add("refusing", rejected);
+        add("far", noRoute);
+        add("off", switchedOff);
+        for (int k = 1; k <= kLive; ++k) {
+            add(QStringLiteral("host%1").arg(k), k % 3 ? live(k) : QString()); // every third by name
+            if (k % 4 == 0)
+                add(QStringLiteral("quiet%1").arg(k / 4), silent(k / 4));
+        }
+        add("no-such-host", "");
+        add("everyone", "255.255.255.255");
+        add("typed", "10.201.2.05");
+        add("skipped", live1);
+        w->list().setChecked(w->list().count() - 1, false);
+        w->sweep().setParallel(parallel);
+        QElapsedTimer t;
+        t.start();
+        ping();
+        took[parallel] = t.elapsed();
+        EXPECT_EQ(w->statusText(6), "Done");
+        for (const ResourceRow &row : w->list().rows())
+            ended[parallel] << outcome(row);
+    }
+    EXPECT_EQ(ended[SweepParallel::kDefault], ended[1]);
+    const std::pair<QString, int> expected[] = {
+        {" | Received 56 bytes in _ ms | 6 | tested", kLive + 1},
+        {" | Cannot ping host : Request timed out | 5 | tested", kSilent},
+        {"refusing | 10.201.9.2 | Cannot ping host : Destination host unreachable | 5 | tested", 1},
+        {"far | 10.201.7.1 | Cannot ping host : Destination network unreachable | 5 | tested", 1},
+        {"off | 10.201.1.200 | Cannot ping host : Destination host unreachable | 5 | tested", 1},
+        {"no-such-host |  | Unknown host | 5 | -", 1},
+        {"everyone | 255.255.255.255 | Cannot ping host : Bad Destination | 5 | tested", 1},
+        {"typed | 10.201.2.5 | Received", 1},
+        {"skipped | 10.201.2.1 | <not tested> | 0 | -", 1},
+    };
+    for (const auto &[text, count] : expected)
+        EXPECT_EQ(ended[1].filter(text).size(), count) << text.toStdString();
+    EXPECT_GE(took[1], kSilent * kTimeout);
+    EXPECT_LT(took[SweepParallel::kDefault], 3 * kTimeout) << "one at a time took " << took[1] << " ms";
+}
 
-    QElapsedTimer t;
-    t.start();
+// The router passes at most 1500 echo requests a second towards the
+// limited hosts: paced, every one of 250 answers; unpaced, many of the
+// bursts are dropped and live hosts end as "Request timed out".
+TEST_F(SweepOnTestNetwork, PacedRequestsGetThroughARoutersEchoRateLimit)
+{
+    w->ping().setTimeout(500);
+    for (int k = 1; k <= 250; ++k)
+        add(QStringLiteral("limited%1").arg(k), limited(k));
+    auto timedOut = [this] {
+        int n = 0;
+        for (const ResourceRow &row : w->list().rows())
+            n += row.subItem(siMessage) == "Cannot ping host : Request timed out";
+        return n;
+    };
     ping();
-    EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
-
-    EXPECT_EQ(cell(0, siAddress), live1);
-    EXPECT_TRUE(cell(0, siMessage).startsWith("Received 56 bytes in ")) << cell(0, siMessage).toStdString();
-    EXPECT_EQ(w->list().row(0).imageIndex, imgReply);
-    EXPECT_FALSE(cell(0, siLastTest).isEmpty());
-    EXPECT_EQ(cell(1, siAddress), "10.201.2.5");
-    EXPECT_EQ(w->list().row(1).imageIndex, imgReply);
-    EXPECT_EQ(cell(2, siMessage), "Cannot ping host : Request timed out");
-    EXPECT_EQ(cell(3, siMessage), "Cannot ping host : Destination host unreachable");
-    EXPECT_EQ(cell(4, siMessage), "Unknown host");
-    EXPECT_TRUE(cell(4, siLastTest).isEmpty());
-    EXPECT_EQ(cell(5, siMessage), "Cannot ping host : Bad Destination");
-    EXPECT_EQ(cell(6, siMessage), "<not tested>");
-    EXPECT_EQ(cell(7, siMessage), "Cannot ping host : Destination network unreachable");
-    EXPECT_EQ(w->statusText(6), "Done");
-    EXPECT_LT(t.elapsed(), 5000);
+    EXPECT_EQ(timedOut(), 0);
+    QThread::msleep(200); // the router's allowance fills up again
+    w->sweep().setSendGap(std::chrono::microseconds(0));
+    ping();
+    const int lost = timedOut();
+    EXPECT_GT(lost, 0) << "the limit does not bite: this test shows nothing";
+    std::printf("unpaced: %d of 250 live hosts timed out behind the rate limit\n", lost);
 }
 
 TEST_F(SweepOnTestNetwork, ClosingTheWindowEndsASweepPromptly)
@@ -71,13 +126,14 @@ TEST_F(SweepOnTestNetwork, ClosingTheWindowEndsASweepPromptly)
     ping();
     EXPECT_LT(t.elapsed(), 1500);
     EXPECT_FALSE(w->sweep().running());
-    EXPECT_EQ(cell(1, siMessage), "<not tested>");
+    EXPECT_EQ(cell(4, siMessage), "Sending 56 bytes..."); // in flight when the window closed
 }
 
 TEST_F(SweepOnTestNetwork, EchoWaitsDoNotSpinTheProcessor)
 {
     // Hosts that never answer: the sweep waits on the event loop.
     w->ping().setTimeout(300);
+    w->sweep().setParallel(1);
     add("quiet", dropped);
     add("quiet2", dropped);
     const double before = cpuMs();

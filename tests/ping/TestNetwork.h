@@ -3,6 +3,7 @@
 #include "ping/HostResolver.h"
 
 #include <QByteArray>
+#include <QString>
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -17,6 +18,13 @@ inline const char *const rejected = "10.201.9.2";
 inline const char *const noRoute = "10.201.7.1";    // the router answers network-unreachable
 inline const char *const prohibited = "10.201.6.1"; // the client refuses to send
 inline const char *const unreachable = "10.201.5.1";
+inline const char *const switchedOff = "10.201.1.200"; // the router reports it after 100 ms
+
+// The k-th of the hosts that answer (1 ..), that never answer (1 .. 60) and
+// that answer behind the router's echo rate limit (1 .. 250).
+inline QString live(int k) { return QStringLiteral("10.201.%1.%2").arg(2 + (k - 1) / 254).arg(1 + (k - 1) % 254); }
+inline QString silent(int k) { return QStringLiteral("10.201.8.%1").arg(k); }
+inline QString limited(int k) { return QStringLiteral("10.201.10.%1").arg(k); }
 
 inline bool inside() { return qgetenv("LUMEO_TESTNET") == "1"; }
 

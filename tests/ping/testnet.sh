@@ -6,7 +6,14 @@
 #
 # The hosts namespace answers for 10.201.2.1 .. 10.201.2.(LUMEO_TESTNET_HOSTS)
 # (spilling into 10.201.3.x), drops echoes to 10.201.9.1 and rejects those to
-# 10.201.9.2 with host-unreachable. The router rejects 10.201.7.0/24 with
+# 10.201.9.2 with host-unreachable. It also drops the echoes to the silent
+# hosts 10.201.8.1 .. 10.201.8.(LUMEO_TESTNET_SILENT), and answers for
+# 10.201.10.1 .. 10.201.10.250, towards which the router passes at most 1500
+# echo requests a second (in bursts of 5), as a router that limits ICMP
+# does. Nobody has 10.201.1.200 .. 10.201.1.250 on the router's link to the
+# hosts: like a switched-off workstation on its LAN, the router reports
+# host-unreachable once its address lookup gives up (after 100 ms here).
+# The router rejects 10.201.7.0/24 with
 # network-unreachable (a firewall rule: the kernel's own no-route errors are
 # rate-limited by a host-wide setting) and has a link MTU of 1400 towards the
 # hosts. The client
@@ -19,6 +26,7 @@
 # network here" and makes the test count as skipped.
 set -u
 hosts=${LUMEO_TESTNET_HOSTS:-300}
+silent=${LUMEO_TESTNET_SILENT:-60}
 tag=$$
 c=lumc$tag r=lumr$tag h=lumh$tag
 
@@ -59,6 +67,8 @@ ip -n "$r" link set r1 mtu 1400 up
 ip -n "$r" route add 10.201.2.0/23 via 10.201.1.2
 ip -n "$r" route add 10.201.9.0/24 via 10.201.1.2
 ip -n "$r" route add 10.201.7.0/24 via 10.201.1.2
+ip -n "$r" route add 10.201.8.0/24 via 10.201.1.2
+ip -n "$r" route add 10.201.10.0/24 via 10.201.1.2
 
 ip -n "$h" link set lo up
 ip -n "$h" addr add 10.201.1.2/24 dev h0
@@ -70,10 +80,14 @@ ip -n "$h" route add default via 10.201.1.1
     done
     echo "addr add 10.201.9.1/32 dev lo"
     echo "addr add 10.201.9.2/32 dev lo"
+    for ((i = 1; i <= silent; i++)); do echo "addr add 10.201.8.$i/32 dev lo"; done
+    for ((i = 1; i <= 250; i++)); do echo "addr add 10.201.10.$i/32 dev lo"; done
 } | ip -n "$h" -batch -
 
 ip netns exec "$c" sysctl -qw net.ipv4.ping_group_range="0 2147483647"
-ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000
+ip netns exec "$r" sysctl -qw net.ipv4.ip_forward=1 net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000 \
+    net.ipv4.neigh.r1.mcast_solicit=1 net.ipv4.neigh.r1.ucast_solicit=0 net.ipv4.neigh.r1.app_solicit=0 \
+    net.ipv4.neigh.r1.retrans_time_ms=100
 ip netns exec "$h" sysctl -qw net.ipv4.icmp_ratelimit=0 net.ipv4.icmp_msgs_per_sec=100000
 
 ip netns exec "$h" nft -f - <<'NFT'
@@ -82,6 +96,7 @@ table inet lumeo_test {
         type filter hook input priority 0; policy accept;
         ip daddr 10.201.9.1 icmp type echo-request drop
         ip daddr 10.201.9.2 icmp type echo-request reject with icmp type host-unreachable
+        ip daddr 10.201.8.0/24 icmp type echo-request drop
     }
 }
 NFT
@@ -91,6 +106,7 @@ table inet lumeo_test {
     chain forward {
         type filter hook forward priority 0; policy accept;
         ip daddr 10.201.7.0/24 reject with icmp type net-unreachable
+        ip daddr 10.201.10.0/24 icmp type echo-request limit rate over 1500/second burst 5 packets drop
     }
 }
 NFT

@@ -7,7 +7,9 @@
 #include <QMap>
 #include <QTimer>
 #include <QObject>
+#include <chrono>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // A resolver that answers from a table, through the event loop like the
@@ -86,31 +88,76 @@ private:
     QObject m_context;
 };
 
-// An echo service that answers from a table of outcomes by target address.
+// An echo service that answers from a table of outcomes by target address
+// (a timeout where the table has none), from the event loop like the real
+// one, or inside send() with `answerInside` set, as the real one does when
+// the answer is back before the send returns. With `manual` set, requests
+// stay in flight until the test answers them, in whatever order it likes.
 class FakeEchoChannel : public EchoChannel {
 public:
     QHash<std::uint32_t, EchoOutcome> outcomes;
-    std::vector<EchoRequest> requests;
-    std::function<void()> duringWait; // runs while the "reply" is awaited
+    std::vector<EchoRequest> requests; // every request sent, in order
+    std::vector<std::chrono::steady_clock::time_point> sentAt;
+    std::function<void()> duringWait; // runs while a reply is awaited, just before it comes
+    bool manual = false;
+    bool answerInside = false;
     bool aborted = false;
 
-    EchoOutcome exchange(const EchoRequest &request) override
+    struct InFlight {
+        EchoRequest request;
+        Done done;
+    };
+    QMap<int, InFlight> inFlight; // by ticket, so in sending order
+    QList<int> cancelled;
+
+    int send(const EchoRequest &request, Done done) override
     {
         requests.push_back(request);
-        if (duringWait)
-            duringWait();
-        if (aborted) {
-            EchoOutcome o;
-            o.reply.Status = IP_REQ_TIMED_OUT;
-            return o;
-        }
-        if (outcomes.contains(request.target))
-            return outcomes.value(request.target);
-        EchoOutcome o;
-        o.reply.Status = IP_REQ_TIMED_OUT;
-        return o;
+        sentAt.push_back(std::chrono::steady_clock::now());
+        const int ticket = m_next++;
+        inFlight.insert(ticket, InFlight{request, std::move(done)});
+        if (answerInside) {
+            if (duringWait)
+                duringWait();
+            answer(ticket);
+        } else if (!manual)
+            QTimer::singleShot(0, &m_context, [this, ticket] {
+                if (!inFlight.contains(ticket))
+                    return;
+                if (duringWait)
+                    duringWait();
+                answer(ticket);
+            });
+        return ticket;
     }
-    void abort() override { aborted = true; }
+    void cancel(int ticket) override
+    {
+        if (inFlight.remove(ticket))
+            cancelled << ticket;
+    }
+    void abort() override
+    {
+        aborted = true;
+        const auto all = std::exchange(inFlight, {});
+        for (const InFlight &f : all)
+            f.done(failure(IP_REQ_TIMED_OUT));
+    }
+    // Answers a request in flight from the table.
+    void answer(int ticket)
+    {
+        if (!inFlight.contains(ticket))
+            return;
+        const InFlight f = inFlight.take(ticket);
+        f.done(outcomes.value(f.request.target, failure(IP_REQ_TIMED_OUT)));
+    }
+    // The ticket of the request in flight to `target`, or 0.
+    int ticketTo(std::uint32_t target) const
+    {
+        for (auto it = inFlight.cbegin(); it != inFlight.cend(); ++it)
+            if (it->request.target == target)
+                return it.key();
+        return 0;
+    }
 
     static EchoOutcome reply(std::uint32_t from, std::uint16_t size, std::uint32_t rtt)
     {
@@ -127,6 +174,10 @@ public:
         o.reply.Status = status;
         return o;
     }
+
+private:
+    int m_next = 1;
+    QObject m_context;
 };
 
 // Hands out one fake channel (kept by the test), or fails like a machine
