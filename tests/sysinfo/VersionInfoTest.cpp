@@ -9,7 +9,7 @@ namespace {
 
 // A small ELF image: the null section, the section names and one section
 // of the given name and bytes. Tests spoil it field by field.
-struct ElfSpec {
+struct ElfLayout {
     bool is64 = true;
     bool bigEndian = false;
     QByteArray name = kVersionSectionName;
@@ -23,7 +23,7 @@ struct ElfSpec {
     std::optional<std::uint16_t> shstrndx{}; // the names' index
 };
 
-QByteArray elfImage(const ElfSpec &s)
+QByteArray elfImage(const ElfLayout &s)
 {
     QByteArray out;
     auto put = [&](std::uint64_t value, int size) {
@@ -126,7 +126,7 @@ TEST(VersionInfo, SectionsOfEveryLayoutAndNoneOfDamagedImages)
 {
     struct Case {
         const char *what;
-        ElfSpec spec;
+        ElfLayout layout;
         bool found;
     };
     const Case cases[] = {
@@ -143,7 +143,7 @@ TEST(VersionInfo, SectionsOfEveryLayoutAndNoneOfDamagedImages)
         {"no sections", {.bytes = kRecord, .shnum = 0}, false},
     };
     for (const Case &c : cases) {
-        const QByteArray image = elfImage(c.spec);
+        const QByteArray image = elfImage(c.layout);
         EXPECT_EQ(elfSection(image, kVersionSectionName), c.found ? kRecord : QByteArray()) << c.what;
         // Every cut of the image is refused or read within its bounds.
         for (qsizetype cut = 0; cut < image.size(); cut += 7)

@@ -6,7 +6,7 @@
 # sockets hand over: the whole IPv4 packet (raw socket), the ICMP message
 # alone (datagram socket) and, for an error, the request it quotes (the
 # error queue). Run as root; needs ip, nft, tshark and python3.
-# Usage: fuzz/capture-icmp-seeds.sh [OUTPUT_DIR]
+# Usage: fuzz/capture-icmp-corpus.sh [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-fuzz/corpus/icmp_reply}
