@@ -186,16 +186,24 @@ TEST_P(Sweep, RemovingTheRowUnderTestNeverWritesIntoAnotherRow)
     resolver.table["second"] = LookupResult{RESOLVE_OK, {host(2)}};
     for (int k = 1; k <= 3; ++k)
         echo().outcomes[host(k)] = FakeEchoChannel::reply(host(k), 56, std::uint32_t(k));
-    // While "first" is looked up, the user removes it, then the answer comes.
-    view.onShow = [&](int row) {
-        if (list.row(row).subItem(0) != "first")
-            return;
-        QTimer::singleShot(0, [&] {
-            list.removeAt(0);
-            resolver.complete(resolver.pending.firstKey());
-        });
+    const auto completeLookupOf = [&](const QString &name) {
+        for (auto it = resolver.pending.cbegin(); it != resolver.pending.cend(); ++it)
+            if (it->name == name)
+                return resolver.complete(it.key());
     };
-    QTimer::singleShot(5, [&] { resolver.complete(resolver.pending.firstKey()); }); // "second", now row 0
+    // While "first" is looked up, the user removes it, then the answer comes;
+    // "second" (row 0 by then) is answered once its lookup has started. Each
+    // answer follows its own lookup, whatever a loaded machine does to timers.
+    view.onShow = [&](int row) {
+        const QString name = list.row(row).subItem(0);
+        if (name == "first")
+            QTimer::singleShot(0, [&] {
+                list.removeAt(0);
+                completeLookupOf("first");
+            });
+        else if (name == "second")
+            QTimer::singleShot(0, [&] { completeLookupOf("second"); });
+    };
     sweep->run();
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.row(0).subItem(0), "second");
