@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "application/LocalSubnets.h"
 #include "discovery/NodeStatusSweep.h"
 #include "discovery/SmbClient.h"

@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "application/PendingAdd.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"

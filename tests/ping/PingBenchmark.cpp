@@ -2,7 +2,7 @@
 // one row at a time and with rows in flight together, and runs fping on the
 // same hosts in the same run for comparison. Run it through
 // tests/ping/testnet.sh (see README); it is a measurement, not a test.
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
 #include "ping/Ping.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
 #include "ping/TestNetwork.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RemotePrompts.h"
+#include "gui/RemotePrompts.h"
 
 #include <QStringList>
 

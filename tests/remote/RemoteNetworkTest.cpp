@@ -1,7 +1,7 @@
 // The remote actions against real Samba servers in the namespaces that
 // remotenet.sh builds; see that script for the network.
 
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "application/RemoteActions.h"
 #include "remote/AnsiText.h"
 #include "remote/Mailslot.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserPrompts.h"
+#include "gui/UserPrompts.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QStringList>

@@ -2,7 +2,7 @@
 // in a network namespace whose only link has one address and whose host
 // name has a domain part.
 
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
 #include "sysinfo/LocalNetwork.h"

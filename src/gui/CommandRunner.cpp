@@ -1,7 +1,7 @@
-#include "app/CommandRunner.h"
+#include "gui/CommandRunner.h"
 
 #include "base/Exception.h"
-#include "app/UserPrompts.h"
+#include "gui/UserPrompts.h"
 
 #include <exception>
 #include <new>

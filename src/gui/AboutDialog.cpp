@@ -1,6 +1,6 @@
-#include "app/AboutDialog.h"
+#include "gui/AboutDialog.h"
 
-#include "app/Pictures.h"
+#include "gui/Pictures.h"
 #include "application/AboutText.h"
 #include "sysinfo/CPU.h"
 #include "sysinfo/SystemSummary.h"

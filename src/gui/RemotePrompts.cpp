@@ -1,4 +1,4 @@
-#include "app/RemotePrompts.h"
+#include "gui/RemotePrompts.h"
 
 #include "remote/Mailslot.h"
 

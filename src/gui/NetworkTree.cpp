@@ -1,4 +1,4 @@
-#include "app/NetworkTree.h"
+#include "gui/NetworkTree.h"
 
 #include <QMouseEvent>
 

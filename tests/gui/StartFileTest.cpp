@@ -1,7 +1,7 @@
 // A session file named on the command line: opened at first show in place of
 // the last one, or an error box when it cannot be opened.
 
-#include "app/MainWindow.h"
+#include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"

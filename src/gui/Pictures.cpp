@@ -1,4 +1,4 @@
-#include "app/Pictures.h"
+#include "gui/Pictures.h"
 
 #include "resources/ResourceRow.h"
 

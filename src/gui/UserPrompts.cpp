@@ -1,6 +1,6 @@
-#include "app/UserPrompts.h"
+#include "gui/UserPrompts.h"
 
-#include "app/AddDialog.h"
+#include "gui/AddDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>

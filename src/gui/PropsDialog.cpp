@@ -1,9 +1,9 @@
-#include "app/PropsDialog.h"
+#include "gui/PropsDialog.h"
 
 #include "application/FormStorage.h"
-#include "app/Pictures.h"
-#include "app/SpinEdit.h"
-#include "app/UserPrompts.h"
+#include "gui/Pictures.h"
+#include "gui/SpinEdit.h"
+#include "gui/UserPrompts.h"
 
 #include <QCheckBox>
 #include <QFrame>

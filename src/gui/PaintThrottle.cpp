@@ -1,4 +1,4 @@
-#include "app/PaintThrottle.h"
+#include "gui/PaintThrottle.h"
 
 #include <QEvent>
 #include <QWidget>

@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/RemotePrompts.h"
+#include "gui/MainWindow.h"
+#include "gui/RemotePrompts.h"
 #include "application/RemoteActions.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ResourceList.h"

@@ -1,4 +1,4 @@
-#include "app/SpinEdit.h"
+#include "gui/SpinEdit.h"
 
 #include "application/FormStorage.h"
 

@@ -1,6 +1,6 @@
-#include "app/AddDialog.h"
+#include "gui/AddDialog.h"
 
-#include "app/Pictures.h"
+#include "gui/Pictures.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -3,7 +3,7 @@
 #include "application/NetworkScan.h"
 #include "application/PingSweep.h"
 #include "application/SessionState.h"
-#include "app/Pictures.h"
+#include "gui/Pictures.h"
 
 #include <QMainWindow>
 #include <QString>

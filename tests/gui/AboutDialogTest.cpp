@@ -1,5 +1,5 @@
-#include "app/AboutDialog.h"
-#include "app/MainWindow.h"
+#include "gui/AboutDialog.h"
+#include "gui/MainWindow.h"
 #include "application/AboutText.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"

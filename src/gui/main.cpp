@@ -1,5 +1,5 @@
-#include "app/MainWindow.h"
-#include "app/UserPrompts.h"
+#include "gui/MainWindow.h"
+#include "gui/UserPrompts.h"
 #include "application/SettingsStore.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"

@@ -1,6 +1,6 @@
-#include "app/CommandRunner.h"
+#include "gui/CommandRunner.h"
 #include "base/Exception.h"
-#include "app/Pictures.h"
+#include "gui/Pictures.h"
 #include "support/FakePrompts.h"
 
 #include <QImage>

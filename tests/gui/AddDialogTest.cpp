@@ -1,4 +1,4 @@
-#include "app/AddDialog.h"
+#include "gui/AddDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
