@@ -114,14 +114,14 @@ bool isError(std::uint8_t type) { return type == 3 || type == 4 || type == 11 ||
 bool replyMatches(const Message &m, const EchoIdentity &r)
 {
     return m.present && m.type == kEchoReply && m.source == r.target && m.sequence == r.sequence
-        && (r.kind == IcmpSocketKind::Datagram || m.id == r.id);
+           && (r.kind == IcmpSocketKind::Datagram || m.id == r.id);
 }
 
 bool quoteMatches(const Quote &q, const EchoIdentity &r)
 {
     return q.present && q.type == kEcho && q.sequence == r.sequence
-        && (!q.ip || (q.protocol == kProtocolIcmp && q.destination == r.target))
-        && (r.kind == IcmpSocketKind::Datagram || q.id == r.id);
+           && (!q.ip || (q.protocol == kProtocolIcmp && q.destination == r.target))
+           && (r.kind == IcmpSocketKind::Datagram || q.id == r.id);
 }
 
 void checkQuote(const std::uint8_t *p, std::size_t n, const EchoIdentity &r)
@@ -219,7 +219,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // reads back as an echo of that id and sequence.
     if (size >= 4) {
         const std::uint16_t id = be16(p), sequence = be16(p + 2);
-        const QByteArray request = BuildEchoRequest(id, sequence, QByteArray(reinterpret_cast<const char *>(p + 4), qsizetype(size - 4)));
+        const QByteArray request =
+            BuildEchoRequest(id, sequence, QByteArray(reinterpret_cast<const char *>(p + 4), qsizetype(size - 4)));
         const auto *bytes = reinterpret_cast<const unsigned char *>(request.constData());
         if (InternetChecksum(bytes, std::size_t(request.size())) != 0)
             fail("a built request does not sum to zero");

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray packet(reinterpret_cast<const char *>(data), qsizetype(size));
     static const netbios::Name asked[] = {
-        {"NYSRV", netbios::kWorkstation}, {"INSRV", netbios::kWorkstation}, {"DEFSRV", netbios::kMessenger},
+        {"NYSRV", netbios::kWorkstation},  {"INSRV", netbios::kWorkstation},    {"DEFSRV", netbios::kMessenger},
         {"NOSUCH", netbios::kWorkstation}, {"LREMTEST", netbios::kWorkstation},
     };
     for (const netbios::Name &name : asked) {

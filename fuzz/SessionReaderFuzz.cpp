@@ -54,7 +54,7 @@ bool sameEncoding(TextEncoding written, TextEncoding readBack, const QByteArray 
 bool writtenAsRead(TextEncoding read, TextEncoding written)
 {
     return written == read || (read == TextEncoding::Windows1252 && written == TextEncoding::Utf8)
-        || (read == TextEncoding::Windows1252WithBom && written == TextEncoding::Utf8WithBom);
+           || (read == TextEncoding::Windows1252WithBom && written == TextEncoding::Utf8WithBom);
 }
 
 } // namespace

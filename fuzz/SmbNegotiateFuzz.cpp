@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const qsizetype length = (qsizetype(quint8(stream[1])) << 16) | (quint8(stream[2]) << 8) | quint8(stream[3]);
     if (length > smb::kMaxReply || stream.size() < 4 + length)
         fail("a clock read past the message or from one too long");
-    if (reply.time.zoneMinutes != smb::kTimeZoneUnknown && (reply.time.zoneMinutes < -1440 || reply.time.zoneMinutes > 1440))
+    if (reply.time.zoneMinutes != smb::kTimeZoneUnknown
+        && (reply.time.zoneMinutes < -1440 || reply.time.zoneMinutes > 1440))
         fail("a zone beyond a day");
     // The message alone reads the same clock.
     if (!same(reply, smb::readNegotiateReply(stream.first(4 + length))))

@@ -34,10 +34,7 @@ QString cpuLine(const QString &brandString, std::uint32_t vendorIndex, const QSt
     return QStringLiteral("CPU: %1 - %2 Mhz").arg(name).arg(frequency);
 }
 
-QString osLine(const QString &osName)
-{
-    return QStringLiteral("OS: ") + osName;
-}
+QString osLine(const QString &osName) { return QStringLiteral("OS: ") + osName; }
 
 QString memoryLine(qint64 totalPhysMem, const QLocale &locale)
 {

@@ -17,7 +17,11 @@ QString rangeText(const char *what, qint64 value, int low, int high)
 {
     if (value >= low && value <= high)
         return QString();
-    return QStringLiteral("%1 must be between %2 and %3, not %4").arg(QLatin1String(what)).arg(low).arg(high).arg(value);
+    return QStringLiteral("%1 must be between %2 and %3, not %4")
+        .arg(QLatin1String(what))
+        .arg(low)
+        .arg(high)
+        .arg(value);
 }
 
 // Stored values compare without regard to case.
@@ -32,10 +36,7 @@ std::optional<QString> lookUp(const QMap<QString, QString> &values, const QStrin
     return std::nullopt;
 }
 
-QString rectText(const QRect &r)
-{
-    return fourToText({r.left(), r.top(), r.left() + r.width(), r.top() + r.height()});
-}
+QString rectText(const QRect &r) { return fourToText({r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}); }
 
 } // namespace
 
@@ -152,10 +153,12 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
     }
     const auto norm = position(QStringLiteral("NormPos"));
     const QRect current = p.normal;
-    std::array<int, 4> n = {current.left(), current.top(), current.left() + current.width(), current.top() + current.height()};
+    std::array<int, 4> n = {current.left(), current.top(), current.left() + current.width(),
+                            current.top() + current.height()};
     if (norm)
         n = textToFour(*norm, n);
-    const int storedPpi = textToInt(text(QStringLiteral("PixelsPerInch")).value_or(QString::number(screen.pixelsPerInch)));
+    const int storedPpi =
+        textToInt(text(QStringLiteral("PixelsPerInch")).value_or(QString::number(screen.pixelsPerInch)));
     // Sizes in 64 bits: a hand-edited rectangle may span more than an int.
     const qint64 width = qint64(n[2]) - n[0], height = qint64(n[3]) - n[1];
     constexpr qint64 kLargestSide = 1 << 24; // the largest widget Qt makes
@@ -185,7 +188,8 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
         if (problem.isEmpty())
             target = int(value);
         else
-            result.refused << QStringLiteral("%1 (stored value \"%2\"); %3 is used").arg(problem, QLatin1String(name)).arg(target);
+            result.refused
+                << QStringLiteral("%1 (stored value \"%2\"); %3 is used").arg(problem, QLatin1String(name)).arg(target);
     };
     property("Ping_Timeout", settings.pingTimeout, &PingLimits::checkTimeout);
     property("Ping_Size", settings.pingSize, &PingLimits::checkSize);

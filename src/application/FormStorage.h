@@ -45,18 +45,18 @@ QString fourToText(const std::array<int, 4> &parts);
 // top, right, bottom with right = left + width.
 struct WindowPlacement {
     int flags = 0;
-    int showCmd = 1;   // 1 normal, 2 minimised, 3 maximised
+    int showCmd = 1; // 1 normal, 2 minimised, 3 maximised
     QPoint minPosition{-1, -1};
     QPoint maxPosition{-1, -1};
-    QRect normal;      // the window's position and size
+    QRect normal; // the window's position and size
 };
 
 // What the settings need to know about the screen of this session.
 struct ScreenFacts {
-    QSize resolution;          // the primary screen, in pixels
+    QSize resolution; // the primary screen, in pixels
     int pixelsPerInch = 96;
-    QList<QRect> screens;      // every screen's geometry
-    bool canPlace = true;      // false where the platform places windows itself
+    QList<QRect> screens; // every screen's geometry
+    bool canPlace = true; // false where the platform places windows itself
 };
 
 // Everything of the window that persists, with the window's own defaults.

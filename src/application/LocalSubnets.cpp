@@ -13,7 +13,8 @@ QList<Ipv4Subnet> localSubnets()
     QList<Ipv4Subnet> out;
     for (const QNetworkInterface &i : QNetworkInterface::allInterfaces()) {
         const auto flags = i.flags();
-        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning) || (flags & QNetworkInterface::IsLoopBack))
+        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning)
+            || (flags & QNetworkInterface::IsLoopBack))
             continue;
         for (const QNetworkAddressEntry &e : i.addressEntries())
             if (e.ip().protocol() == QAbstractSocket::IPv4Protocol && e.prefixLength() >= 0)
@@ -36,17 +37,11 @@ QList<quint32> broadcastsOf(const QList<Ipv4Subnet> &subnets)
     return out;
 }
 
-QList<quint32> localBroadcasts()
-{
-    return broadcastsOf(localSubnets());
-}
+QList<quint32> localBroadcasts() { return broadcastsOf(localSubnets()); }
 
 QString localComputerName()
 {
     return QString::fromLatin1(netbios::computerName(QSysInfo::machineHostName().toLatin1()));
 }
 
-std::shared_ptr<NeighborhoodSource> systemNeighborhood()
-{
-    return std::make_shared<SystemNeighborhood>(localSubnets);
-}
+std::shared_ptr<NeighborhoodSource> systemNeighborhood() { return std::make_shared<SystemNeighborhood>(localSubnets); }

@@ -36,28 +36,31 @@ void NetworkTreeLoader::list(int id)
     if (!m_source)
         m_source = m_sourceProvider();
     const std::weak_ptr<Alive> alive = m_alive;
-    QThreadPool::globalInstance()->start([this, id, alive, source = m_source, parent = node.parent, item = node.item,
-                                          computerName = m_computerName] {
-        std::shared_ptr<NeighborhoodFolder> folder;
-        QList<NetworkItem> items;
-        try {
-            folder = parent ? parent->open(item) : source->rootFolder(computerName);
-            if (folder)
-                items = folder->items();
-        } catch (...) {
-            folder.reset(); // nothing to show below this node
-            items.clear();
-        }
-        // Back on the loader's thread, where alone it is checked and used;
-        // after the program's end there is nobody left to tell.
-        QCoreApplication *app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(app, [this, id, alive, folder, items] {
-            if (alive.lock())
-                listed(id, folder, items);
-        }, Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        [this, id, alive, source = m_source, parent = node.parent, item = node.item, computerName = m_computerName] {
+            std::shared_ptr<NeighborhoodFolder> folder;
+            QList<NetworkItem> items;
+            try {
+                folder = parent ? parent->open(item) : source->rootFolder(computerName);
+                if (folder)
+                    items = folder->items();
+            } catch (...) {
+                folder.reset(); // nothing to show below this node
+                items.clear();
+            }
+            // Back on the loader's thread, where alone it is checked and used;
+            // after the program's end there is nobody left to tell.
+            QCoreApplication *app = QCoreApplication::instance();
+            if (!app)
+                return;
+            QMetaObject::invokeMethod(
+                app,
+                [this, id, alive, folder, items] {
+                    if (alive.lock())
+                        listed(id, folder, items);
+                },
+                Qt::QueuedConnection);
+        });
 }
 
 void NetworkTreeLoader::listed(int id, std::shared_ptr<NeighborhoodFolder> folder, const QList<NetworkItem> &items)

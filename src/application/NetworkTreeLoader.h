@@ -42,8 +42,8 @@ signals:
 private:
     struct Node {
         int depth = 0;
-        NetworkItem item;                            // how the parent opens it
-        std::shared_ptr<NeighborhoodFolder> parent;  // null for the root
+        NetworkItem item;                           // how the parent opens it
+        std::shared_ptr<NeighborhoodFolder> parent; // null for the root
         bool listing = false;
         bool listed = false;
     };

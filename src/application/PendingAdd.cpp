@@ -5,10 +5,7 @@
 #include "resources/ResourceList.h"
 #include "resources/ResourceRow.h"
 
-QString JoinStrings(const QStringList &list, const QString &separator)
-{
-    return list.join(separator);
-}
+QString JoinStrings(const QStringList &list, const QString &separator) { return list.join(separator); }
 
 bool AddOkEnabled(const QString &workstation, const QString &address, bool lookUp)
 {

@@ -223,7 +223,10 @@ void PingSweep::PingEchoReply(int id, const EchoResult &result)
     const int row = rowOf(*s);
     if (row >= 0) {
         if (result.replies != 0) {
-            m_list.setSubItem(row, siMessage, QStringLiteral("Received %1 bytes in %2 ms").arg(result.reply.DataSize).arg(result.reply.RoundTripTime));
+            m_list.setSubItem(row, siMessage,
+                              QStringLiteral("Received %1 bytes in %2 ms")
+                                  .arg(result.reply.DataSize)
+                                  .arg(result.reply.RoundTripTime));
             m_list.setImageIndex(row, imgReply);
             m_list.setSubItem(row, siLastTest, DateTimeText(now(), m_list.localeFormats()));
         } else {

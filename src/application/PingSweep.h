@@ -26,7 +26,7 @@ public:
 // How many rows a sweep tests at once: each is looked up, then sent one
 // echo request, and stays "in flight" until its outcome is written.
 namespace SweepParallel {
-constexpr int kMin = 1;  // one after another
+constexpr int kMin = 1; // one after another
 constexpr int kMax = 64;
 // A sweep takes about one timeout as long as no more than this many of the
 // ticked hosts are silent; the send gap keeps the rate on the wire the same
@@ -88,7 +88,8 @@ private:
     Slot *slot(int id);
     int rowOf(const Slot &s) const;
     void failRow(int row, const QString &message);
-    template <typename Fn> void guarded(int slot, Fn &&fn);
+    template <typename Fn>
+    void guarded(int slot, Fn &&fn);
 
     // Handlers of the ping component's reports, one row's each.
     void PingDnsLookupDone(int slot, std::uint16_t error, const QString &address);

@@ -18,10 +18,7 @@ quint32 NetworkTransport::NetRemoteTOD(const QString &server, const QList<quint3
     return ::NetRemoteTOD(server, info, MachineFinder(local(), deadline, hints));
 }
 
-LocalNetbios NetworkTransport::local() const
-{
-    return m_local ? *m_local : systemLocalNetbios();
-}
+LocalNetbios NetworkTransport::local() const { return m_local ? *m_local : systemLocalNetbios(); }
 
 LocalNetbios systemLocalNetbios()
 {
@@ -43,10 +40,7 @@ RemoteActions::~RemoteActions()
         m_worker.join();
 }
 
-void RemoteActions::setTransport(std::shared_ptr<RemoteTransport> transport)
-{
-    m_transport = std::move(transport);
-}
+void RemoteActions::setTransport(std::shared_ptr<RemoteTransport> transport) { m_transport = std::move(transport); }
 
 bool RemoteActions::start(const QString &machine, std::function<std::function<void()>()> work)
 {

@@ -18,8 +18,7 @@
 // The network side of the two remote commands; tests put a fake in its
 // place. Both calls block, at most until DEADLINE. HINTS are addresses the
 // list already has for the machine.
-class RemoteTransport
-{
+class RemoteTransport {
 public:
     virtual ~RemoteTransport() = default;
     virtual bool SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
@@ -30,8 +29,7 @@ public:
 
 // The real network, sending as LOCAL's machine name on its subnets; by
 // default as this machine, on the subnets it has at the time of each call.
-class NetworkTransport : public RemoteTransport
-{
+class NetworkTransport : public RemoteTransport {
 public:
     NetworkTransport() = default;
     explicit NetworkTransport(LocalNetbios local) : m_local(std::move(local)) {}
@@ -50,8 +48,7 @@ private:
 // broadcast addresses of its IPv4 subnets that are up.
 LocalNetbios systemLocalNetbios();
 
-struct TimeOfDayAnswer
-{
+struct TimeOfDayAnswer {
     quint32 status = ERROR_BAD_NETPATH;
     TIME_OF_DAY_INFO info;
 };
@@ -59,8 +56,7 @@ struct TimeOfDayAnswer
 // Runs the remote commands' network waits on a worker thread, so that the
 // window stays live, and one at a time, so that answers cannot be mixed
 // up: while one waits, another is refused.
-class RemoteActions : public QObject
-{
+class RemoteActions : public QObject {
     Q_OBJECT
 public:
     // How long each command waits for the network at most, all included.

@@ -16,7 +16,4 @@ QString RemoteBusyText(const QString &machine)
     return QStringLiteral("Waiting for ") + machine + QStringLiteral("...");
 }
 
-bool GetSystemTimeVisible(const SystemSummary &os)
-{
-    return os.IsNT || os.OSKind == osLinux;
-}
+bool GetSystemTimeVisible(const SystemSummary &os) { return os.IsNT || os.OSKind == osLinux; }

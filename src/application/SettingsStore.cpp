@@ -5,12 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringConverter>
 #include <QStringDecoder>
 #include <QStringList>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -27,7 +27,8 @@ constexpr qint64 kMaxFileSize = 1024 * 1024;
 
 [[noreturn]] void fail(const QString &path, const QString &reason)
 {
-    throw Exception(QStringLiteral("The settings file %1 cannot be used: %2").arg(QDir::toNativeSeparators(path), reason));
+    throw Exception(
+        QStringLiteral("The settings file %1 cannot be used: %2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 // The text of a value as QSettings hands it back. A value with unquoted
@@ -62,7 +63,8 @@ QString systemCause(int error)
 
 [[noreturn]] void failToSave(const QString &path, const QString &cause)
 {
-    throw Exception(QStringLiteral("The settings file %1 cannot be saved: %2").arg(QDir::toNativeSeparators(path), cause));
+    throw Exception(
+        QStringLiteral("The settings file %1 cannot be saved: %2").arg(QDir::toNativeSeparators(path), cause));
 }
 
 // The values as QSettings writes them, so that they read back through it the
@@ -85,7 +87,8 @@ QByteArray iniText(const QString &path, const SettingsStore::Values &values)
         settings.endGroup();
         settings.sync();
         if (settings.status() != QSettings::NoError)
-            failToSave(path, QStringLiteral("its text cannot be made in %1").arg(QDir::toNativeSeparators(scratch.path())));
+            failToSave(path,
+                       QStringLiteral("its text cannot be made in %1").arg(QDir::toNativeSeparators(scratch.path())));
     }
     QFile text(file);
     if (!text.open(QIODevice::ReadOnly))
@@ -103,7 +106,8 @@ void replaceFile(const QString &path, const QString &destination, const QByteArr
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = QFile::encodeName(dir + QStringLiteral("/.Lumeo-%1.ini").arg(QRandomGenerator::global()->generate(), 0, 36));
+        temporary = QFile::encodeName(
+            dir + QStringLiteral("/.Lumeo-%1.ini").arg(QRandomGenerator::global()->generate(), 0, 36));
         fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST)
             break;
@@ -140,7 +144,8 @@ IniSettingsStore::IniSettingsStore(QString path) : m_path(std::move(path)) {}
 
 QString IniSettingsStore::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Korvell/Lumeo.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/Korvell/Lumeo.ini");
 }
 
 QString IniSettingsStore::section() { return QStringLiteral("4.0"); }

@@ -9,8 +9,7 @@
 // Every read is checked against the end: a short or hostile packet makes a
 // read return nothing instead of running past the buffer, and the position
 // stays where it was. The reader only views the bytes: they must outlive it.
-class ByteReader
-{
+class ByteReader {
 public:
     explicit ByteReader(QByteArrayView bytes, qsizetype pos = 0)
         : m_bytes(bytes), m_pos(pos < 0 || pos > bytes.size() ? bytes.size() : pos)

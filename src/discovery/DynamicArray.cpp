@@ -102,14 +102,10 @@ void TDynamicArray::PutItem(int index, const void *item)
     std::memcpy(at(index), item, std::size_t(m_itemBytes));
 }
 
-void *TDynamicArray::ItemPtr(int index)
-{
-    return valid(index) ? at(index) : nullptr;
-}
+void *TDynamicArray::ItemPtr(int index) { return valid(index) ? at(index) : nullptr; }
 
 void TDynamicArray::IndexError(int index) const
 {
-    throw EDynArray(QStringLiteral("Array %1 item index is out of bounds (%2)")
-                        .arg(QLatin1String(ClassName()))
-                        .arg(index));
+    throw EDynArray(
+        QStringLiteral("Array %1 item index is out of bounds (%2)").arg(QLatin1String(ClassName())).arg(index));
 }

@@ -54,6 +54,7 @@ NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const Netw
     }
     std::stable_sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return byName(a.name, b.name); });
     for (SnapshotWorkgroup &w : out)
-        std::stable_sort(w.computers.begin(), w.computers.end(), [](const auto &a, const auto &b) { return byName(a.name, b.name); });
+        std::stable_sort(w.computers.begin(), w.computers.end(),
+                         [](const auto &a, const auto &b) { return byName(a.name, b.name); });
     return out;
 }

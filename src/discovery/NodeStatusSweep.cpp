@@ -121,7 +121,8 @@ std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &add
         for (;;) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            const ssize_t n = ::recvfrom(socket.fd(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &fromLength);
+            const ssize_t n =
+                ::recvfrom(socket.fd(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &fromLength);
             if (n < 0)
                 break;
             const quint32 address = ntohl(from.sin_addr.s_addr);

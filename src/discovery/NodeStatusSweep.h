@@ -18,10 +18,10 @@ struct Ipv4Subnet {
 // last replies are awaited for a second; nothing runs longer than five.
 struct SweepLimits {
     int maxQueries = 4096;
-    int widestPrefix = 22; // a wider subnet is swept only around the address
-    int burst = 8;         // queries sent together...
+    int widestPrefix = 22;      // a wider subnet is swept only around the address
+    int burst = 8;              // queries sent together...
     int burstIntervalUs = 3000; // ...this often
-    int quietMs = 1000;    // waited for replies after the last query
+    int quietMs = 1000;         // waited for replies after the last query
     int totalMs = 5000;
 };
 

@@ -17,7 +17,8 @@ constexpr int kMaxWorkgroups = 64;
 constexpr int kMaxServers = 1024;
 
 // A guest without a name or a password.
-void anonymous(SMBCCTX *, const char *, const char *, char *, int, char *username, int userLength, char *password, int passwordLength)
+void anonymous(SMBCCTX *, const char *, const char *, char *, int, char *username, int userLength, char *password,
+               int passwordLength)
 {
     if (userLength > 0)
         username[0] = '\0';
@@ -184,7 +185,8 @@ std::future<QStringList> SmbClient::shares(const QString &computer)
     auto task = std::make_shared<std::packaged_task<QStringList()>>([computer] {
         const Context smb(*g_config, "SMB2_02", "SMB3");
         QStringList out;
-        for (const QString &share : smb.names("smb://" + urlPart(computer) + "/", {SMBC_FILE_SHARE, SMBC_PRINTER_SHARE}, kMaxServers))
+        for (const QString &share :
+             smb.names("smb://" + urlPart(computer) + "/", {SMBC_FILE_SHARE, SMBC_PRINTER_SHARE}, kMaxServers))
             if (!share.endsWith(QLatin1Char('$')))
                 out.append(share);
         return out;

@@ -1,7 +1,7 @@
 #include "gui/AboutDialog.h"
 
-#include "gui/Pictures.h"
 #include "application/AboutText.h"
+#include "gui/Pictures.h"
 #include "sysinfo/CPU.h"
 #include "sysinfo/SystemSummary.h"
 #include "sysinfo/VersionInfo.h"
@@ -156,20 +156,14 @@ void TdlgAbout::setTexts(const AboutTexts &texts)
     lMem->setText(texts.memory);
 }
 
-QUrl TdlgAbout::mailLink()
-{
-    return QUrl(QStringLiteral("mailto:lumeo@korvell.example?subject=Lumeo"));
-}
+QUrl TdlgAbout::mailLink() { return QUrl(QStringLiteral("mailto:lumeo@korvell.example?subject=Lumeo")); }
 
-QUrl TdlgAbout::webLink()
-{
-    return QUrl(QStringLiteral("https://korvell.example/lumeo/"));
-}
+QUrl TdlgAbout::webLink() { return QUrl(QStringLiteral("https://korvell.example/lumeo/")); }
 
 bool TdlgAbout::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool leftPress = event->type() == QEvent::MouseButtonPress &&
-                           static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    const bool leftPress =
+        event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
     if (watched == lCopy) {
         if (event->type() == QEvent::Enter)
             RxLabelEnter();
@@ -200,15 +194,9 @@ void TdlgAbout::RxLabelLeave()
     lCopy->setFont(f);
 }
 
-void TdlgAbout::cmEmail()
-{
-    QDesktopServices::openUrl(mailLink());
-}
+void TdlgAbout::cmEmail() { QDesktopServices::openUrl(mailLink()); }
 
-void TdlgAbout::Image1Click()
-{
-    QDesktopServices::openUrl(webLink());
-}
+void TdlgAbout::Image1Click() { QDesktopServices::openUrl(webLink()); }
 
 void TdlgAbout::cmMoveForm()
 {

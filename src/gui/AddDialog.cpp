@@ -114,15 +114,9 @@ void TformAdd::setLookUp(bool lookUp) { cbxDNS->setChecked(lookUp); }
 
 void TformAdd::setWorkstation(const QString &name) { eWKSTA->setText(name); }
 
-AddEntry TformAdd::entry() const
-{
-    return AddEntry{eWKSTA->text(), eIP->text(), eWG->text(), cbxDNS->isChecked()};
-}
+AddEntry TformAdd::entry() const { return AddEntry{eWKSTA->text(), eIP->text(), eWG->text(), cbxDNS->isChecked()}; }
 
-void TformAdd::Change()
-{
-    bbOK->setEnabled(AddOkEnabled(eWKSTA->text(), eIP->text(), cbxDNS->isChecked()));
-}
+void TformAdd::Change() { bbOK->setEnabled(AddOkEnabled(eWKSTA->text(), eIP->text(), cbxDNS->isChecked())); }
 
 void TformAdd::cbxDNSClick()
 {

@@ -1,38 +1,38 @@
 #include "gui/MainWindow.h"
 
+#include "application/BusyWait.h"
 #include "application/Caption.h"
 #include "application/CommandEnabling.h"
-#include "application/BusyWait.h"
 #include "application/FormStorage.h"
 #include "application/LocalSubnets.h"
 #include "application/NetworkTreeLoader.h"
 #include "application/PendingAdd.h"
-#include "gui/AboutDialog.h"
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
-#include "sysinfo/SystemSummary.h"
+#include "base/Exception.h"
+#include "discovery/NetworkNeighborhood.h"
+#include "gui/AboutDialog.h"
 #include "gui/CommandRunner.h"
 #include "gui/NetworkTree.h"
 #include "gui/PaintThrottle.h"
+#include "gui/Pictures.h"
 #include "gui/PropsDialog.h"
 #include "gui/RemotePrompts.h"
-#include "gui/Pictures.h"
 #include "gui/UserPrompts.h"
-#include "base/Exception.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ListColours.h"
 #include "resources/ResourceList.h"
 #include "sysinfo/Common.h"
-#include "discovery/NetworkNeighborhood.h"
 #include "sysinfo/LocalNetwork.h"
+#include "sysinfo/SystemSummary.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QEvent>
 #include <QFileInfo>
@@ -45,9 +45,9 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -121,7 +121,10 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
     mmGetDateTime->setVisible(clocks);
     pmGetDateTime->setVisible(clocks);
     // The idle rule runs whenever what it looks at changes.
-    auto idle = [this] { if (m_idleInstalled) AppEventsIdle(); };
+    auto idle = [this] {
+        if (m_idleInstalled)
+            AppEventsIdle();
+    };
     connect(m_list, &QAbstractItemModel::rowsInserted, this, idle);
     connect(m_list, &QAbstractItemModel::rowsRemoved, this, idle);
     connect(m_list, &QAbstractItemModel::modelReset, this, idle);
@@ -131,7 +134,8 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
     AppEventsIdle();
 }
 
-QAction *TfrmMain::makeAction(const char *name, const QString &text, Pictures::Command picture, void (TfrmMain::*command)())
+QAction *TfrmMain::makeAction(const char *name, const QString &text, Pictures::Command picture,
+                              void (TfrmMain::*command)())
 {
     auto *a = new QAction(text, this);
     a->setObjectName(QString::fromLatin1(name));
@@ -144,7 +148,8 @@ QAction *TfrmMain::makeAction(const char *name, const QString &text, Pictures::C
 
 void TfrmMain::connectCommand(QAction *action, void (TfrmMain::*command)())
 {
-    connect(action, &QAction::triggered, this, [this, command] { runCommand(m_prompts, this, [this, command] { (this->*command)(); }); });
+    connect(action, &QAction::triggered, this,
+            [this, command] { runCommand(m_prompts, this, [this, command] { (this->*command)(); }); });
 }
 
 void TfrmMain::createActions()
@@ -242,8 +247,8 @@ void TfrmMain::createToolbar()
     Toolbar->setIconSize(QSize(16, 16));
     Toolbar->setMovable(true);
     Toolbar->setFloatable(true);
-    const QList<QAction *> buttons = {mmOpen, mmSave, nullptr, mmAdd, mmRemove, mmClearAll, nullptr, mmCheckAll,
-                                      mmUncheckAll, nullptr, mmSend, mmPing, nullptr, mmProps, mmAbout, mmExit};
+    const QList<QAction *> buttons = {mmOpen,       mmSave,  nullptr, mmAdd,  mmRemove, mmClearAll, nullptr, mmCheckAll,
+                                      mmUncheckAll, nullptr, mmSend,  mmPing, nullptr,  mmProps,    mmAbout, mmExit};
     for (QAction *a : buttons) {
         if (!a) {
             Toolbar->addSeparator();
@@ -322,7 +327,8 @@ void TfrmMain::createList()
     lv->header()->setStretchLastSection(false);
     connect(lv->header(), &QHeaderView::sectionClicked, this, &TfrmMain::lvColumnClick);
     lv->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lv, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) { ListMenu->popup(lv->viewport()->mapToGlobal(pos)); });
+    connect(lv, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { ListMenu->popup(lv->viewport()->mapToGlobal(pos)); });
     lv->installEventFilter(this);
     m_listPaints = new PaintThrottle(lv->viewport(), 40);
     setCentralWidget(lv);
@@ -354,10 +360,7 @@ void TfrmMain::createStatusBar()
     m_panels[spFiller]->setMinimumWidth(50);
 }
 
-void TfrmMain::setStatus(StatusPanel panel, const QString &text)
-{
-    m_panels[std::size_t(panel)]->setText(text);
-}
+void TfrmMain::setStatus(StatusPanel panel, const QString &text) { m_panels[std::size_t(panel)]->setText(text); }
 
 QString TfrmMain::statusText(int panel) const
 {
@@ -412,10 +415,7 @@ void TfrmMain::lvEnter()
     setStatus(spMessage, QString::number(m_list->count()) + QStringLiteral(" resources in list"));
 }
 
-void TfrmMain::lvColumnClick(int column)
-{
-    m_list->columnClicked(column);
-}
+void TfrmMain::lvColumnClick(int column) { m_list->columnClicked(column); }
 
 void TfrmMain::showEvent(QShowEvent *event)
 {
@@ -549,7 +549,8 @@ void TfrmMain::cmAbout() { ShowAbout(this); }
 void TfrmMain::cmProps()
 {
     TformProps dialog(m_prompts, this);
-    dialog.load({m_ping->Size(), int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX)), m_ping->TTL(), dns(), m_sweep->parallel()});
+    dialog.load({m_ping->Size(), int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX)), m_ping->TTL(), dns(),
+                 m_sweep->parallel()});
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The dialog accepts only values the echo service works with; they apply
@@ -631,7 +632,8 @@ bool TfrmMain::restoreSettings()
     resizeDocks({twTree}, {s.treeWidth}, Qt::Horizontal);
     m_session.setLastFile(s.lastFile);
     if (!r.refused.isEmpty())
-        m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n") + r.refused.join(QLatin1Char('\n')));
+        m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n")
+                                        + r.refused.join(QLatin1Char('\n')));
     // "DNS" stays as stored: a text that is no boolean fails where it is
     // read (adding, the Settings dialog), and is stored back unchanged.
     m_dns = s.dns;

@@ -61,7 +61,12 @@ public:
 
     // The status bar's panels, left to right.
     enum StatusPanel {
-        spMachineCaption, spMachine, spAddressCaption, spAddress, spProtocolCaption, spProtocol,
+        spMachineCaption,
+        spMachine,
+        spAddressCaption,
+        spAddress,
+        spProtocolCaption,
+        spProtocol,
         spMessage, // progress texts and counts of the commands
         spFiller,
         StatusPanelCount

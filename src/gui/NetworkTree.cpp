@@ -25,10 +25,12 @@ NetworkTree::NetworkTree(NetworkTreeLoader *loader, QWidget *parent) : QTreeWidg
 
 QTreeWidgetItem *NetworkTree::addNode(QTreeWidgetItem *parent, const NetworkTreeChild &node)
 {
-    auto *item = parent ? new QTreeWidgetItem(parent, QStringList(node.text)) : new QTreeWidgetItem(this, QStringList(node.text));
+    auto *item = parent ? new QTreeWidgetItem(parent, QStringList(node.text))
+                        : new QTreeWidgetItem(this, QStringList(node.text));
     item->setData(0, kNodeRole, node.id);
     // Whether a node has children is known only once it is opened.
-    item->setChildIndicatorPolicy(node.expandable ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicator);
+    item->setChildIndicatorPolicy(node.expandable ? QTreeWidgetItem::ShowIndicator
+                                                  : QTreeWidgetItem::DontShowIndicator);
     m_items.insert(node.id, item);
     return item;
 }

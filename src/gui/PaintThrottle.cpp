@@ -3,7 +3,8 @@
 #include <QEvent>
 #include <QWidget>
 
-PaintThrottle::PaintThrottle(QWidget *widget, int intervalMs) : QObject(widget), m_widget(widget), m_interval(intervalMs)
+PaintThrottle::PaintThrottle(QWidget *widget, int intervalMs)
+    : QObject(widget), m_widget(widget), m_interval(intervalMs)
 {
     m_deferred.setSingleShot(true);
     connect(&m_deferred, &QTimer::timeout, this, [this] { m_widget->update(); });

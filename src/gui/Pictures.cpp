@@ -7,7 +7,10 @@
 static void loadPictureResources()
 {
     // The pictures are compiled into a static library: register them once.
-    static const bool loaded = [] { Q_INIT_RESOURCE(pictures); return true; }();
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(pictures);
+        return true;
+    }();
     (void)loaded;
 }
 

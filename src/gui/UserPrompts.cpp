@@ -12,7 +12,8 @@ const QString kSessionFilter = QStringLiteral("Lumeo Sessions (*.lu)");
 
 bool DialogPrompts::confirm(QWidget *parent, const QString &question)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

@@ -1,6 +1,6 @@
+#include "application/SettingsStore.h"
 #include "gui/MainWindow.h"
 #include "gui/UserPrompts.h"
-#include "application/SettingsStore.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
 #include "sysinfo/LocalNetwork.h"
@@ -23,7 +23,8 @@ void describeCommandLine(QCommandLineParser &parser)
     parser.setApplicationDescription(QStringLiteral("Keeps a list of workstations and pings them."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A session file (*.lu) to open instead of the last one."),
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A session file (*.lu) to open instead of the last one."),
                                  QStringLiteral("[file]"));
 }
 
@@ -64,8 +65,8 @@ int main(int argc, char *argv[])
     parser.process(app);
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
-        std::fprintf(stderr, "%s: one session file at a time, not %lld\n", qPrintable(QCoreApplication::applicationName().toLower()),
-                     static_cast<long long>(files.size()));
+        std::fprintf(stderr, "%s: one session file at a time, not %lld\n",
+                     qPrintable(QCoreApplication::applicationName().toLower()), static_cast<long long>(files.size()));
         return 1;
     }
 

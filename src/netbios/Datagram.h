@@ -14,8 +14,7 @@ constexpr quint8 kDirectUnique = 0x10;
 constexpr quint8 kFirstFragment = 0x02; // one whole datagram from a broadcast node
 constexpr int kDatagramHeaderSize = 14; // up to and with the packet offset
 
-struct DirectUnique
-{
+struct DirectUnique {
     quint16 datagramId = 0;
     quint32 sourceAddress = 0; // IPv4, host byte order: the sending socket's own
     quint16 sourcePort = 0;    // the sending socket's own port

@@ -21,10 +21,9 @@ constexpr quint16 kClassIN = 0x0001;
 // the broadcast flag; both ask for recursion, as Windows and Samba do.
 QByteArray buildNameQuery(quint16 id, QByteArrayView name, quint8 suffix, bool broadcast);
 
-struct NameQueryReply
-{
-    bool positive = false;     // false: the responder says the name is not there
-    QList<quint32> addresses;  // IPv4, host byte order, as listed (positive only)
+struct NameQueryReply {
+    bool positive = false;    // false: the responder says the name is not there
+    QList<quint32> addresses; // IPv4, host byte order, as listed (positive only)
 
     friend bool operator==(const NameQueryReply &, const NameQueryReply &) = default;
 };

@@ -12,10 +12,7 @@ constexpr quint8 kPointerMark = 0xC0;
 constexpr quint8 kEncodedLength = 32;
 constexpr int kScopeLimit = 255; // bytes of scope labels worth reading past
 
-char toUpperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char toUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 QByteArray encodeRaw(QByteArrayView sixteen)
 {
@@ -132,15 +129,9 @@ std::optional<Name> readName(ByteReader &reader)
     return name;
 }
 
-void appendU16(QByteArray &packet, quint16 value)
-{
-    appendBe16(packet, value);
-}
+void appendU16(QByteArray &packet, quint16 value) { appendBe16(packet, value); }
 
-void appendU32(QByteArray &packet, quint32 value)
-{
-    appendBe32(packet, value);
-}
+void appendU32(QByteArray &packet, quint32 value) { appendBe32(packet, value); }
 
 void appendHeader(QByteArray &packet, const Header &header)
 {

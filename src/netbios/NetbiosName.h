@@ -24,8 +24,7 @@ enum Suffix : quint8 {
     kFileServer = 0x20,
 };
 
-struct Name
-{
+struct Name {
     QByteArray name; // at most fifteen bytes, trailing blanks removed
     quint8 suffix = kWorkstation;
 
@@ -50,8 +49,7 @@ QByteArray encodeWildcardName();
 std::optional<Name> readName(ByteReader &reader);
 
 // The fixed twelve bytes that start every name-service packet.
-struct Header
-{
+struct Header {
     quint16 transactionId = 0;
     quint16 flags = 0;
     quint16 questions = 0;

@@ -20,10 +20,7 @@ QByteArray firstName(const QList<NodeStatusName> &names, bool group)
 }
 
 // Skips a question: a name and its type and class.
-bool skipQuestion(ByteReader &reader)
-{
-    return readName(reader) && reader.skip(4);
-}
+bool skipQuestion(ByteReader &reader) { return readName(reader) && reader.skip(4); }
 
 } // namespace
 

@@ -16,8 +16,7 @@ namespace netbios {
 constexpr quint16 kNodeStatusType = 0x0021;
 constexpr quint16 kInternetClass = 0x0001;
 
-struct NodeStatusName
-{
+struct NodeStatusName {
     QByteArray name; // at most fifteen bytes, trailing blanks and zeros removed
     quint8 suffix = 0;
     bool group = false; // a group name (a workgroup), not a unique one
@@ -25,8 +24,7 @@ struct NodeStatusName
     friend bool operator==(const NodeStatusName &, const NodeStatusName &) = default;
 };
 
-struct NodeStatus
-{
+struct NodeStatus {
     QList<NodeStatusName> names;
     QByteArray mac; // six bytes, or empty where the reply stops before them
 

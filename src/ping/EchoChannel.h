@@ -13,8 +13,8 @@
 struct EchoRequest {
     std::uint32_t target = 0; // network byte order
     QByteArray data;
-    int ttl = 64;             // 1..255; 0 means the system's default
-    int flags = 0;            // IP_FLAG_DF asks for no fragmentation
+    int ttl = 64;  // 1..255; 0 means the system's default
+    int flags = 0; // IP_FLAG_DF asks for no fragmentation
     std::uint32_t timeoutMs = 4000;
 };
 
@@ -62,10 +62,14 @@ enum class EchoFailure {
 constexpr const char *EchoFailureMessage(EchoFailure failure)
 {
     switch (failure) {
-    case EchoFailure::SocketsUnavailable: return "Error initialising Winsock";
-    case EchoFailure::NoHandle: return "Unable to get ping handle";
-    case EchoFailure::NotPermitted: return "Unable to register icmp.dll";
-    case EchoFailure::SetupFailed: return "Error loading dll functions";
+    case EchoFailure::SocketsUnavailable:
+        return "Error initialising Winsock";
+    case EchoFailure::NoHandle:
+        return "Unable to get ping handle";
+    case EchoFailure::NotPermitted:
+        return "Unable to register icmp.dll";
+    case EchoFailure::SetupFailed:
+        return "Error loading dll functions";
     }
     return "Unable to get ping handle";
 }
@@ -75,7 +79,9 @@ constexpr const char *EchoFailureMessage(EchoFailure failure)
 class EchoChannelError : public std::runtime_error {
 public:
     EchoChannelError(EchoFailure failure, QString detail)
-        : std::runtime_error(EchoFailureMessage(failure)), m_failure(failure), m_detail(std::move(detail)) {}
+        : std::runtime_error(EchoFailureMessage(failure)), m_failure(failure), m_detail(std::move(detail))
+    {
+    }
     EchoFailure failure() const { return m_failure; }
     const QString &detail() const { return m_detail; }
 

@@ -57,8 +57,8 @@ bool PendingLookup::start(const QString &name, std::function<void(const LookupRe
 }
 
 struct SystemResolver::Private {
-    QObject context;          // completions are delivered while this lives
-    QHash<int, int> pending;  // our id -> Qt's lookup id (0 for literals)
+    QObject context;         // completions are delivered while this lives
+    QHash<int, int> pending; // our id -> Qt's lookup id (0 for literals)
     int nextId = 1;
 };
 
@@ -137,15 +137,25 @@ LookupResult SystemResolver::resolve(const QString &name)
         if (r.addresses.isEmpty())
             r.error = WSANO_DATA;
         break;
-    case EAI_NONAME: r.error = WSAHOST_NOT_FOUND; break;
-    case EAI_AGAIN: r.error = WSATRY_AGAIN; break;
+    case EAI_NONAME:
+        r.error = WSAHOST_NOT_FOUND;
+        break;
+    case EAI_AGAIN:
+        r.error = WSATRY_AGAIN;
+        break;
 #ifdef EAI_NODATA
-    case EAI_NODATA: r.error = WSANO_DATA; break;
+    case EAI_NODATA:
+        r.error = WSANO_DATA;
+        break;
 #endif
 #ifdef EAI_ADDRFAMILY
-    case EAI_ADDRFAMILY: r.error = WSANO_DATA; break;
+    case EAI_ADDRFAMILY:
+        r.error = WSANO_DATA;
+        break;
 #endif
-    default: r.error = WSANO_RECOVERY; break;
+    default:
+        r.error = WSANO_RECOVERY;
+        break;
     }
     return r;
 }
@@ -156,7 +166,8 @@ std::optional<QString> SystemResolver::reverse(std::uint32_t address)
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = address;
     char host[NI_MAXHOST];
-    if (::getnameinfo(reinterpret_cast<const sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
+    if (::getnameinfo(reinterpret_cast<const sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD)
+        != 0)
         return std::nullopt;
     return QString::fromUtf8(host);
 }

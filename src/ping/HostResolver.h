@@ -10,12 +10,12 @@
 // Resolver error codes, as the rest of the program knows them.
 enum ResolverError : int {
     RESOLVE_OK = 0,
-    WSAEINTR_CANCELLED = 10004,    // the lookup was cancelled
-    WSAEINVAL_NAME = 10022,        // empty host name
-    WSAHOST_NOT_FOUND = 11001,     // a name server says the name does not exist
-    WSATRY_AGAIN = 11002,          // no answer (no server reached, server failure)
-    WSANO_RECOVERY = 11003,        // unrecoverable resolver failure
-    WSANO_DATA = 11004,            // the name exists but has no IPv4 address
+    WSAEINTR_CANCELLED = 10004, // the lookup was cancelled
+    WSAEINVAL_NAME = 10022,     // empty host name
+    WSAHOST_NOT_FOUND = 11001,  // a name server says the name does not exist
+    WSATRY_AGAIN = 11002,       // no answer (no server reached, server failure)
+    WSANO_RECOVERY = 11003,     // unrecoverable resolver failure
+    WSANO_DATA = 11004,         // the name exists but has no IPv4 address
 };
 
 struct LookupResult {

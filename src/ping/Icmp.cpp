@@ -85,15 +85,14 @@ int TICMP::Ping()
     }
     std::optional<EchoResult> result;
     QEventLoop loop;
-    const int ticket = enqueue(request(m_targetIP), EchoHandlers{
-        [this](int) {
-            if (OnEchoRequest)
-                OnEchoRequest(this);
-        },
-        [&result, &loop](const EchoResult &r) {
-            result = r;
-            loop.quit();
-        }});
+    const int ticket = enqueue(request(m_targetIP), EchoHandlers{[this](int) {
+                                                                     if (OnEchoRequest)
+                                                                         OnEchoRequest(this);
+                                                                 },
+                                                                 [&result, &loop](const EchoResult &r) {
+                                                                     result = r;
+                                                                     loop.quit();
+                                                                 }});
     if (!result)
         loop.exec();
     if (!result) {
@@ -168,16 +167,17 @@ void TICMP::pump()
         const int ticket = q.ticket;
         // Awaited from now on; an answer inside send() ends that at once.
         m_awaiting.emplace(ticket, 0);
-        const int channelTicket = m_channel->send(q.request, [this, ticket, done = std::move(q.handlers.done)](const EchoOutcome &o) {
-            m_awaiting.erase(ticket);
-            EchoResult r;
-            r.replies = o.replies;
-            r.reply = o.reply;
-            r.error = o.replies > 0 ? std::uint32_t(IP_SUCCESS) : o.reply.Status;
-            r.errorText = IcmpErrorText(r.error);
-            if (done)
-                done(r);
-        });
+        const int channelTicket =
+            m_channel->send(q.request, [this, ticket, done = std::move(q.handlers.done)](const EchoOutcome &o) {
+                m_awaiting.erase(ticket);
+                EchoResult r;
+                r.replies = o.replies;
+                r.reply = o.reply;
+                r.error = o.replies > 0 ? std::uint32_t(IP_SUCCESS) : o.reply.Status;
+                r.errorText = IcmpErrorText(r.error);
+                if (done)
+                    done(r);
+            });
         if (const auto it = m_awaiting.find(ticket); it != m_awaiting.end())
             it->second = channelTicket;
     }

@@ -19,7 +19,9 @@ class HostResolver;
 class TICMPException : public Exception {
 public:
     TICMPException(EchoFailure failure, QString detail)
-        : Exception(QString::fromLatin1(EchoFailureMessage(failure))), m_failure(failure), m_detail(std::move(detail)) {}
+        : Exception(QString::fromLatin1(EchoFailureMessage(failure))), m_failure(failure), m_detail(std::move(detail))
+    {
+    }
     EchoFailure failure() const { return m_failure; }
     const QString &detail() const { return m_detail; }
 
@@ -38,8 +40,8 @@ struct EchoResult {
 
 // What a request sent without waiting reports.
 struct EchoHandlers {
-    std::function<void(int size)> sending;         // just before it goes out, with its data size
-    std::function<void(const EchoResult &)> done;  // its outcome
+    std::function<void(int size)> sending;        // just before it goes out, with its data size
+    std::function<void(const EchoResult &)> done; // its outcome
 };
 
 // ICMP echo requests to IPv4 hosts and their outcomes: one at a time with

@@ -147,21 +147,30 @@ std::uint32_t StatusOfIcmp(int type, int code)
         case ICMP_NET_ANO:
         case ICMP_NET_UNR_TOS:
             return IP_DEST_NET_UNREACHABLE;
-        case ICMP_PROT_UNREACH: return IP_DEST_PROT_UNREACHABLE;
-        case ICMP_PORT_UNREACH: return IP_DEST_PORT_UNREACHABLE;
-        case ICMP_FRAG_NEEDED: return IP_PACKET_TOO_BIG;
-        case ICMP_SR_FAILED: return IP_BAD_ROUTE;
-        default: return IP_DEST_HOST_UNREACHABLE;
+        case ICMP_PROT_UNREACH:
+            return IP_DEST_PROT_UNREACHABLE;
+        case ICMP_PORT_UNREACH:
+            return IP_DEST_PORT_UNREACHABLE;
+        case ICMP_FRAG_NEEDED:
+            return IP_PACKET_TOO_BIG;
+        case ICMP_SR_FAILED:
+            return IP_BAD_ROUTE;
+        default:
+            return IP_DEST_HOST_UNREACHABLE;
         }
     case ICMP_TIME_EXCEEDED:
         return code == ICMP_EXC_FRAGTIME ? IP_TTL_EXPIRED_REASSEM : IP_TTL_EXPIRED_TRANSIT;
-    case ICMP_PARAMETERPROB: return IP_PARAM_PROBLEM;
-    case ICMP_SOURCE_QUENCH: return IP_SOURCE_QUENCH;
-    default: return IP_GENERAL_FAILURE;
+    case ICMP_PARAMETERPROB:
+        return IP_PARAM_PROBLEM;
+    case ICMP_SOURCE_QUENCH:
+        return IP_SOURCE_QUENCH;
+    default:
+        return IP_GENERAL_FAILURE;
     }
 }
 
-EchoReceipt JudgeReceived(const unsigned char *packet, std::size_t length, std::uint32_t sender, const EchoIdentity &request)
+EchoReceipt JudgeReceived(const unsigned char *packet, std::size_t length, std::uint32_t sender,
+                          const EchoIdentity &request)
 {
     EchoReceipt r;
     const IcmpMessage m = ParseIcmpMessage(packet, length, request.kind, sender);

@@ -16,7 +16,10 @@ constexpr std::size_t kIpv4HeaderMinSize = 20;
 // How the socket hands packets over. A datagram socket gives the ICMP message
 // alone (the sender comes from recvmsg) and puts its own id into every
 // request; a raw socket gives the IPv4 header first and sends the id as is.
-enum class IcmpSocketKind { Datagram, Raw };
+enum class IcmpSocketKind {
+    Datagram,
+    Raw
+};
 
 // What a reply or an error report must match to belong to a request.
 struct EchoIdentity {
@@ -39,8 +42,8 @@ QByteArray BuildEchoRequest(std::uint16_t id, std::uint16_t sequence, const QByt
 // minimum or beyond the packet; nothing else is then set.
 struct IcmpMessage {
     bool valid = false;
-    std::uint32_t source = 0;          // network byte order
-    int ttl = 0, tos = 0, flags = 0;   // from the IPv4 header (raw sockets only)
+    std::uint32_t source = 0;        // network byte order
+    int ttl = 0, tos = 0, flags = 0; // from the IPv4 header (raw sockets only)
     std::uint8_t type = 0, code = 0;
     std::uint16_t id = 0, sequence = 0; // the echo fields (or an error's unused word)
     std::size_t bodyOffset = 0;         // where the bytes after the ICMP header start
@@ -48,7 +51,8 @@ struct IcmpMessage {
 };
 // `sender` is the address recvmsg reported; a raw packet's IPv4 header
 // replaces it with its own source.
-IcmpMessage ParseIcmpMessage(const unsigned char *packet, std::size_t length, IcmpSocketKind kind, std::uint32_t sender);
+IcmpMessage ParseIcmpMessage(const unsigned char *packet, std::size_t length, IcmpSocketKind kind,
+                             std::uint32_t sender);
 
 // The start of a sent request as an ICMP error (or the socket's error queue)
 // quotes it back: with the inner IPv4 header when its first byte says IPv4,
@@ -77,7 +81,12 @@ std::uint32_t StatusOfIcmp(int type, int code);
 
 // What one packet from the receive queue means for the request in progress.
 struct EchoReceipt {
-    enum class Verdict { Malformed, NotOurs, Reply, Error };
+    enum class Verdict {
+        Malformed,
+        NotOurs,
+        Reply,
+        Error
+    };
     Verdict verdict = Verdict::Malformed;
     std::uint32_t source = 0;        // who replied or reported, network byte order
     std::size_t dataSize = 0;        // Reply: echoed bytes
@@ -88,7 +97,8 @@ struct EchoReceipt {
 // Reads a packet and judges it: a reply, an ICMP error quoting the request
 // (seen here on raw sockets only; a datagram socket queues errors apart), or
 // neither. The channel acts on exactly this.
-EchoReceipt JudgeReceived(const unsigned char *packet, std::size_t length, std::uint32_t sender, const EchoIdentity &request);
+EchoReceipt JudgeReceived(const unsigned char *packet, std::size_t length, std::uint32_t sender,
+                          const EchoIdentity &request);
 
 // Which request a packet from the receive queue may be about, when many are
 // in flight: the sequence of an echo reply, or on raw sockets the sequence

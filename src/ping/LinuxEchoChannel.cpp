@@ -95,17 +95,20 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
     if (probe < 0) {
         const int error = errno;
         if (error == EAFNOSUPPORT)
-            throw EchoChannelError(EchoFailure::SocketsUnavailable, QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
+            throw EchoChannelError(EchoFailure::SocketsUnavailable,
+                                   QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
         throw EchoChannelError(EchoFailure::NoHandle, errnoText(error));
     }
     ::close(probe);
 
     auto fail = [](int error) -> EchoChannelError {
         if (isPermissionError(error))
-            return EchoChannelError(EchoFailure::NotPermitted,
-                                    QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
-                                                   "allowed for this user's group (net.ipv4.ping_group_range) and raw "
-                                                   "sockets need the CAP_NET_RAW capability").arg(errnoText(error)));
+            return EchoChannelError(
+                EchoFailure::NotPermitted,
+                QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
+                               "allowed for this user's group (net.ipv4.ping_group_range) and raw "
+                               "sockets need the CAP_NET_RAW capability")
+                    .arg(errnoText(error)));
         return EchoChannelError(EchoFailure::NoHandle, errnoText(error));
     };
 
@@ -147,7 +150,8 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
     channel->m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, &channel->m_context);
     channel->m_notifier->setEnabled(false);
     LinuxEchoChannel *self = channel.get();
-    QObject::connect(channel->m_notifier, &QSocketNotifier::activated, &channel->m_context, [self] { self->readable(); });
+    QObject::connect(channel->m_notifier, &QSocketNotifier::activated, &channel->m_context,
+                     [self] { self->readable(); });
     return channel;
 }
 
@@ -237,7 +241,8 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
         ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &pending, &length);
         r.sentAt = systemNow();
         do {
-            sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+            sent = ::sendto(m_fd, packet.constData(), std::size_t(packet.size()), 0, reinterpret_cast<sockaddr *>(&to),
+                            sizeof to);
         } while (sent < 0 && errno == EINTR);
     }
     const int ticket = r.ticket;
@@ -391,7 +396,8 @@ void LinuxEchoChannel::readReplies(Finished &finished)
         const auto it = seq ? m_inFlight.find(*seq) : m_inFlight.end();
         if (it == m_inFlight.end())
             continue;
-        const EchoReceipt receipt = JudgeReceived(data, std::size_t(n), from.sin_addr.s_addr, identity(it->first, it->second));
+        const EchoReceipt receipt =
+            JudgeReceived(data, std::size_t(n), from.sin_addr.s_addr, identity(it->first, it->second));
         EchoOutcome &o = it->second.outcome;
         if (receipt.verdict == EchoReceipt::Verdict::Error) {
             o.replies = 0;

@@ -20,7 +20,11 @@ class QSocketNotifier;
 class LinuxEchoChannel : public EchoChannel {
 public:
     using Kind = IcmpSocketKind;
-    enum class Preference { Any, DatagramOnly, RawOnly };
+    enum class Preference {
+        Any,
+        DatagramOnly,
+        RawOnly
+    };
 
     // Throws EchoChannelError when no socket can be had.
     static std::unique_ptr<LinuxEchoChannel> open(Preference preference = Preference::Any);
@@ -71,14 +75,16 @@ private:
     std::map<std::uint16_t, Request> m_inFlight; // by sequence number
     QObject m_context;                           // the notifier's and the timer's callbacks die with it
     QSocketNotifier *m_notifier = nullptr;
-    QTimer m_deadlines;                          // the earliest deadline in flight
+    QTimer m_deadlines; // the earliest deadline in flight
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 class LinuxEchoChannelFactory : public EchoChannelFactory {
 public:
     explicit LinuxEchoChannelFactory(LinuxEchoChannel::Preference preference = LinuxEchoChannel::Preference::Any)
-        : m_preference(preference) {}
+        : m_preference(preference)
+    {
+    }
     std::unique_ptr<EchoChannel> open() override { return LinuxEchoChannel::open(m_preference); }
 
 private:

@@ -11,9 +11,18 @@ TPing::TPing(EchoChannelFactory &channels, HostResolver &resolver) : m_lookup(re
         m_unavailableKind = e.failure();
         return;
     }
-    m_icmp->OnDisplay = [this](TICMP *icmp, const QString &msg) { if (OnDisplay) OnDisplay(this, icmp, msg); };
-    m_icmp->OnEchoRequest = [this](TICMP *icmp) { if (OnEchoRequest) OnEchoRequest(this, icmp); };
-    m_icmp->OnEchoReply = [this](TICMP *icmp, int replies) { if (OnEchoReply) OnEchoReply(this, icmp, replies); };
+    m_icmp->OnDisplay = [this](TICMP *icmp, const QString &msg) {
+        if (OnDisplay)
+            OnDisplay(this, icmp, msg);
+    };
+    m_icmp->OnEchoRequest = [this](TICMP *icmp) {
+        if (OnEchoRequest)
+            OnEchoRequest(this, icmp);
+    };
+    m_icmp->OnEchoReply = [this](TICMP *icmp, int replies) {
+        if (OnEchoReply)
+            OnEchoReply(this, icmp, replies);
+    };
 }
 
 // Going away, the pending lookups are dropped without a report.
@@ -24,17 +33,41 @@ TPing::~TPing()
 }
 
 QString TPing::Address() const { return m_icmp ? m_icmp->Address() : QString(); }
-void TPing::setAddress(const QString &address) { if (m_icmp) m_icmp->setAddress(address); }
+void TPing::setAddress(const QString &address)
+{
+    if (m_icmp)
+        m_icmp->setAddress(address);
+}
 // Without an echo service the settings are still held, so that they are
 // shown and stored as the user chose them.
 int TPing::Size() const { return m_icmp ? m_icmp->Size() : m_settings.size; }
-void TPing::setSize(int size) { m_settings.size = size; if (m_icmp) m_icmp->setSize(size); }
+void TPing::setSize(int size)
+{
+    m_settings.size = size;
+    if (m_icmp)
+        m_icmp->setSize(size);
+}
 std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout() : m_settings.timeout; }
-void TPing::setTimeout(std::uint32_t timeout) { m_settings.timeout = timeout; if (m_icmp) m_icmp->setTimeout(timeout); }
+void TPing::setTimeout(std::uint32_t timeout)
+{
+    m_settings.timeout = timeout;
+    if (m_icmp)
+        m_icmp->setTimeout(timeout);
+}
 int TPing::TTL() const { return m_icmp ? m_icmp->TTL() : m_settings.ttl; }
-void TPing::setTTL(int ttl) { m_settings.ttl = ttl; if (m_icmp) m_icmp->setTTL(ttl); }
+void TPing::setTTL(int ttl)
+{
+    m_settings.ttl = ttl;
+    if (m_icmp)
+        m_icmp->setTTL(ttl);
+}
 int TPing::Flags() const { return m_icmp ? m_icmp->Flags() : m_settings.flags; }
-void TPing::setFlags(int flags) { m_settings.flags = flags; if (m_icmp) m_icmp->setFlags(flags); }
+void TPing::setFlags(int flags)
+{
+    m_settings.flags = flags;
+    if (m_icmp)
+        m_icmp->setFlags(flags);
+}
 
 void TPing::DnsLookup(const QString &hostName)
 {
@@ -134,8 +167,10 @@ QString EchoUnavailableText(const TPing &ping, const QString &programPath)
                                "    sudo setcap cap_net_raw+ep %1\n"
                                "or allow unprivileged ICMP sockets for all groups:\n"
                                "    sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
-                               "and start Lumeo again.").arg(programPath);
+                               "and start Lumeo again.")
+                    .arg(programPath);
     text += QStringLiteral("\n\nEvery other command works as usual. Meanwhile a sweep marks each ticked row "
-                           "\"%1\".").arg(QLatin1String(kEchoUnavailableReason));
+                           "\"%1\".")
+                .arg(QLatin1String(kEchoUnavailableReason));
     return text;
 }

@@ -6,8 +6,7 @@
 
 // When a wait on the network ends: at a fixed time, or at once when the
 // owner of the wait gives up (the window closes while a query waits).
-class Deadline
-{
+class Deadline {
 public:
     using Clock = std::chrono::steady_clock;
 

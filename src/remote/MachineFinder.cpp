@@ -23,10 +23,7 @@ using namespace std::chrono_literals;
 constexpr int kQueryTries = 3;
 constexpr auto kQueryInterval = 250ms;
 
-bool usable(quint32 address)
-{
-    return address != 0 && address != 0xFFFFFFFFu;
-}
+bool usable(quint32 address) { return address != 0 && address != 0xFFFFFFFFu; }
 
 } // namespace
 

@@ -11,10 +11,9 @@
 #include <optional>
 
 // What the remote actions know of the local machine; the caller gathers it.
-struct LocalNetbios
-{
-    QByteArray machineName;     // the NetBIOS name messages are sent from
-    QList<quint32> broadcasts;  // IPv4 broadcast addresses of the local subnets
+struct LocalNetbios {
+    QByteArray machineName;    // the NetBIOS name messages are sent from
+    QList<quint32> broadcasts; // IPv4 broadcast addresses of the local subnets
 };
 
 // Finds the IPv4 address of the machine a row names, the way Windows
@@ -25,8 +24,7 @@ struct LocalNetbios
 //    knows (HINTS), then by broadcast on the local subnets;
 //  - then the system resolver (hosts file, DNS).
 // Each step waits a short while, and all together no longer than DEADLINE.
-class MachineFinder
-{
+class MachineFinder {
 public:
     MachineFinder(LocalNetbios local, Deadline deadline, QList<quint32> hints = {});
 

@@ -49,10 +49,9 @@ std::unique_ptr<MailslotHandle> OpenMailslot(const QString &machine, const QStri
         return nullptr;
     // A DNS name stands for the computer named by its first label.
     const QByteArray destination = dottedAddress(machine) ? machine.toLatin1() : netbios::computerName(toAnsi(machine));
-    return std::make_unique<MailslotHandle>(std::move(socket), *local,
-                                            netbios::Name{finder.local().machineName, netbios::kWorkstation},
-                                            netbios::Name{destination, netbios::kMessenger},
-                                            smb::mailslotPath(slot.toLatin1()));
+    return std::make_unique<MailslotHandle>(
+        std::move(socket), *local, netbios::Name{finder.local().machineName, netbios::kWorkstation},
+        netbios::Name{destination, netbios::kMessenger}, smb::mailslotPath(slot.toLatin1()));
 }
 
 bool SendMailslotMessage(const QString &machine, const QString &slot, const QString &text, const MachineFinder &finder)

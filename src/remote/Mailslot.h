@@ -15,8 +15,7 @@ class MachineFinder;
 // file system, opening one finds the machine and readies a UDP socket
 // towards its datagram port; each write sends one NetBIOS datagram from
 // the local machine's name to the machine's messenger name.
-class MailslotHandle
-{
+class MailslotHandle {
 public:
     MailslotHandle(Socket socket, Endpoint local, netbios::Name source, netbios::Name destination, QByteArray path);
 

@@ -8,8 +8,7 @@
 
 // Keeps the last clock read from a remote machine, in that machine's local
 // time where its offset from UTC is known, and writes it as text.
-class TNTRemoteDateTime
-{
+class TNTRemoteDateTime {
 public:
     // The last answer kept; all zero until one is.
     struct Fields {

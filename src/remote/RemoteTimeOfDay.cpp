@@ -95,7 +95,8 @@ quint32 readRemoteTime(Endpoint server, TIME_OF_DAY_INFO &info, const Deadline &
     bool dropped = false;
     quint32 status = negotiate(server, smb::smb1NegotiateRequest(), time, deadline, dropped);
     if (status != NERR_Success && dropped && !deadline.passed())
-        status = negotiate(server, smb::smb2NegotiateRequest(randomBytes(16), randomBytes(32)), time, deadline, dropped);
+        status =
+            negotiate(server, smb::smb2NegotiateRequest(randomBytes(16), randomBytes(32)), time, deadline, dropped);
     if (status != NERR_Success)
         return status;
     const auto read = timeOfDay(time);

@@ -12,10 +12,9 @@ class MachineFinder;
 
 // A remote machine's clock as Windows' NetRemoteTOD reports it: the time
 // of day and date in UTC, and the machine's offset from UTC.
-struct TIME_OF_DAY_INFO
-{
-    quint32 tod_elapsedt = 0;  // seconds since 1970-01-01 00:00 UTC
-    quint32 tod_msecs = 0;     // milliseconds from an arbitrary start
+struct TIME_OF_DAY_INFO {
+    quint32 tod_elapsedt = 0; // seconds since 1970-01-01 00:00 UTC
+    quint32 tod_msecs = 0;    // milliseconds from an arbitrary start
     quint32 tod_hours = 0;
     quint32 tod_mins = 0;
     quint32 tod_secs = 0;
@@ -25,7 +24,7 @@ struct TIME_OF_DAY_INFO
     quint32 tod_day = 0;
     quint32 tod_month = 0;
     quint32 tod_year = 0;
-    quint32 tod_weekday = 0;   // 0 is Sunday
+    quint32 tod_weekday = 0; // 0 is Sunday
 
     friend bool operator==(const TIME_OF_DAY_INFO &, const TIME_OF_DAY_INFO &) = default;
 };

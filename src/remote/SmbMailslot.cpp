@@ -12,10 +12,7 @@ constexpr quint16 kPriority = 1;  // what Windows sends for second-class message
 
 } // namespace
 
-QByteArray mailslotPath(QByteArrayView slot)
-{
-    return QByteArray("\\MAILSLOT\\") + slot.toByteArray().toUpper();
-}
+QByteArray mailslotPath(QByteArrayView slot) { return QByteArray("\\MAILSLOT\\") + slot.toByteArray().toUpper(); }
 
 QByteArray mailslotWrite(QByteArrayView path, QByteArrayView data)
 {
@@ -45,8 +42,8 @@ QByteArray mailslotWrite(QByteArrayView path, QByteArrayView data)
     appendLe16(out, dataOffset); // parameter offset: no parameters, where the data start
     appendLe16(out, dataCount);
     appendLe16(out, dataOffset);
-    out.append('\3');            // setup count
-    out.append('\0');            // reserved
+    out.append('\3'); // setup count
+    out.append('\0'); // reserved
     appendLe16(out, kMailslotWrite);
     appendLe16(out, kPriority);
     appendLe16(out, kSecondClass);

@@ -107,14 +107,14 @@ QByteArray smb1NegotiateRequest()
 {
     QByteArray m("\xFFSMB", 4);
     m.append(static_cast<char>(kNegotiate));
-    appendLe32(m, 0);     // status
-    m.append('\x18');     // flags: caseless, canonical path names
-    appendLe16(m, 0xC801); // flags2: Unicode, NT status codes, extended security, long names
+    appendLe32(m, 0);               // status
+    m.append('\x18');               // flags: caseless, canonical path names
+    appendLe16(m, 0xC801);          // flags2: Unicode, NT status codes, extended security, long names
     m.append(QByteArray(12, '\0')); // process id high, signature, reserved
-    appendLe16(m, 0xFFFF); // tree id: none yet
-    appendLe16(m, 0xFEFF); // process id
-    appendLe16(m, 0);      // user id
-    appendLe16(m, 0);      // multiplex id
+    appendLe16(m, 0xFFFF);          // tree id: none yet
+    appendLe16(m, 0xFEFF);          // process id
+    appendLe16(m, 0);               // user id
+    appendLe16(m, 0);               // multiplex id
     const QByteArray dialects = QByteArray("\x02NT LM 0.12", 11) + '\0' + QByteArray("\x02SMB 2.002", 10) + '\0'
                                 + QByteArray("\x02SMB 2.???", 10) + '\0';
     m.append('\0'); // word count
@@ -128,28 +128,28 @@ QByteArray smb2NegotiateRequest(QByteArrayView clientGuid, QByteArrayView salt)
     static const quint16 dialects[] = {0x0202, 0x0210, 0x0300, 0x0302, 0x0311};
     QByteArray m("\xFESMB", 4);
     appendLe16(m, kSmb2HeaderSize);
-    appendLe16(m, 0);  // credit charge
-    appendLe32(m, 0);  // status
-    appendLe16(m, 0);  // command: NEGOTIATE
-    appendLe16(m, 1);  // credits asked for
-    appendLe32(m, 0);  // flags
-    appendLe32(m, 0);  // next command
-    m.append(QByteArray(8, '\0')); // message id 0
-    appendLe32(m, 0xFEFF); // process id
-    appendLe32(m, 0);  // tree id
+    appendLe16(m, 0);                   // credit charge
+    appendLe32(m, 0);                   // status
+    appendLe16(m, 0);                   // command: NEGOTIATE
+    appendLe16(m, 1);                   // credits asked for
+    appendLe32(m, 0);                   // flags
+    appendLe32(m, 0);                   // next command
+    m.append(QByteArray(8, '\0'));      // message id 0
+    appendLe32(m, 0xFEFF);              // process id
+    appendLe32(m, 0);                   // tree id
     m.append(QByteArray(8 + 16, '\0')); // session id, signature
 
     const QByteArray guid = clientGuid.toByteArray().leftJustified(16, '\0', true);
     const QByteArray salt32 = salt.toByteArray().leftJustified(32, '\0', true);
-    appendLe16(m, 36);  // structure size
+    appendLe16(m, 36); // structure size
     appendLe16(m, static_cast<quint16>(std::size(dialects)));
-    appendLe16(m, 1);   // security mode: signing enabled
+    appendLe16(m, 1); // security mode: signing enabled
     appendLe16(m, 0);
-    appendLe32(m, 0);   // capabilities
+    appendLe32(m, 0); // capabilities
     m += guid;
     const qsizetype contextOffsetAt = m.size();
-    appendLe32(m, 0);   // context offset, filled in below
-    appendLe16(m, 2);   // context count
+    appendLe32(m, 0); // context offset, filled in below
+    appendLe16(m, 2); // context count
     appendLe16(m, 0);
     for (const quint16 d : dialects)
         appendLe16(m, d);
@@ -162,9 +162,9 @@ QByteArray smb2NegotiateRequest(QByteArrayView clientGuid, QByteArrayView salt)
     appendLe16(m, 1);
     appendLe16(m, 6 + 32);
     appendLe32(m, 0);
-    appendLe16(m, 1);   // one hash algorithm
-    appendLe16(m, 32);  // salt length
-    appendLe16(m, 1);   // SHA-512
+    appendLe16(m, 1);  // one hash algorithm
+    appendLe16(m, 32); // salt length
+    appendLe16(m, 1);  // SHA-512
     m += salt32;
     padTo8(m);
     // Encryption: AES-128-GCM and AES-128-CCM.

@@ -23,14 +23,12 @@ QByteArray smb1NegotiateRequest();
 // encryption): for servers that drop SMB1 requests.
 QByteArray smb2NegotiateRequest(QByteArrayView clientGuid, QByteArrayView salt);
 
-struct ServerTime
-{
-    quint64 fileTime = 0;              // 100 ns since 1601-01-01, UTC
+struct ServerTime {
+    quint64 fileTime = 0;               // 100 ns since 1601-01-01, UTC
     int zoneMinutes = kTimeZoneUnknown; // UTC = local time + zone; -1: unknown
 };
 
-struct NegotiateReply
-{
+struct NegotiateReply {
     enum Kind {
         Incomplete, // the bytes so far start a valid answer: read on
         Time,       // a readable answer: `time` holds the clock

@@ -19,15 +19,9 @@ sockaddr_in toSockaddr(Endpoint e)
     return sa;
 }
 
-Endpoint fromSockaddr(const sockaddr_in &sa)
-{
-    return Endpoint{ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
-}
+Endpoint fromSockaddr(const sockaddr_in &sa) { return Endpoint{ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)}; }
 
-int openNonBlocking(int type)
-{
-    return ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-}
+int openNonBlocking(int type) { return ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
 
 } // namespace
 
@@ -111,10 +105,7 @@ std::optional<Endpoint> Socket::local() const
     return fromSockaddr(sa);
 }
 
-qsizetype Socket::send(QByteArrayView bytes)
-{
-    return ::send(m_fd, bytes.data(), size_t(bytes.size()), MSG_NOSIGNAL);
-}
+qsizetype Socket::send(QByteArrayView bytes) { return ::send(m_fd, bytes.data(), size_t(bytes.size()), MSG_NOSIGNAL); }
 
 bool Socket::sendTo(Endpoint to, QByteArrayView bytes)
 {
@@ -132,7 +123,8 @@ std::optional<QByteArray> Socket::receiveFrom(Endpoint &from, const Deadline &de
         QByteArray buffer(kMaxDatagram, Qt::Uninitialized);
         sockaddr_in sa{};
         socklen_t len = sizeof sa;
-        const ssize_t n = ::recvfrom(m_fd, buffer.data(), size_t(buffer.size()), 0, reinterpret_cast<sockaddr *>(&sa), &len);
+        const ssize_t n =
+            ::recvfrom(m_fd, buffer.data(), size_t(buffer.size()), 0, reinterpret_cast<sockaddr *>(&sa), &len);
         if (n < 0)
             continue; // an ICMP error from an earlier send, or nothing after all
         buffer.truncate(n);

@@ -11,16 +11,14 @@
 // IPv4 sockets with every wait bounded by a Deadline. Blocking on purpose:
 // they run on a worker thread, never on the window's.
 
-struct Endpoint
-{
+struct Endpoint {
     quint32 address = 0; // IPv4, host byte order
     quint16 port = 0;
 
     friend bool operator==(const Endpoint &, const Endpoint &) = default;
 };
 
-class Socket
-{
+class Socket {
 public:
     Socket() = default;
     ~Socket();
@@ -51,7 +49,12 @@ public:
 
     // TCP: sends all of BYTES before the deadline.
     bool sendAll(QByteArrayView bytes, const Deadline &deadline);
-    enum class Read { Data, Closed, TimedOut, Failed };
+    enum class Read {
+        Data,
+        Closed,
+        TimedOut,
+        Failed
+    };
     // Appends what has arrived (at most MAX bytes) to BUFFER.
     Read receiveSome(QByteArray &buffer, qsizetype max, const Deadline &deadline);
 

@@ -40,7 +40,8 @@ QString dateWriteFormatFor(const QString &shortFormat, const LocaleFormats &f)
         QString fields;
         for (int k = 1; k <= 3; ++k)
             fields += m.captured(k).at(0);
-        if (fields.contains(QLatin1Char('d')) && fields.contains(QLatin1Char('M')) && fields.contains(QLatin1Char('y'))) {
+        if (fields.contains(QLatin1Char('d')) && fields.contains(QLatin1Char('M'))
+            && fields.contains(QLatin1Char('y'))) {
             QString out = shortFormat;
             if (!out.contains(QLatin1String("yyyy")))
                 out.replace(QLatin1String("yy"), QLatin1String("yyyy"));
@@ -48,9 +49,12 @@ QString dateWriteFormatFor(const QString &shortFormat, const LocaleFormats &f)
         }
     }
     switch (f.dateOrder) {
-    case LocaleFormats::DateOrder::DMY: return QStringLiteral("d%1M%1yyyy").arg(f.dateSeparator);
-    case LocaleFormats::DateOrder::YMD: return QStringLiteral("yyyy%1M%1d").arg(f.dateSeparator);
-    case LocaleFormats::DateOrder::MDY: break;
+    case LocaleFormats::DateOrder::DMY:
+        return QStringLiteral("d%1M%1yyyy").arg(f.dateSeparator);
+    case LocaleFormats::DateOrder::YMD:
+        return QStringLiteral("yyyy%1M%1d").arg(f.dateSeparator);
+    case LocaleFormats::DateOrder::MDY:
+        break;
     }
     return QStringLiteral("M%1d%1yyyy").arg(f.dateSeparator);
 }
@@ -226,9 +230,24 @@ bool scanDate(Scanner &sc, const LocaleFormats &fmt, double &days)
     }
     int d = 0, m = 0, y = 0, yDigits = 0;
     switch (fmt.dateOrder) {
-    case LocaleFormats::DateOrder::DMY: d = n[0]; m = n[1]; y = n[2]; yDigits = digits[2]; break;
-    case LocaleFormats::DateOrder::MDY: m = n[0]; d = n[1]; y = n[2]; yDigits = digits[2]; break;
-    case LocaleFormats::DateOrder::YMD: y = n[0]; m = n[1]; d = n[2]; yDigits = digits[0]; break;
+    case LocaleFormats::DateOrder::DMY:
+        d = n[0];
+        m = n[1];
+        y = n[2];
+        yDigits = digits[2];
+        break;
+    case LocaleFormats::DateOrder::MDY:
+        m = n[0];
+        d = n[1];
+        y = n[2];
+        yDigits = digits[2];
+        break;
+    case LocaleFormats::DateOrder::YMD:
+        y = n[0];
+        m = n[1];
+        d = n[2];
+        yDigits = digits[0];
+        break;
     }
     if (yDigits <= 2) {
         // Two-digit years fall in the fifty years either side of today.
@@ -258,7 +277,8 @@ bool scanTime(Scanner &sc, const LocaleFormats &fmt, double &fraction)
     if (sc.literal(fmt.timeSeparator)) {
         if (!sc.number(s, digits))
             return false;
-        if (sc.literal(QStringLiteral(".")) || (fmt.decimalSeparator != QLatin1String(".") && sc.literal(fmt.decimalSeparator))) {
+        if (sc.literal(QStringLiteral("."))
+            || (fmt.decimalSeparator != QLatin1String(".") && sc.literal(fmt.decimalSeparator))) {
             if (!sc.number(ms, digits) || digits > 3)
                 return false;
             for (int k = digits; k < 3; ++k)
@@ -287,7 +307,8 @@ LocaleFormats LocaleFormats::fromLocale(const QLocale &locale)
     const QString date = locale.dateFormat(QLocale::ShortFormat);
     f.dateSeparator = separatorAfter(date, QStringLiteral("dMy"), QStringLiteral("/"));
     f.dateOrder = orderOf(date);
-    f.timeSeparator = separatorAfter(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"), QStringLiteral(":"));
+    f.timeSeparator =
+        separatorAfter(locale.timeFormat(QLocale::ShortFormat), QStringLiteral("hHm"), QStringLiteral(":"));
     f.thousandsSeparator = locale.groupSeparator();
     f.decimalSeparator = locale.decimalPoint();
     f.dateWriteFormat = dateWriteFormatFor(date, f);

@@ -10,7 +10,11 @@
 // What the cell readers need of the user's locale, read once so that a sort
 // does not consult QLocale for every cell.
 struct LocaleFormats {
-    enum class DateOrder { DMY, MDY, YMD };
+    enum class DateOrder {
+        DMY,
+        MDY,
+        YMD
+    };
 
     QString dateSeparator = QStringLiteral("/");
     QString timeSeparator = QStringLiteral(":");

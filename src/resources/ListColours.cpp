@@ -26,7 +26,8 @@ double luminance(const QColor &colour)
 bool standsApart(const QColor &a, const QColor &b)
 {
     const QColor x = a.toRgb(), y = b.toRgb();
-    return std::max({std::abs(x.red() - y.red()), std::abs(x.green() - y.green()), std::abs(x.blue() - y.blue())}) >= kApart;
+    return std::max({std::abs(x.red() - y.red()), std::abs(x.green() - y.green()), std::abs(x.blue() - y.blue())})
+           >= kApart;
 }
 
 QColor blend(const QColor &from, const QColor &to, double amount)

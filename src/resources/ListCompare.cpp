@@ -2,10 +2,7 @@
 
 #include "resources/ResourceRow.h"
 
-QString SortText(const ResourceRow &row, int column)
-{
-    return column == 0 ? row.caption : row.subItem(column - 1);
-}
+QString SortText(const ResourceRow &row, int column) { return column == 0 ? row.caption : row.subItem(column - 1); }
 
 QCollator makeListCollator(const QLocale &locale)
 {

@@ -5,25 +5,19 @@
 #include <utility>
 
 ResourceList::ResourceList(QObject *parent)
-    : QAbstractTableModel(parent),
-      m_formats(LocaleFormats::fromLocale(QLocale::system())),
+    : QAbstractTableModel(parent), m_formats(LocaleFormats::fromLocale(QLocale::system())),
       m_collator(makeListCollator(QLocale::system()))
 {
 }
 
-int ResourceList::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : count();
-}
+int ResourceList::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : count(); }
 
-int ResourceList::columnCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : ColumnCount;
-}
+int ResourceList::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QString ResourceList::columnTitle(int column)
 {
-    static const char *const titles[ColumnCount] = {"Status", "Resource", "IP Address", "Workgroup", "Message", "Last Test"};
+    static const char *const titles[ColumnCount] = {"Status",    "Resource", "IP Address",
+                                                    "Workgroup", "Message",  "Last Test"};
     return column >= 0 && column < ColumnCount ? QString::fromLatin1(titles[column]) : QString();
 }
 
@@ -135,10 +129,7 @@ int ResourceList::rowOfId(std::uint64_t id, int hint) const
     return it == m_rowById.end() ? -1 : it->second;
 }
 
-void ResourceList::emitRowChanged(int i)
-{
-    emit dataChanged(index(i, 0), index(i, ColumnCount - 1));
-}
+void ResourceList::emitRowChanged(int i) { emit dataChanged(index(i, 0), index(i, ColumnCount - 1)); }
 
 void ResourceList::emitCheckColumnChanged()
 {

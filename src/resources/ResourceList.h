@@ -16,7 +16,15 @@
 class ResourceList : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { colStatus, colResource, colAddress, colWorkgroup, colMessage, colLastTest, ColumnCount };
+    enum Column {
+        colStatus,
+        colResource,
+        colAddress,
+        colWorkgroup,
+        colMessage,
+        colLastTest,
+        ColumnCount
+    };
 
     explicit ResourceList(QObject *parent = nullptr);
 

@@ -27,7 +27,8 @@ bool parseInteger(QStringView text, int &value)
     if (i < text.size() && text[i] == QLatin1Char('$')) {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == QLatin1Char('0') && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
+    } else if (i + 1 < text.size() && text[i] == QLatin1Char('0')
+               && (text[i + 1] == QLatin1Char('x') || text[i + 1] == QLatin1Char('X'))) {
         base = 16;
         i += 2;
     }
@@ -138,7 +139,8 @@ Parsed parse(const QString &text, const Limits &limits)
         }
         fileFields += std::max<qint64>(lineFields, 2);
         if (fileFields > limits.fieldsPerFile) {
-            out.error = QStringLiteral("Line %1 takes the list past %2 fields").arg(lineNumber).arg(limits.fieldsPerFile);
+            out.error =
+                QStringLiteral("Line %1 takes the list past %2 fields").arg(lineNumber).arg(limits.fieldsPerFile);
             return false;
         }
         out.rows.push_back(std::move(row));
@@ -271,7 +273,10 @@ std::optional<Loaded> read(const QString &fileName, const Limits &limits)
     if (!S_ISREG(st.st_mode))
         throw openError(fileName, causeOf(st));
     const qint64 maxBytes = limits.fileMegabytes * 1024 * 1024;
-    const auto tooLarge = [&] { return Exception(QStringLiteral("File %1 is larger than %2 MB").arg(fileName, QString::number(limits.fileMegabytes))); };
+    const auto tooLarge = [&] {
+        return Exception(
+            QStringLiteral("File %1 is larger than %2 MB").arg(fileName, QString::number(limits.fileMegabytes)));
+    };
     if (st.st_size > maxBytes)
         throw tooLarge();
 

@@ -9,9 +9,9 @@ class ResourceList;
 // What loading a session file gave, for the window to tell the user.
 struct SessionLoad {
     TextEncoding encoding = TextEncoding::Utf8; // as read, for writing back the same way
-    bool complete = true;  // false when reading stopped before the end of the file (error, NUL, limit, unreadable)
-    QString error;         // the error to show (long values shortened); empty when none
-    QString notice;        // set when reading stopped early without an error (a NUL byte): what the user is told
+    bool complete = true; // false when reading stopped before the end of the file (error, NUL, limit, unreadable)
+    QString error;        // the error to show (long values shortened); empty when none
+    QString notice;       // set when reading stopped early without an error (a NUL byte): what the user is told
 };
 
 // Replaces the list's rows with the file's and sorts them with the list's

@@ -9,8 +9,9 @@ constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 // Windows-1252 bytes 0x80..0x9F. The five bytes Windows leaves undefined map
 // to the C1 control of the same value, so every byte reads and writes back.
 constexpr char16_t kHigh1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 int byteOf1252(char16_t c)
@@ -87,7 +88,6 @@ QByteArray encodeUtf16(const QString &text, bool littleEndian)
     return out;
 }
 
-
 bool isAscii(QByteArrayView data)
 {
     for (const char c : data)
@@ -115,7 +115,8 @@ DecodedText decodeText(const QByteArray &bytes)
     if (bom)
         data = data.sliced(3);
     // The mark was taken off above: a second one is text and stays.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(data);
     if (!utf8.hasError()) {
         out.text = std::move(text);

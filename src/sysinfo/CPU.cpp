@@ -12,20 +12,13 @@
 namespace {
 
 const CpuVendor kVendors[] = {
-    {"GenuineIntel", "Intel Corporation", "Intel"},
-    {"AuthenticAMD", "Advanced Micro Devices", "AMD"},
-    {"CyrixInstead", "Cyrix Corporation", "Cyrix"},
-    {"CentaurHauls", "IDT/Centaur/VIA", "IDT"},
-    {"NexGenDriven", "NexGen Inc.", "NexGen"},
-    {"UMC UMC UMC ", "United Microelectronics Corp", "UMC"},
-    {"RiseRiseRise", "Rise Technology", "Rise"},
-    {"GenuineTMx86", "Transmeta", "Transmeta"},
+    {"GenuineIntel", "Intel Corporation", "Intel"}, {"AuthenticAMD", "Advanced Micro Devices", "AMD"},
+    {"CyrixInstead", "Cyrix Corporation", "Cyrix"}, {"CentaurHauls", "IDT/Centaur/VIA", "IDT"},
+    {"NexGenDriven", "NexGen Inc.", "NexGen"},      {"UMC UMC UMC ", "United Microelectronics Corp", "UMC"},
+    {"RiseRiseRise", "Rise Technology", "Rise"},    {"GenuineTMx86", "Transmeta", "Transmeta"},
 };
 
-std::uint32_t bits(std::uint32_t value, int low, int count)
-{
-    return (value >> low) & ((1u << count) - 1);
-}
+std::uint32_t bits(std::uint32_t value, int low, int count) { return (value >> low) & ((1u << count) - 1); }
 
 QString vendorIdOf(const CpuRegisters &r)
 {
@@ -109,8 +102,8 @@ void TCPU::identifyWithoutCpuid()
     m_brandString = m_processorNameString;
     if (m_brandString.isEmpty() && !implementer.isEmpty()) {
         const QString part = m_cpuinfo.value(QStringLiteral("CPU part"));
-        m_brandString = (m_vendor.isEmpty() ? QStringLiteral("Implementer ") + implementer : m_vendor) +
-                        QStringLiteral(" processor, part ") + part;
+        m_brandString = (m_vendor.isEmpty() ? QStringLiteral("Implementer ") + implementer : m_vendor)
+                        + QStringLiteral(" processor, part ") + part;
     }
     m_family = m_cpuinfo.value(QStringLiteral("CPU architecture")).toInt();
     m_model = m_cpuinfo.value(QStringLiteral("CPU part")).toInt(nullptr, 0);
@@ -141,24 +134,49 @@ void TCPU::identify()
     m_brandType = brUnsupported;
     if (m_family > 6 || (m_family == 6 && m_model > 7)) {
         switch (m_brandID) {
-        case 1: m_brandType = brCeleron; break;
-        case 2: m_brandType = brP3; break;
-        case 3: m_brandType = brP3Xeon; break;
-        case 8: m_brandType = brP4; break;
-        default: break;
+        case 1:
+            m_brandType = brCeleron;
+            break;
+        case 2:
+            m_brandType = brP3;
+            break;
+        case 3:
+            m_brandType = brP3Xeon;
+            break;
+        case 8:
+            m_brandType = brP4;
+            break;
+        default:
+            break;
         }
     }
     static const TCPUType types[] = {ctOriginal, ctOverDrive, ctDualProcessor, ctUnknown};
     m_cpuType = types[m_signatureType];
     switch (m_family) {
-    case 0: m_familyType = cf8086; break;
-    case 2: m_familyType = cf286; break;
-    case 3: m_familyType = cf386; break;
-    case 4: m_familyType = cf486; break;
-    case 5: m_familyType = cfPentium; break;
-    case 6: m_familyType = cfP6; break;
-    case 15: m_familyType = m_extFamily == 0 ? cfPentium4 : cfUnknown; break;
-    default: m_familyType = cfUnknown; break;
+    case 0:
+        m_familyType = cf8086;
+        break;
+    case 2:
+        m_familyType = cf286;
+        break;
+    case 3:
+        m_familyType = cf386;
+        break;
+    case 4:
+        m_familyType = cf486;
+        break;
+    case 5:
+        m_familyType = cfPentium;
+        break;
+    case 6:
+        m_familyType = cfP6;
+        break;
+    case 15:
+        m_familyType = m_extFamily == 0 ? cfPentium4 : cfUnknown;
+        break;
+    default:
+        m_familyType = cfUnknown;
+        break;
     }
 
     m_vendorID = vendorIdOf(function0);
@@ -180,8 +198,8 @@ void TCPU::identify()
         // The first 32 bits are the signature; the other 64 come from
         // function 3, where the processors that have a serial number keep it.
         const CpuRegisters serial = cpuid.cpuid(3);
-        m_serialNumber = QStringList{hex4(m_standard.eax >> 16), hex4(m_standard.eax), hex4(serial.edx >> 16),
-                                     hex4(serial.edx), hex4(serial.ecx >> 16), hex4(serial.ecx)}
+        m_serialNumber = QStringList{hex4(m_standard.eax >> 16), hex4(m_standard.eax),   hex4(serial.edx >> 16),
+                                     hex4(serial.edx),           hex4(serial.ecx >> 16), hex4(serial.ecx)}
                              .join(QLatin1Char('-'));
     }
     m_brandString = cpuBrandString(cpuid);

@@ -11,9 +11,29 @@
 
 class CpuClock;
 
-enum TCPUType { ctOriginal, ctOverDrive, ctDualProcessor, ctUnknown };
-enum TCPUFamily { cfUnknown, cf8086, cf286, cf386, cf486, cfPentium, cfP6, cfPentium4 };
-enum TCPUBrand { brUnsupported, brCeleron, brP3, brP3Xeon, brP4 };
+enum TCPUType {
+    ctOriginal,
+    ctOverDrive,
+    ctDualProcessor,
+    ctUnknown
+};
+enum TCPUFamily {
+    cfUnknown,
+    cf8086,
+    cf286,
+    cf386,
+    cf486,
+    cfPentium,
+    cfP6,
+    cfPentium4
+};
+enum TCPUBrand {
+    brUnsupported,
+    brCeleron,
+    brP3,
+    brP3Xeon,
+    brP4
+};
 
 // The vendor table, by vendor index 1 to 8 (0: not recognised).
 struct CpuVendor {

@@ -25,10 +25,7 @@ void report(const QString &text)
 
 } // namespace
 
-void setGuardedMessageSink(GuardedMessageSink sink)
-{
-    messageSink() = std::move(sink);
-}
+void setGuardedMessageSink(GuardedMessageSink sink) { messageSink() = std::move(sink); }
 
 void CallGuarded(const QString &name, TExceptionMode mode, const std::function<void()> &step)
 {

@@ -5,7 +5,11 @@
 
 // What a failing information-gathering step does: raise a new failure that
 // names the step, report it and go on, or go on silently.
-enum TExceptionMode { emRaise, emMessage, emSilent };
+enum TExceptionMode {
+    emRaise,
+    emMessage,
+    emSilent
+};
 
 // Where emMessage reports go: a function showing the text to the user. The
 // widget layer puts a message box here; without one the text is written as

@@ -9,7 +9,7 @@ struct Descriptor {
     int level2;        // 0: says nothing of the L2 size
     int l1Instruction; // KB added
     int l1Data;
-    const char *text;  // null: no description
+    const char *text; // null: no description
 };
 
 // Intel's cache and TLB descriptor bytes (CPUID function 2).
@@ -66,20 +66,24 @@ const Descriptor *descriptor(std::uint8_t code)
 QString associativity(std::uint32_t code)
 {
     switch (code) {
-    case 0: return QStringLiteral("Off");
-    case 1: return QStringLiteral("Direct mapped");
-    case 2: return QStringLiteral("2-way associative");
-    case 4: return QStringLiteral("4-way associative");
-    case 6: return QStringLiteral("8-way associative");
-    case 8: return QStringLiteral("16-way associative");
-    default: return QStringLiteral("fully associative");
+    case 0:
+        return QStringLiteral("Off");
+    case 1:
+        return QStringLiteral("Direct mapped");
+    case 2:
+        return QStringLiteral("2-way associative");
+    case 4:
+        return QStringLiteral("4-way associative");
+    case 6:
+        return QStringLiteral("8-way associative");
+    case 8:
+        return QStringLiteral("16-way associative");
+    default:
+        return QStringLiteral("fully associative");
     }
 }
 
-std::uint32_t bits(std::uint32_t value, int low, int count)
-{
-    return (value >> low) & ((1u << count) - 1);
-}
+std::uint32_t bits(std::uint32_t value, int low, int count) { return (value >> low) & ((1u << count) - 1); }
 
 QString tlbLine(const char *what, std::uint32_t assoc, std::uint32_t entries)
 {

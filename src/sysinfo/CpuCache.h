@@ -9,7 +9,15 @@
 
 // The vendors the identification knows, by their number in the vendor table.
 enum CpuVendorIndex : std::uint32_t {
-    vendorUnknown = 0, vendorIntel, vendorAMD, vendorCyrix, vendorIDT, vendorNexGen, vendorUMC, vendorRise, vendorTransmeta
+    vendorUnknown = 0,
+    vendorIntel,
+    vendorAMD,
+    vendorCyrix,
+    vendorIDT,
+    vendorNexGen,
+    vendorUMC,
+    vendorRise,
+    vendorTransmeta
 };
 
 // The processor's caches as CPUID describes them, in KB: Intel through

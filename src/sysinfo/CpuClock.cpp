@@ -14,10 +14,7 @@
 namespace {
 
 // To the nearest integer, a tie to the even one.
-std::uint32_t roundEven(double value)
-{
-    return value <= 0 ? 0 : std::uint32_t(std::nearbyint(value));
-}
+std::uint32_t roundEven(double value) { return value <= 0 ? 0 : std::uint32_t(std::nearbyint(value)); }
 
 // A counter that stops advancing would spin forever; no real sample needs
 // anything near this many reads.
@@ -60,7 +57,9 @@ ClockMeasurement measureClock(CpuClock &clock)
         return m;
     const double ticksPerTenthSecond = double(std::uint32_t(frequency)) / 10;
     std::int64_t f1 = 0, f2 = 0, f3 = 0, s = 0;
-    auto unsteady = [&] { return std::llabs(3 * f1 - s) > 3 || std::llabs(3 * f2 - s) > 3 || std::llabs(3 * f3 - s) > 3; };
+    auto unsteady = [&] {
+        return std::llabs(3 * f1 - s) > 3 || std::llabs(3 * f2 - s) > 3 || std::llabs(3 * f3 - s) > 3;
+    };
     // Reads the counter and then the time-stamp counter until the counter
     // is `ticks` past `from`; false when it never gets there.
     auto spin = [&clock](std::int64_t from, std::int64_t ticks, std::int64_t &counter, std::uint64_t &stamp) {

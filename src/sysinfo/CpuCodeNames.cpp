@@ -17,12 +17,18 @@ using Found = std::optional<Row>;
 Found intelByBrand(std::uint32_t brandId, const char *codeName)
 {
     switch (brandId) {
-    case 0: return Row{"Pentium III E", codeName};
-    case 1: return Row{"Celeron", codeName};
-    case 2: return Row{"Pentium III", codeName};
-    case 3: return Row{"Pentium III Xeon", codeName};
-    case 8: return Row{"Pentium 4", codeName};
-    default: return std::nullopt;
+    case 0:
+        return Row{"Pentium III E", codeName};
+    case 1:
+        return Row{"Celeron", codeName};
+    case 2:
+        return Row{"Pentium III", codeName};
+    case 3:
+        return Row{"Pentium III Xeon", codeName};
+    case 8:
+        return Row{"Pentium 4", codeName};
+    default:
+        return std::nullopt;
     }
 }
 
@@ -33,35 +39,57 @@ Found intel(const CpuModelKey &k)
     case 4:
         switch (m) {
         case 0:
-        case 1: return Row{"i80486DX", "P4"};
-        case 2: return Row{"i80486SX", "P23"};
-        case 3: return Row{"i80486DX2", "P24"};
-        case 4: return Row{"i80486SL", "P23"};
-        case 5: return Row{"i80486SX2", "P23"};
-        case 7: return Row{"i80486DX2WB", "P24"};
-        case 8: return Row{"i80486DX4", "P24C"};
-        case 9: return Row{"i80486DX4WB", "P24C"};
-        default: return std::nullopt;
+        case 1:
+            return Row{"i80486DX", "P4"};
+        case 2:
+            return Row{"i80486SX", "P23"};
+        case 3:
+            return Row{"i80486DX2", "P24"};
+        case 4:
+            return Row{"i80486SL", "P23"};
+        case 5:
+            return Row{"i80486SX2", "P23"};
+        case 7:
+            return Row{"i80486DX2WB", "P24"};
+        case 8:
+            return Row{"i80486DX4", "P24C"};
+        case 9:
+            return Row{"i80486DX4WB", "P24C"};
+        default:
+            return std::nullopt;
         }
     case 5:
         switch (m) {
-        case 0: return Row{"Pentium", "P5 (0,80µm)"};
+        case 0:
+            return Row{"Pentium", "P5 (0,80µm)"};
         case 1:
-        case 2: return Row{"Pentium", "P54C (0,50µm)"};
-        case 3: return Row{"Pentium", "P24T"};
-        case 4: return Row{"Pentium MMX", "P55C (0,28µm)"};
-        case 5: return Row{"DX4", nullptr};
-        case 6: return Row{"Pentium", "P5"};
-        case 7: return Row{"Pentium", "P54C (0,35µm)"};
-        case 8: return Row{"Pentium MMX (mobile)", "Tillamook (0,25µm)"};
-        default: return Row{"Pentium", nullptr}; // 9 and above
+        case 2:
+            return Row{"Pentium", "P54C (0,50µm)"};
+        case 3:
+            return Row{"Pentium", "P24T"};
+        case 4:
+            return Row{"Pentium MMX", "P55C (0,28µm)"};
+        case 5:
+            return Row{"DX4", nullptr};
+        case 6:
+            return Row{"Pentium", "P5"};
+        case 7:
+            return Row{"Pentium", "P54C (0,35µm)"};
+        case 8:
+            return Row{"Pentium MMX (mobile)", "Tillamook (0,25µm)"};
+        default:
+            return Row{"Pentium", nullptr}; // 9 and above
         }
     case 6:
         switch (m) {
-        case 0: return Row{"Pentium Pro", "P6 (0.50 µm)"};
-        case 1: return Row{"Pentium Pro", "P6 (0.35 µm)"};
-        case 3: return Row{"Pentium II", k.level2 == 333 ? "P6T (0.25 µm)" : "Klamath (0.35 µm)"};
-        case 4: return Row{"Pentium II", "P55CT (P54 OverDrive)"};
+        case 0:
+            return Row{"Pentium Pro", "P6 (0.50 µm)"};
+        case 1:
+            return Row{"Pentium Pro", "P6 (0.35 µm)"};
+        case 3:
+            return Row{"Pentium II", k.level2 == 333 ? "P6T (0.25 µm)" : "Klamath (0.35 µm)"};
+        case 4:
+            return Row{"Pentium II", "P55CT (P54 OverDrive)"};
         case 5:
             if (k.level2 > 512)
                 return Row{"Pentium II Xeon", "Deschutes (0.25 µm)"};
@@ -76,19 +104,26 @@ Found intel(const CpuModelKey &k)
             if (k.level2 > 512)
                 return Row{"Pentium III Xeon", "Tanner (0.25 µm)"};
             return Row{"Pentium III", "Katmai (0.25 µm)"};
-        case 8: return intelByBrand(k.brandId, "Coppermine (0.18 µm)");
-        case 9: return Row{"Pentium III Xeon", "Cascades"};
-        case 11: return Row{"Pentium III-M", "Mobile Tualatin"};
-        default: return Row{"Pentium III", nullptr}; // 2, 10 and 12 and above
+        case 8:
+            return intelByBrand(k.brandId, "Coppermine (0.18 µm)");
+        case 9:
+            return Row{"Pentium III Xeon", "Cascades"};
+        case 11:
+            return Row{"Pentium III-M", "Mobile Tualatin"};
+        default:
+            return Row{"Pentium III", nullptr}; // 2, 10 and 12 and above
         }
     case 7:
-    case 8: return intelByBrand(k.brandId, "Cascades");
-    case 10: return Row{"Pentium III Xeon", "Cascades"};
+    case 8:
+        return intelByBrand(k.brandId, "Cascades");
+    case 10:
+        return Row{"Pentium III Xeon", "Cascades"};
     case 15:
         if (m <= 2 && k.brandId == 8)
             return Row{"Pentium 4", "Willamette"};
         return std::nullopt;
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -108,23 +143,35 @@ Found amd(const CpuModelKey &k, const QString &brand)
         return std::nullopt;
     case 5:
         switch (m) {
-        case 0: return Row{"K5", "SSA5 (0.50-0.35 µm)"};
+        case 0:
+            return Row{"K5", "SSA5 (0.50-0.35 µm)"};
         case 1:
         case 2:
-        case 3: return Row{"K5-5k86 (PR120, PR133)", "5k86 (0.35 µm)"};
-        case 6: return Row{"K6", "K6 (0.30 µm)"};
-        case 7: return Row{"K6", "Little Foot (0.25 µm)"};
-        case 8: return Row{"K6-II", "Chomper (0.25 µm)"};
-        case 9: return Row{"K6-III", "Sharptooth (0.25 µm)"};
-        case 13: return Row{"K6-II+/K6-III+", nullptr};
-        default: return std::nullopt;
+        case 3:
+            return Row{"K5-5k86 (PR120, PR133)", "5k86 (0.35 µm)"};
+        case 6:
+            return Row{"K6", "K6 (0.30 µm)"};
+        case 7:
+            return Row{"K6", "Little Foot (0.25 µm)"};
+        case 8:
+            return Row{"K6-II", "Chomper (0.25 µm)"};
+        case 9:
+            return Row{"K6-III", "Sharptooth (0.25 µm)"};
+        case 13:
+            return Row{"K6-II+/K6-III+", nullptr};
+        default:
+            return std::nullopt;
         }
     case 6:
         switch (m) {
-        case 1: return Row{"K7", "Thunderbird (0.25-0.18 µm)"};
-        case 2: return Row{"Athlon", "Thunderbird (0.25-0.18 µm)"};
-        case 3: return Row{"Duron", "Spitfire"};
-        case 4: return Row{"Athlon", "Thunderbird"};
+        case 1:
+            return Row{"K7", "Thunderbird (0.25-0.18 µm)"};
+        case 2:
+            return Row{"Athlon", "Thunderbird (0.25-0.18 µm)"};
+        case 3:
+            return Row{"Duron", "Spitfire"};
+        case 4:
+            return Row{"Athlon", "Thunderbird"};
         case 6:
         case 7:
             if (brand.contains(QLatin1String("Duron")))
@@ -132,9 +179,11 @@ Found amd(const CpuModelKey &k, const QString &brand)
             if (brand.contains(QLatin1String("MP")))
                 return Row{"Athlon MP", "Palomino"};
             return Row{"Athlon XP", "Palomino"};
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
         }
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -208,11 +257,16 @@ Found rise(const CpuModelKey &k)
     if (k.family != 5)
         return std::nullopt;
     switch (k.model) {
-    case 0: return Row{"mP6", "iDragon"};
-    case 2: return Row{"mP6", "iDragon 0.18µm"};
-    case 8: return Row{"mP6", "iDragon II 0.25µm"};
-    case 9: return Row{"mP6", "iDragon II 0.18µm"};
-    default: return std::nullopt;
+    case 0:
+        return Row{"mP6", "iDragon"};
+    case 2:
+        return Row{"mP6", "iDragon 0.18µm"};
+    case 8:
+        return Row{"mP6", "iDragon II 0.25µm"};
+    case 9:
+        return Row{"mP6", "iDragon II 0.18µm"};
+    default:
+        return std::nullopt;
     }
 }
 
@@ -229,15 +283,32 @@ void lookUpCodeName(const CpuModelKey &key, QString &friendlyName, QString &code
 {
     Found row;
     switch (key.vendorIndex) {
-    case vendorIntel: row = intel(key); break;
-    case vendorAMD: row = amd(key, friendlyName); break;
-    case vendorCyrix: row = cyrix(key); break;
-    case vendorIDT: row = idt(key); break;
-    case vendorNexGen: row = nexGen(key); break;
-    case vendorUMC: row = umc(key); break;
-    case vendorRise: row = rise(key); break;
-    case vendorTransmeta: row = transmeta(key); break;
-    default: break;
+    case vendorIntel:
+        row = intel(key);
+        break;
+    case vendorAMD:
+        row = amd(key, friendlyName);
+        break;
+    case vendorCyrix:
+        row = cyrix(key);
+        break;
+    case vendorIDT:
+        row = idt(key);
+        break;
+    case vendorNexGen:
+        row = nexGen(key);
+        break;
+    case vendorUMC:
+        row = umc(key);
+        break;
+    case vendorRise:
+        row = rise(key);
+        break;
+    case vendorTransmeta:
+        row = transmeta(key);
+        break;
+    default:
+        break;
     }
     if (row) {
         friendlyName = QString::fromUtf8(row->product);

@@ -18,13 +18,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<CpuidSource> processorCpuid()
-{
-    return std::make_unique<X86Cpuid>();
-}
+std::unique_ptr<CpuidSource> processorCpuid() { return std::make_unique<X86Cpuid>(); }
 #else
-std::unique_ptr<CpuidSource> processorCpuid()
-{
-    return nullptr;
-}
+std::unique_ptr<CpuidSource> processorCpuid() { return nullptr; }
 #endif

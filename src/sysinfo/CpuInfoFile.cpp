@@ -26,9 +26,9 @@ QMap<QString, QString> firstProcessorInfo(const QByteArray &text)
 QString armImplementerName(const QString &code)
 {
     static const std::pair<unsigned, const char *> names[] = {
-        {0x41, "ARM"},      {0x42, "Broadcom"}, {0x43, "Cavium"},  {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
-        {0x4E, "NVIDIA"},   {0x50, "Applied Micro"}, {0x51, "Qualcomm"}, {0x53, "Samsung"}, {0x56, "Marvell"},
-        {0x61, "Apple"},    {0x69, "Intel"},    {0xC0, "Ampere"}};
+        {0x41, "ARM"},    {0x42, "Broadcom"},      {0x43, "Cavium"},   {0x46, "Fujitsu"}, {0x48, "HiSilicon"},
+        {0x4E, "NVIDIA"}, {0x50, "Applied Micro"}, {0x51, "Qualcomm"}, {0x53, "Samsung"}, {0x56, "Marvell"},
+        {0x61, "Apple"},  {0x69, "Intel"},         {0xC0, "Ampere"}};
     bool ok = false;
     const unsigned value = code.toUInt(&ok, 0);
     if (!ok)

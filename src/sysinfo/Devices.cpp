@@ -6,12 +6,43 @@
 #include <algorithm>
 #include <utility>
 
-const std::array<const char *, 37> DeviceClassNames = {
-    "Battery",  "Computer",     "DiskDrive",       "Display",  "CDROM",         "fdc",     "FloppyDisk", "GPS",
-    "HID",      "hdc",          "1394",            "Image",    "Infrared",      "Keyboard", "MediumChanger", "MTD",
-    "Mouse",    "Modem",        "Monitor",         "MultiFunction", "MultiPortSerial", "Net", "LegacyDriver", "NtApm",
-    "Unknown",  "PCMCIA",       "Ports",           "Printer",  "SCSIAdapter",   "SmartCardReader", "MEDIA", "Volume",
-    "System",   "TapeDrive",    "TapeController",  "Tape",     "USB"};
+const std::array<const char *, 37> DeviceClassNames = {"Battery",
+                                                       "Computer",
+                                                       "DiskDrive",
+                                                       "Display",
+                                                       "CDROM",
+                                                       "fdc",
+                                                       "FloppyDisk",
+                                                       "GPS",
+                                                       "HID",
+                                                       "hdc",
+                                                       "1394",
+                                                       "Image",
+                                                       "Infrared",
+                                                       "Keyboard",
+                                                       "MediumChanger",
+                                                       "MTD",
+                                                       "Mouse",
+                                                       "Modem",
+                                                       "Monitor",
+                                                       "MultiFunction",
+                                                       "MultiPortSerial",
+                                                       "Net",
+                                                       "LegacyDriver",
+                                                       "NtApm",
+                                                       "Unknown",
+                                                       "PCMCIA",
+                                                       "Ports",
+                                                       "Printer",
+                                                       "SCSIAdapter",
+                                                       "SmartCardReader",
+                                                       "MEDIA",
+                                                       "Volume",
+                                                       "System",
+                                                       "TapeDrive",
+                                                       "TapeController",
+                                                       "Tape",
+                                                       "USB"};
 
 std::uint8_t deviceClassIndex(const QString &className)
 {
@@ -55,32 +86,41 @@ QString linkName(const QString &link)
 QString linkKind(const QString &devType, int hardwareType)
 {
     static const std::pair<const char *, const char *> byDevType[] = {
-        {"wlan", "Wireless"}, {"bridge", "Bridge"}, {"vlan", "VLAN"}, {"bond", "Bond"},
-        {"wireguard", "WireGuard"}, {"wwan", "Mobile broadband"}, {"ppp", "PPP"}, {"macvlan", "MACVLAN"}};
+        {"wlan", "Wireless"},       {"bridge", "Bridge"},         {"vlan", "VLAN"}, {"bond", "Bond"},
+        {"wireguard", "WireGuard"}, {"wwan", "Mobile broadband"}, {"ppp", "PPP"},   {"macvlan", "MACVLAN"}};
     for (const auto &[type, kind] : byDevType)
         if (devType == QLatin1String(type))
             return QString::fromLatin1(kind);
     switch (hardwareType) {
-    case 1: return QStringLiteral("Ethernet");
-    case 32: return QStringLiteral("InfiniBand");
-    case 256: return QStringLiteral("SLIP");
-    case 280: return QStringLiteral("CAN");
-    case 512: return QStringLiteral("PPP");
-    case 768: return QStringLiteral("IPIP tunnel");
-    case 772: return QStringLiteral("Loopback");
-    case 776: return QStringLiteral("IPv6-in-IPv4 tunnel");
-    case 778: return QStringLiteral("GRE tunnel");
+    case 1:
+        return QStringLiteral("Ethernet");
+    case 32:
+        return QStringLiteral("InfiniBand");
+    case 256:
+        return QStringLiteral("SLIP");
+    case 280:
+        return QStringLiteral("CAN");
+    case 512:
+        return QStringLiteral("PPP");
+    case 768:
+        return QStringLiteral("IPIP tunnel");
+    case 772:
+        return QStringLiteral("Loopback");
+    case 776:
+        return QStringLiteral("IPv6-in-IPv4 tunnel");
+    case 778:
+        return QStringLiteral("GRE tunnel");
     case 801:
-    case 803: return QStringLiteral("Wireless");
-    case 65534: return QStringLiteral("Tunnel");
-    default: return QStringLiteral("Network");
+    case 803:
+        return QStringLiteral("Wireless");
+    case 65534:
+        return QStringLiteral("Tunnel");
+    default:
+        return QStringLiteral("Network");
     }
 }
 
-QString busName(const QString &deviceDir)
-{
-    return linkName(deviceDir + QStringLiteral("/subsystem"));
-}
+QString busName(const QString &deviceDir) { return linkName(deviceDir + QStringLiteral("/subsystem")); }
 
 // Where a device sits: the PCI slot or USB port of the nearest such device
 // it hangs from (a virtio or PHY device is a function of one), or else its
@@ -121,8 +161,8 @@ TDevice TDevices::networkDevice(const QString &dir) const
         d.HardwareID = ueventValue(deviceLink, "MODALIAS");
         d.Location = busLocation(m_sysRoot, deviceLink);
         d.Description = kind + QStringLiteral(" adapter");
-        d.FriendlyName = (d.Driver.isEmpty() ? QString() : d.Driver + QLatin1Char(' ')) + d.Description +
-                         QStringLiteral(" (") + name + QLatin1Char(')');
+        d.FriendlyName = (d.Driver.isEmpty() ? QString() : d.Driver + QLatin1Char(' ')) + d.Description
+                         + QStringLiteral(" (") + name + QLatin1Char(')');
     } else if (kind == QLatin1String("Loopback")) {
         d.Description = kind;
         d.FriendlyName = kind + QStringLiteral(" (") + name + QLatin1Char(')');
@@ -141,7 +181,8 @@ void TDevices::GetInfo()
     QList<std::pair<int, QString>> interfaces;
     for (const QString &name : net.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
         interfaces.append({readLine(net.filePath(name) + QStringLiteral("/ifindex")).toInt(), net.filePath(name)});
-    std::stable_sort(interfaces.begin(), interfaces.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::stable_sort(interfaces.begin(), interfaces.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &itf : interfaces)
         m_devices.append(networkDevice(itf.second));
     std::stable_sort(m_devices.begin(), m_devices.end(), [](const TDevice &a, const TDevice &b) {

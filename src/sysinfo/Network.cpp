@@ -7,10 +7,7 @@
 
 namespace {
 
-bool isLoopback(const QString &dotted)
-{
-    return dotted.startsWith(QLatin1String("127."));
-}
+bool isLoopback(const QString &dotted) { return dotted.startsWith(QLatin1String("127.")); }
 
 } // namespace
 
@@ -44,10 +41,7 @@ QStringList parseProtocols(const QByteArray &text)
     return out;
 }
 
-TNetwork::TNetwork(const NetworkProbe &probe) : m_probe(probe)
-{
-    readAdapters();
-}
+TNetwork::TNetwork(const NetworkProbe &probe) : m_probe(probe) { readAdapters(); }
 
 void TNetwork::readAdapters()
 {

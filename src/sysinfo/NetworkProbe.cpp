@@ -62,7 +62,8 @@ QList<InterfaceInfo> SystemNetworkProbe::interfaces() const
     for (InterfaceInfo &itf : out)
         if (itf.index == 0)
             itf.index = int(if_nametoindex(itf.name.toLocal8Bit().constData()));
-    std::stable_sort(out.begin(), out.end(), [](const InterfaceInfo &a, const InterfaceInfo &b) { return a.index < b.index; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const InterfaceInfo &a, const InterfaceInfo &b) { return a.index < b.index; });
     return out;
 }
 
@@ -109,7 +110,4 @@ QString SystemNetworkProbe::kernelRelease() const
     return uname(&u) == 0 ? QString::fromLocal8Bit(u.release) : QString();
 }
 
-QString SystemNetworkProbe::libcVersion() const
-{
-    return QString::fromLatin1(gnu_get_libc_version());
-}
+QString SystemNetworkProbe::libcVersion() const { return QString::fromLatin1(gnu_get_libc_version()); }

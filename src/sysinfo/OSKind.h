@@ -27,7 +27,11 @@ enum TOSKind : std::uint8_t {
 // first five fields; Linux the platform, the kernel release and the
 // distribution's PRETTY_NAME.
 struct OSVersionRecord {
-    enum Platform { Win9x = 1, WinNT = 2, Linux = 100 };
+    enum Platform {
+        Win9x = 1,
+        WinNT = 2,
+        Linux = 100
+    };
     Platform platform = Win9x;
     int major = 0;
     int minor = 0;

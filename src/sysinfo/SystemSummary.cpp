@@ -29,10 +29,7 @@ SystemSummary makeSystemSummary(const OSVersionRecord &version, const std::funct
     return s;
 }
 
-QString GetMachineName(const QString &hostName)
-{
-    return hostName.section(QLatin1Char('.'), 0, 0);
-}
+QString GetMachineName(const QString &hostName) { return hostName.section(QLatin1Char('.'), 0, 0); }
 
 namespace {
 

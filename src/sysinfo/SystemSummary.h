@@ -12,9 +12,9 @@ struct SystemSummary {
     TOSKind OSKind = osUnknown;
     QString CSDVersion;
     QString OSName;
-    bool IsNT = false;   // NT 3.x, NT 4, 2000, XP
+    bool IsNT = false; // NT 3.x, NT 4, 2000, XP
     bool IsNT4 = false;
-    bool IsNT5 = false;  // 2000 or XP
+    bool IsNT5 = false; // 2000 or XP
     bool Is2000 = false;
     bool IsXP = false;
     bool Is95 = false;

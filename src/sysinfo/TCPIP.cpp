@@ -36,13 +36,20 @@ QString routeAddress(const QString &hex, bool *ok)
 std::uint8_t adapterTypeOf(int hardwareType)
 {
     switch (hardwareType) {
-    case 1: return 1;   // Ethernet
-    case 800: return 2; // IEEE 802.2 token ring
-    case 774: return 3; // FDDI
-    case 512: return 4; // PPP
-    case 772: return 5; // loopback
-    case 256: return 6; // SLIP
-    default: return 0;
+    case 1:
+        return 1; // Ethernet
+    case 800:
+        return 2; // IEEE 802.2 token ring
+    case 774:
+        return 3; // FDDI
+    case 512:
+        return 4; // PPP
+    case 772:
+        return 5; // loopback
+    case 256:
+        return 6; // SLIP
+    default:
+        return 0;
     }
 }
 

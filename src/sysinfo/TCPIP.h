@@ -8,7 +8,13 @@
 
 class NetworkProbe;
 
-enum TNodeType { ntUnknown, ntBroadcast, ntPeerToPeer, ntMixed, ntHybrid };
+enum TNodeType {
+    ntUnknown,
+    ntBroadcast,
+    ntPeerToPeer,
+    ntMixed,
+    ntHybrid
+};
 
 // One interface with its addresses. Each address list has a mask list of
 // the same length beside it.

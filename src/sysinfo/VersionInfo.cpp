@@ -42,7 +42,7 @@ struct ElfLayout {
 constexpr ElfLayout kElf32{0x20, 4, 0x2E, 0x30, 0x32, 0, 4, 16, 20, 24, 4, 40};
 constexpr ElfLayout kElf64{0x28, 8, 0x3A, 0x3C, 0x3E, 0, 4, 24, 32, 40, 8, 64};
 
-constexpr std::uint64_t kNoBits = 8;       // SHT_NOBITS: no bytes in the file
+constexpr std::uint64_t kNoBits = 8;           // SHT_NOBITS: no bytes in the file
 constexpr std::uint64_t kIndexEscape = 0xFFFF; // SHN_XINDEX
 
 const QByteArray &recordMagic()
@@ -90,14 +90,19 @@ QString stringTableKey(const QString &translations)
     const uint language = first[0].toUInt(&okLanguage, 16), codePage = first[1].toUInt(&okCodePage, 16);
     if (!okLanguage || !okCodePage || language > 0xFFFF || codePage > 0xFFFF)
         return QString();
-    return QStringLiteral("%1%2").arg(language, 4, 16, QLatin1Char('0')).arg(codePage, 4, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("%1%2")
+        .arg(language, 4, 16, QLatin1Char('0'))
+        .arg(codePage, 4, 16, QLatin1Char('0'))
+        .toUpper();
 }
 
 } // namespace
 
 QByteArray elfSection(const QByteArray &image, const char *name)
 {
-    if (image.size() < 16 || !image.startsWith("\x7f" "ELF"))
+    if (image.size() < 16
+        || !image.startsWith("\x7f"
+                             "ELF"))
         return QByteArray();
     const char elfClass = image[4], data = image[5];
     if ((elfClass != 1 && elfClass != 2) || (data != 1 && data != 2))
@@ -126,8 +131,8 @@ QByteArray elfSection(const QByteArray &image, const char *name)
 
     const auto namesOffset = header(*shstrndx, l.offsetOff, l.wordSize);
     const auto namesSize = header(*shstrndx, l.sizeOff, l.wordSize);
-    if (!namesOffset || !namesSize || *namesOffset > std::uint64_t(image.size()) ||
-        std::uint64_t(image.size()) - *namesOffset < *namesSize)
+    if (!namesOffset || !namesSize || *namesOffset > std::uint64_t(image.size())
+        || std::uint64_t(image.size()) - *namesOffset < *namesSize)
         return QByteArray();
     const QByteArray names = QByteArray::fromRawData(image.constData() + *namesOffset, qsizetype(*namesSize));
     const QByteArray wanted(name);
@@ -144,8 +149,8 @@ QByteArray elfSection(const QByteArray &image, const char *name)
         const auto type = header(i, l.typeOff, 4);
         const auto offset = header(i, l.offsetOff, l.wordSize);
         const auto size = header(i, l.sizeOff, l.wordSize);
-        if (!type || !offset || !size || *type == kNoBits || *offset > std::uint64_t(image.size()) ||
-            std::uint64_t(image.size()) - *offset < *size)
+        if (!type || !offset || !size || *type == kNoBits || *offset > std::uint64_t(image.size())
+            || std::uint64_t(image.size()) - *offset < *size)
             return QByteArray();
         return QByteArray(image.constData() + *offset, qsizetype(*size)); // a copy: the image may be mapped
     }
@@ -180,8 +185,9 @@ bool GetVersionInfo(const QString &fileName, TVersionInfo &info)
     info.Build = (*version)[3];
     info.FileVersion = QStringLiteral("%1.%2.%3.%4").arg(info.Major).arg(info.Minor).arg(info.Release).arg(info.Build);
 
-    const QString table = QStringLiteral("\\StringFileInfo\\") +
-                          stringTableKey(entries.value(QStringLiteral("\\VarFileInfo\\Translation"))) + QLatin1Char('\\');
+    const QString table = QStringLiteral("\\StringFileInfo\\")
+                          + stringTableKey(entries.value(QStringLiteral("\\VarFileInfo\\Translation")))
+                          + QLatin1Char('\\');
     info.FileDescription = entries.value(table + QStringLiteral("FileDescription"));
     info.LegalCopyright = entries.value(table + QStringLiteral("LegalCopyright"));
     info.Comments = entries.value(table + QStringLiteral("Comments"));

@@ -1,5 +1,5 @@
-#include "application/Caption.h"
 #include "application/CommandEnabling.h"
+#include "application/Caption.h"
 
 #include <gtest/gtest.h>
 

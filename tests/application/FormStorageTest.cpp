@@ -67,15 +67,26 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
               std::tuple(56, 4000, 64, SweepParallel::kDefault, 185, QString("False"), QString()));
 
     ASSERT_TRUE(storage.save(s, screen1024(), true));
-    EXPECT_EQ(store.writtenOrder, QStringList({"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos(1024x768)",
-                                               "MinMaxPos", "NormPos(1024x768)", "NormPos", "Visible", "Ping_Timeout",
-                                               "Ping_Size", "Ping_TTL", "Ping_Parallel", "twTree_Width", "DNS", "LastFile"}));
-    const QMap<QString, QString> expected = {
-        {"FormVersion", "0"}, {"Flags", "0"}, {"ShowCmd", "1"}, {"PixelsPerInch", "96"},
-        {"MinMaxPos(1024x768)", "-1,-1,-1,-1"}, {"MinMaxPos", "-1,-1,-1,-1"},
-        {"NormPos(1024x768)", "155,132,868,636"}, {"NormPos", "155,132,868,636"}, {"Visible", "0"},
-        {"Ping_Timeout", "4000"}, {"Ping_Size", "56"}, {"Ping_TTL", "64"}, {"Ping_Parallel", "64"}, {"twTree_Width", "185"},
-        {"DNS", "False"}, {"LastFile", ""}};
+    EXPECT_EQ(store.writtenOrder,
+              QStringList({"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos(1024x768)", "MinMaxPos",
+                           "NormPos(1024x768)", "NormPos", "Visible", "Ping_Timeout", "Ping_Size", "Ping_TTL",
+                           "Ping_Parallel", "twTree_Width", "DNS", "LastFile"}));
+    const QMap<QString, QString> expected = {{"FormVersion", "0"},
+                                             {"Flags", "0"},
+                                             {"ShowCmd", "1"},
+                                             {"PixelsPerInch", "96"},
+                                             {"MinMaxPos(1024x768)", "-1,-1,-1,-1"},
+                                             {"MinMaxPos", "-1,-1,-1,-1"},
+                                             {"NormPos(1024x768)", "155,132,868,636"},
+                                             {"NormPos", "155,132,868,636"},
+                                             {"Visible", "0"},
+                                             {"Ping_Timeout", "4000"},
+                                             {"Ping_Size", "56"},
+                                             {"Ping_TTL", "64"},
+                                             {"Ping_Parallel", "64"},
+                                             {"twTree_Width", "185"},
+                                             {"DNS", "False"},
+                                             {"LastFile", ""}};
     EXPECT_EQ(store.values, expected);
 }
 
@@ -95,14 +106,38 @@ TEST(FormStorage, PlacementNamesAndRules)
     ScreenFacts twoScreens = screen1024();
     twoScreens.screens << QRect(1024, 0, 1280, 1024);
     const std::vector<Case> cases = {
-        {"resolution's own name first", {{"NormPos(1024x768)", "10,20,510,420"}, {"NormPos", "1,2,301,202"}}, screen1024(), QRect(10, 20, 500, 400), true},
-        {"empty own name: the plain one", {{"NormPos(1024x768)", ""}, {"NormPos", "1,2,301,202"}}, screen1024(), QRect(1, 2, 300, 200), true},
-        {"another resolution's name is not used", {{"NormPos(1280x1024)", "10,20,510,420"}, {"NormPos", "1,2,301,202"}}, screen1024(), QRect(1, 2, 300, 200), true},
+        {"resolution's own name first",
+         {{"NormPos(1024x768)", "10,20,510,420"}, {"NormPos", "1,2,301,202"}},
+         screen1024(),
+         QRect(10, 20, 500, 400),
+         true},
+        {"empty own name: the plain one",
+         {{"NormPos(1024x768)", ""}, {"NormPos", "1,2,301,202"}},
+         screen1024(),
+         QRect(1, 2, 300, 200),
+         true},
+        {"another resolution's name is not used",
+         {{"NormPos(1280x1024)", "10,20,510,420"}, {"NormPos", "1,2,301,202"}},
+         screen1024(),
+         QRect(1, 2, 300, 200),
+         true},
         {"blanks and commas", {{"NormPos", " 1 ,2 301,, 202"}}, screen1024(), QRect(1, 2, 300, 200), true},
-        {"missing parts keep the window's", {{"NormPos", "40,50"}}, screen1024(), QRect(40, 50, 155 + 713 - 40, 132 + 504 - 50), true},
-        {"same pixels per inch", {{"NormPos", "1,2,301,202"}, {"PixelsPerInch", "96"}}, screen1024(), QRect(1, 2, 300, 200), true},
+        {"missing parts keep the window's",
+         {{"NormPos", "40,50"}},
+         screen1024(),
+         QRect(40, 50, 155 + 713 - 40, 132 + 504 - 50),
+         true},
+        {"same pixels per inch",
+         {{"NormPos", "1,2,301,202"}, {"PixelsPerInch", "96"}},
+         screen1024(),
+         QRect(1, 2, 300, 200),
+         true},
         {"other pixels per inch", {{"NormPos", "1,2,301,202"}, {"PixelsPerInch", "96"}}, otherPpi, std::nullopt, false},
-        {"only MinMaxPos: the window's own rectangle", {{"MinMaxPos", "-1,-1,-1,-1"}}, screen1024(), QRect(155, 132, 713, 504), true},
+        {"only MinMaxPos: the window's own rectangle",
+         {{"MinMaxPos", "-1,-1,-1,-1"}},
+         screen1024(),
+         QRect(155, 132, 713, 504),
+         true},
         {"no position texts", {{"Ping_Size", "8"}}, screen1024(), std::nullopt, false},
         {"left not below right", {{"NormPos", "300,2,300,202"}}, screen1024(), std::nullopt, false},
         {"wholly off the screens", {{"NormPos", "2000,100,2500,400"}}, screen1024(), std::nullopt, false},
@@ -126,7 +161,11 @@ TEST(FormStorage, PlacementNamesAndRules)
 TEST(FormStorage, OtherPixelsPerInchStillRestoresTheRest)
 {
     MemoryStore store;
-    store.values = {{"NormPos", "1,2,301,202"}, {"PixelsPerInch", "144"}, {"Ping_Size", "128"}, {"DNS", "True"}, {"LastFile", "/x.lu"}};
+    store.values = {{"NormPos", "1,2,301,202"},
+                    {"PixelsPerInch", "144"},
+                    {"Ping_Size", "128"},
+                    {"DNS", "True"},
+                    {"LastFile", "/x.lu"}};
     TFormStorage storage(store);
     FormSettings s = windowDefaults();
     const RestoreResult r = storage.restore(s, screen1024());
@@ -148,9 +187,25 @@ TEST(FormStorage, StoredProperties)
         {{}, 56, 4000, 64, n, 185, 0},
         {{{"Ping_Size", "abc"}}, 0, 4000, 64, n, 185, 0}, // not an integer: 0
         {{{"Ping_Size", ""}}, 0, 4000, 64, n, 185, 0},
-        {{{"Ping_Size", " 1472 "}, {"Ping_Timeout", "250"}, {"Ping_TTL", "1"}, {"Ping_Parallel", " 8 "}, {"twTree_Width", "300"}}, 1472, 250, 1, 8, 300, 0},
+        {{{"Ping_Size", " 1472 "},
+          {"Ping_Timeout", "250"},
+          {"Ping_TTL", "1"},
+          {"Ping_Parallel", " 8 "},
+          {"twTree_Width", "300"}},
+         1472,
+         250,
+         1,
+         8,
+         300,
+         0},
         {{{"Ping_Size", "0"}, {"Ping_Timeout", "0"}, {"Ping_TTL", "0"}, {"Ping_Parallel", "1"}}, 0, 0, 0, 1, 185, 0},
-        {{{"Ping_Size", "65535"}, {"Ping_Timeout", "2147483647"}, {"Ping_TTL", "255"}, {"Ping_Parallel", "64"}}, 65535, 2147483647, 255, 64, 185, 0},
+        {{{"Ping_Size", "65535"}, {"Ping_Timeout", "2147483647"}, {"Ping_TTL", "255"}, {"Ping_Parallel", "64"}},
+         65535,
+         2147483647,
+         255,
+         64,
+         185,
+         0},
         {{{"Ping_Size", "65536"}}, 56, 4000, 64, n, 185, 1},
         {{{"Ping_Size", "-1"}, {"Ping_TTL", "256"}, {"Ping_Timeout", "-5"}}, 56, 4000, 64, n, 185, 3},
         {{{"Ping_TTL", "-1"}}, 56, 4000, 64, n, 185, 1},
@@ -171,7 +226,8 @@ TEST(FormStorage, StoredProperties)
         const RestoreResult r = storage.restore(s, screen1024());
         const QString what = QStringList(c.stored.keys()).join(' ') + " = " + QStringList(c.stored.values()).join(' ');
         EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.pingParallel, s.treeWidth),
-                  std::tuple(c.size, c.timeout, c.ttl, c.parallel, c.treeWidth)) << what.toStdString();
+                  std::tuple(c.size, c.timeout, c.ttl, c.parallel, c.treeWidth))
+            << what.toStdString();
         EXPECT_EQ(r.refused.size(), c.refused) << what.toStdString() << r.refused.join('|').toStdString();
     }
 }
@@ -183,9 +239,11 @@ TEST(FormStorage, RefusedValueSaysWhatAndWhy)
     TFormStorage storage(store);
     FormSettings s = windowDefaults();
     const RestoreResult r = storage.restore(s, screen1024());
-    EXPECT_EQ(r.refused, QStringList({"The time to live must be between 0 and 255, not 300 (stored value \"Ping_TTL\"); 64 is used",
-                                      "The number of simultaneous pings must be between 1 and 64, not 0 (stored value "
-                                      "\"Ping_Parallel\"); 64 is used"}));
+    EXPECT_EQ(
+        r.refused,
+        QStringList({"The time to live must be between 0 and 255, not 300 (stored value \"Ping_TTL\"); 64 is used",
+                     "The number of simultaneous pings must be between 1 and 64, not 0 (stored value "
+                     "\"Ping_Parallel\"); 64 is used"}));
 }
 
 TEST(FormStorage, NegativeVersionRestoresNothing)
@@ -249,8 +307,9 @@ TEST(FormStorage, UnreadableSettingsAreNeverWrittenOver)
 
 TEST(StoredValueConversion, TextToBool)
 {
-    const std::vector<std::pair<QString, bool>> good = {
-        {"True", true}, {"false", false}, {"TRUE", true}, {" False ", false}, {"0", false}, {"1", true}, {"-1", true}, {"2.5", true}};
+    const std::vector<std::pair<QString, bool>> good = {{"True", true},     {"false", false}, {"TRUE", true},
+                                                        {" False ", false}, {"0", false},     {"1", true},
+                                                        {"-1", true},       {"2.5", true}};
     for (const auto &[text, value] : good)
         EXPECT_EQ(textToBool(text), value) << text.toStdString();
     for (const QString text : {"", "yes", "Truee", "on"}) {

@@ -1,6 +1,6 @@
+#include "application/NetworkScan.h"
 #include "application/BusyWait.h"
 #include "application/LocalSubnets.h"
-#include "application/NetworkScan.h"
 #include "discovery/NetworkNeighborhood.h"
 #include "resources/ResourceList.h"
 #include "support/FakeNeighborhood.h"
@@ -140,8 +140,7 @@ TEST(LocalSubnetsTest, EachSubnetWithRoomForOneHasOneBroadcastAddress)
         {0x0A0102FE, 24}, // the same subnet again
         {0xC0A80111, 22}, // 192.168.1.17/22
         {0x0A630001, 31}, // a point-to-point pair: no broadcast
-        {0x0A630101, 32},
-        {0x0A000001, 8},
+        {0x0A630101, 32}, {0x0A000001, 8},
     };
     EXPECT_EQ(broadcastsOf(subnets), (QList<quint32>{0x0A0102FF, 0xC0A803FF, 0x0AFFFFFF}));
 }

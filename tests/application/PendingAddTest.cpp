@@ -69,15 +69,11 @@ TEST(AddOkRule, ANameAlwaysAndAnAddressOnlyWithTheLookup)
         bool lookUp;
         bool enabled;
     } cases[] = {
-        {"", "", true, false},
-        {"", "", false, false},
-        {"pc1", "", true, true},
-        {"pc1", "", false, true},
-        {"", "10.0.0.1", true, true},
-        {"", "10.0.0.1", false, false}, // an address alone needs the lookup box
-        {" ", "", false, true},         // blanks are text
-        {"", " ", true, true},
-        {"pc1", "10.0.0.1", false, true},
+        {"", "", true, false},        {"", "", false, false},
+        {"pc1", "", true, true},      {"pc1", "", false, true},
+        {"", "10.0.0.1", true, true}, {"", "10.0.0.1", false, false}, // an address alone needs the lookup box
+        {" ", "", false, true},                                       // blanks are text
+        {"", " ", true, true},        {"pc1", "10.0.0.1", false, true},
     };
     for (const auto &c : cases)
         EXPECT_EQ(AddOkEnabled(c.workstation, c.address, c.lookUp), c.enabled)

@@ -1,5 +1,5 @@
-#include "ping/Ping.h"
 #include "application/PingSweep.h"
+#include "ping/Ping.h"
 #include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
@@ -8,8 +8,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <time.h>
 #include <gtest/gtest.h>
+#include <time.h>
 
 namespace {
 
@@ -63,7 +63,10 @@ protected:
 struct Width {
     int parallel;
     bool answerInside;
-    friend void PrintTo(const Width &w, std::ostream *os) { *os << w.parallel << (w.answerInside ? " answered inside" : ""); }
+    friend void PrintTo(const Width &w, std::ostream *os)
+    {
+        *os << w.parallel << (w.answerInside ? " answered inside" : "");
+    }
 };
 class Sweep : public SweepBase, public ::testing::WithParamInterface<Width> {
 protected:
@@ -79,10 +82,11 @@ protected:
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(InFlight, Sweep,
-                         ::testing::Values(Width{1, false}, Width{3, false}, Width{SweepParallel::kMax, false}, Width{1, true},
-                                           Width{3, true}),
+                         ::testing::Values(Width{1, false}, Width{3, false}, Width{SweepParallel::kMax, false},
+                                           Width{1, true}, Width{3, true}),
                          [](const auto &info) {
-                             return "N" + std::to_string(info.param.parallel) + (info.param.answerInside ? "AnsweredInside" : "");
+                             return "N" + std::to_string(info.param.parallel)
+                                    + (info.param.answerInside ? "AnsweredInside" : "");
                          });
 
 TEST_P(Sweep, EmptyListOnlyReportsStartAndEnd)
@@ -111,11 +115,11 @@ TEST_P(Sweep, WritesEachOutcomeIntoItsRow)
     echo().outcomes[ip("10.0.0.10")] = FakeEchoChannel::reply(ip("10.0.0.10"), 56, 3);
     echo().outcomes[ip("10.0.0.1")] = FakeEchoChannel::reply(ip("10.0.0.1"), 56, 0);
     echo().outcomes[ip("10.0.0.3")] = FakeEchoChannel::failure(IP_DEST_HOST_UNREACHABLE);
-    add("alpha");                     // name only: gains its address
-    add("typed", "10.1");             // rewritten in canonical form
-    add("ghost");                     // unknown name
-    add("quiet", "10.0.0.2");         // times out
-    add("refused", "10.0.0.3");       // unreachable
+    add("alpha");                      // name only: gains its address
+    add("typed", "10.1");              // rewritten in canonical form
+    add("ghost");                      // unknown name
+    add("quiet", "10.0.0.2");          // times out
+    add("refused", "10.0.0.3");        // unreachable
     add("multi", "10.0.0.4,10.0.0.5"); // the whole text is one name
     add("skipped", "10.0.0.1");
     add("everyone", "255.255.255.255"); // refused without a send
@@ -332,7 +336,8 @@ protected:
         for (int k = 1; k <= 7; ++k) {
             echo().outcomes[host(k)] = FakeEchoChannel::reply(host(k), 56, std::uint32_t(k));
             resolver.table[QStringLiteral("h%1").arg(k)] = LookupResult{RESOLVE_OK, {host(k)}};
-            add(QStringLiteral("h%1").arg(k), k % 2 ? QString() : QStringLiteral("10.0.0.%1").arg(k)); // odd ones by name
+            add(QStringLiteral("h%1").arg(k),
+                k % 2 ? QString() : QStringLiteral("10.0.0.%1").arg(k)); // odd ones by name
         }
         driver.setInterval(2);
         QObject::connect(&driver, &QTimer::timeout, [this] {
@@ -366,8 +371,20 @@ TEST_F(SweepInFlight, AnswersInAnyOrderAndEditsDuringTheWaitsReachOnlyTheirOwnRo
         {"no edit", [](ResourceList &) {}, 7, 7},
         {"remove a row in flight", [](ResourceList &l) { l.removeAt(1); }, 6, 6},
         {"remove a row not started", [](ResourceList &l) { l.removeAt(5); }, 6, 6},
-        {"sort descending", [](ResourceList &l) { l.columnClicked(ResourceList::colResource); l.columnClicked(ResourceList::colResource); }, 7, 7},
-        {"reopen the same hosts", [](ResourceList &l) { auto rows = l.rows(); for (auto &r : rows) r.subItems[siMessage] = "<not tested>"; l.setRows(rows); }, 7, 0},
+        {"sort descending",
+         [](ResourceList &l) {
+             l.columnClicked(ResourceList::colResource);
+             l.columnClicked(ResourceList::colResource);
+         },
+         7, 7},
+        {"reopen the same hosts",
+         [](ResourceList &l) {
+             auto rows = l.rows();
+             for (auto &r : rows)
+                 r.subItems[siMessage] = "<not tested>";
+             l.setRows(rows);
+         },
+         7, 0},
         {"clear", [](ResourceList &l) { l.clear(); }, 0, 0},
     };
     const auto rows = list.rows();
@@ -428,6 +445,7 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     EXPECT_EQ(echo().requests.size(), 1u);
     const QStringList shown = {message(0), message(1), message(2), message(3)};
-    EXPECT_EQ(shown, QStringList({"Resolving hostname...", "Sending 56 bytes...", "Resolving hostname...", "<not tested>"}));
+    EXPECT_EQ(shown,
+              QStringList({"Resolving hostname...", "Sending 56 bytes...", "Resolving hostname...", "<not tested>"}));
     EXPECT_EQ(view.messages, QStringList({"Pinging resources..."}));
 }

@@ -1,8 +1,8 @@
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
-#include "sysinfo/SystemSummary.h"
-#include "remote/NTRemoteDateTime.h"
 #include "remote/FakeRemoteTransport.h"
+#include "remote/NTRemoteDateTime.h"
+#include "sysinfo/SystemSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -60,15 +60,18 @@ TEST(RemoteActionsTest, TheTimeBoxSaysUtcWhenTheServerGaveNoZone)
         TNTRemoteDateTime clock;
         info.tod_timezone = zone;
         clock.GetRemoteTime("ws-07", NERR_Success, info);
-        EXPECT_EQ(SystemTimeText(clock), "System time on ws-07 is \r\n\r\n" + clock.DateTimeText()
-                                             + (zone == -1 ? " (UTC)\r\n" : "\r\n"));
+        EXPECT_EQ(SystemTimeText(clock),
+                  "System time on ws-07 is \r\n\r\n" + clock.DateTimeText() + (zone == -1 ? " (UTC)\r\n" : "\r\n"));
     }
 }
 
 TEST(RemoteActionsTest, TheClockItemsShowWhereRemoteClocksCanBeRead)
 {
     using P = OSVersionRecord;
-    struct Case { OSVersionRecord version; bool visible; };
+    struct Case {
+        OSVersionRecord version;
+        bool visible;
+    };
     const Case cases[] = {
         {{P::WinNT, 4, 0, 1381, "Service Pack 6", {}, {}}, true}, // NT 4
         {{P::WinNT, 5, 1, 2600, "", {}, {}}, true},               // XP
@@ -76,7 +79,8 @@ TEST(RemoteActionsTest, TheClockItemsShowWhereRemoteClocksCanBeRead)
         {{P::Win9x, 4, 90, 3000, "", {}, {}}, false},             // Me
     };
     for (const Case &c : cases) {
-        const SystemSummary os = makeSystemSummary(c.version, [] { return false; }, "WS", 0);
+        const SystemSummary os = makeSystemSummary(
+            c.version, [] { return false; }, "WS", 0);
         EXPECT_EQ(GetSystemTimeVisible(os), c.visible) << c.version.major << "." << c.version.minor;
     }
     EXPECT_TRUE(GetSystemTimeVisible(systemSummary())); // this machine: Linux

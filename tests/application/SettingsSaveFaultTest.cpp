@@ -8,8 +8,8 @@
 #include "support/TestFiles.h"
 
 #include <QDir>
-#include <gtest/gtest.h>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {

@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QSettings>
 
-#include <functional>
-#include <QTemporaryDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vector>
@@ -88,9 +88,11 @@ TEST(IniSettingsStoreRead, UnusableFilesRaiseNamingTheFile)
         const char *reason;
     };
     const std::vector<Case> cases = {
-        {"binary", [](const QString &ini) { writeBytes(ini, QByteArray("[4.0]\nDNS=True\n\0\x01\x02", 16)); }, "binary data"},
+        {"binary", [](const QString &ini) { writeBytes(ini, QByteArray("[4.0]\nDNS=True\n\0\x01\x02", 16)); },
+         "binary data"},
         {"not UTF-8", [](const QString &ini) { writeBytes(ini, "[4.0]\nLastFile=\xff\xfe\xfa\n"); }, "not UTF-8"},
-        {"too large", [](const QString &ini) { writeBytes(ini, "[4.0]\n" + QByteArray(2 * 1024 * 1024, 'x')); }, "larger than"},
+        {"too large", [](const QString &ini) { writeBytes(ini, "[4.0]\n" + QByteArray(2 * 1024 * 1024, 'x')); },
+         "larger than"},
         {"a folder", [](const QString &ini) { QDir().mkpath(ini); }, "not a regular file"},
         {"dangling link", [](const QString &ini) { QFile::link(ini + ".nowhere", ini); }, "link to nothing"},
     };

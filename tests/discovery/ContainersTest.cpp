@@ -76,7 +76,9 @@ TEST(DynamicArrayTest, BadIndexesRaiseNamingTheIndexAndChangeNothing)
     for (const Case &c : cases) {
         Ints a;
         a.fill({10, 20, 30});
-        EXPECT_EQ(indexError([&] { c.call(a); }), QStringLiteral("Array TDynamicArray item index is out of bounds (%1)").arg(c.index)) << c.what;
+        EXPECT_EQ(indexError([&] { c.call(a); }),
+                  QStringLiteral("Array TDynamicArray item index is out of bounds (%1)").arg(c.index))
+            << c.what;
         EXPECT_EQ(a.all(), (std::vector<int>{10, 20, 30})) << c.what;
         EXPECT_EQ(a.changes, 0) << c.what;
     }
@@ -100,7 +102,9 @@ TEST(DynamicArrayTest, ChangesMoveItemsAndNewOnesAreZero)
     EXPECT_EQ(a.all(), (std::vector<int>{30, 0, 10}));
 
     // SetCount reports real resizes only; zero or less empties quietly.
-    struct Case { int to, count, changes; };
+    struct Case {
+        int to, count, changes;
+    };
     for (const Case c : {Case{3, 3, 0}, Case{5, 5, 1}, Case{0, 0, 0}, Case{-5, 0, 0}}) {
         Ints b;
         b.fill({7, 8, 9});
@@ -126,7 +130,8 @@ TEST(DynamicArrayTest, ItemPtrAndForEachStayInBounds)
     EXPECT_EQ(a.ForEach([&](int i, void *item) {
         seen.push_back(*static_cast<int *>(item));
         return i == 2 ? 7 : 0;
-    }), 7);
+    }),
+              7);
     EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
 }
 

@@ -1,7 +1,7 @@
-#include "gui/MainWindow.h"
 #include "application/LocalSubnets.h"
 #include "discovery/NodeStatusSweep.h"
 #include "discovery/SmbClient.h"
+#include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
@@ -24,10 +24,10 @@ namespace {
 
 bool onNetwork(const char *which) { return qgetenv("LUMEO_SAMBANET") == which; }
 
-#define REQUIRE_NETWORK(which)                                                                   \
-    do {                                                                                         \
-        if (!onNetwork(which))                                                                   \
-            GTEST_SKIP() << "runs only in the " which " namespace of tests/discovery/sambanet.sh"; \
+#define REQUIRE_NETWORK(which)                                                                                         \
+    do {                                                                                                               \
+        if (!onNetwork(which))                                                                                         \
+            GTEST_SKIP() << "runs only in the " which " namespace of tests/discovery/sambanet.sh";                     \
     } while (0)
 
 // The window with the real network behind it; only the user's answers and
@@ -140,7 +140,8 @@ TEST(SambaNetwork, TheSweepHearsEveryServerOnceWithinASecondAndAHalf)
     ASSERT_TRUE(answers);
     QStringList heard;
     for (const NodeStatusAnswer &a : *answers)
-        heard << QHostAddress(a.address).toString() + " " + QString::fromLatin1(a.status.computer()) + " " + QString::fromLatin1(a.status.workgroup());
+        heard << QHostAddress(a.address).toString() + " " + QString::fromLatin1(a.status.computer()) + " "
+                     + QString::fromLatin1(a.status.workgroup());
     EXPECT_EQ(heard, QStringList({"10.210.1.11 S1 ALPHA", "10.210.1.12 S2 ALPHA", "10.210.1.13 S3 BETA"}));
     EXPECT_LT(ms, 1500);
 

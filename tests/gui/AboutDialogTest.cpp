@@ -1,6 +1,6 @@
 #include "gui/AboutDialog.h"
-#include "gui/MainWindow.h"
 #include "application/AboutText.h"
+#include "gui/MainWindow.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
 #include "sysinfo/SystemSummary.h"

@@ -17,7 +17,8 @@ class AddDialog : public ::testing::Test {
 protected:
     TformAdd dialog;
 
-    template <typename W> W *child(const char *name) const
+    template <typename W>
+    W *child(const char *name) const
     {
         W *w = dialog.findChild<W *>(QString::fromLatin1(name));
         EXPECT_TRUE(w) << name;
@@ -86,13 +87,12 @@ TEST_F(AddDialog, OkFollowsTheTextsButNotTheLookupBox)
         const char *text;
         bool okAfter;
     } steps[] = {
-        {"eWG", "LAB", false},    // the workgroup never matters
-        {"eIP", "10.0.0.1", false}, // lookups are off: an address is not enough
-        {nullptr, "", false},     // lookups on: OK keeps its state...
-        {"eWG", "LAB2", true},    // ...until the next text change
-        {nullptr, "", true},      // lookups off again, OK still as it was
-        {"eIP", "10.0.0.2", false},
-        {"eWKSTA", " ", true},    // a blank is a name
+        {"eWG", "LAB", false},                             // the workgroup never matters
+        {"eIP", "10.0.0.1", false},                        // lookups are off: an address is not enough
+        {nullptr, "", false},                              // lookups on: OK keeps its state...
+        {"eWG", "LAB2", true},                             // ...until the next text change
+        {nullptr, "", true},                               // lookups off again, OK still as it was
+        {"eIP", "10.0.0.2", false}, {"eWKSTA", " ", true}, // a blank is a name
         {"eWKSTA", "", false},
     };
     dialog.setLookUp(false);

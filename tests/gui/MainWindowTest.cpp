@@ -14,9 +14,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -41,7 +41,8 @@ protected:
     void addRows(int n)
     {
         for (int i = 0; i < n; ++i)
-            w->list().append(ResourceRow::created(QStringLiteral("PC%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "OFFICE"));
+            w->list().append(
+                ResourceRow::created(QStringLiteral("PC%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "OFFICE"));
     }
     std::map<QString, bool> enabled(const QStringList &names)
     {
@@ -53,7 +54,8 @@ protected:
 };
 
 const QStringList kSelectionItems = {"mmRemove", "mmSend"};
-const QStringList kListItems = {"mmClearAll", "mmCheckAll", "mmUncheckAll", "mmInvert", "mmPing", "mmSave", "mmGetDateTime"};
+const QStringList kListItems = {"mmClearAll", "mmCheckAll", "mmUncheckAll", "mmInvert",
+                                "mmPing",     "mmSave",     "mmGetDateTime"};
 const QStringList kAlwaysItems = {"mmOpen", "mmRefresh", "mmProps", "mmExit", "mmScan", "mmAdd", "mmAbout"};
 
 } // namespace
@@ -106,13 +108,34 @@ TEST_F(MainWindow, MenusAndShortcuts)
     for (const QAction *menu : w->menuBar()->actions()) {
         layout << menu->text();
         for (const QAction *a : menu->menu()->actions())
-            layout << (a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
+            layout << (a->isSeparator() ? QStringLiteral("-")
+                                        : a->text() + QLatin1Char('|') + a->shortcut().toString());
     }
-    EXPECT_EQ(layout, QStringList({"Session", "Open...|Ctrl+O", "Save|Ctrl+S", "-", "Refresh|Ctrl+R", "Ping|Ctrl+G", "-",
-                                   "Settings...|Alt+Return", "-", "Exit|Alt+X", "Resources", "Scan network|", "-",
-                                   "Add|Ctrl+Ins", "Remove|Ctrl+Del", "Clear All|", "-", "Send message...|",
-                                   "Get system time|", "-", "Select All|", "Deselect All|", "Invert selection|",
-                                   "Help", "About...|"}));
+    EXPECT_EQ(layout, QStringList({"Session",
+                                   "Open...|Ctrl+O",
+                                   "Save|Ctrl+S",
+                                   "-",
+                                   "Refresh|Ctrl+R",
+                                   "Ping|Ctrl+G",
+                                   "-",
+                                   "Settings...|Alt+Return",
+                                   "-",
+                                   "Exit|Alt+X",
+                                   "Resources",
+                                   "Scan network|",
+                                   "-",
+                                   "Add|Ctrl+Ins",
+                                   "Remove|Ctrl+Del",
+                                   "Clear All|",
+                                   "-",
+                                   "Send message...|",
+                                   "Get system time|",
+                                   "-",
+                                   "Select All|",
+                                   "Deselect All|",
+                                   "Invert selection|",
+                                   "Help",
+                                   "About...|"}));
     EXPECT_TRUE(action("mmScan")->icon().isNull());
     EXPECT_TRUE(action("mmInvert")->icon().isNull());
     EXPECT_FALSE(action("mmGetDateTime")->icon().isNull());
@@ -125,8 +148,8 @@ TEST_F(MainWindow, ToolbarButtonsHintsAndCursors)
     for (QAction *a : bar->actions())
         hints << (a->isSeparator() ? QStringLiteral("|") : a->toolTip());
     EXPECT_EQ(hints, QStringList({"Open resource list...", "Save resource list", "|", "Add resource", "Remove resource",
-                                  "Clear list", "|", "Check All", "Uncheck All", "|", "Send message", "Ping workstations",
-                                  "|", "Settings", "About...", "Exit"}));
+                                  "Clear list", "|", "Check All", "Uncheck All", "|", "Send message",
+                                  "Ping workstations", "|", "Settings", "About...", "Exit"}));
     const auto *open = w->findChild<QToolButton *>("sbOpen");
     const auto *send = w->findChild<QToolButton *>("sbSend");
     ASSERT_TRUE(open && send);
@@ -161,7 +184,8 @@ TEST_F(MainWindow, StatusBarShowsTheMachineEachPanelJustWideEnough)
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(shown[i]->width(), shown[i]->fontMetrics().horizontalAdvance(shown[i]->text()) + 10) << i;
     for (int i = 1; i < 8; ++i)
-        EXPECT_GE(shown[i]->x(), shown[i - 1]->x() + shown[i - 1]->width()) << "panel " << i << " overlaps its neighbour";
+        EXPECT_GE(shown[i]->x(), shown[i - 1]->x() + shown[i - 1]->width())
+            << "panel " << i << " overlaps its neighbour";
     EXPECT_LE(shown[7]->x() + shown[7]->width(), wide.statusBar()->width());
     EXPECT_EQ(shown[6]->width(), 200);
     EXPECT_GE(shown[7]->width(), 50);
@@ -294,7 +318,8 @@ TEST_F(MainWindow, TheSortedColumnStaysReadableWhenTheThemeTurnsDark)
     dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
     QApplication::setPalette(dark);
     QCoreApplication::processEvents();
-    const QColor tint = w->list().data(w->list().index(0, ResourceList::colAddress), Qt::BackgroundRole).value<QColor>();
+    const QColor tint =
+        w->list().data(w->list().index(0, ResourceList::colAddress), Qt::BackgroundRole).value<QColor>();
     QApplication::setPalette(light);
     EXPECT_GE(contrastRatio(tint, dark.color(QPalette::Text)), 4.5) << tint.name().toStdString();
     EXPECT_NE(tint, dark.color(QPalette::Base));
@@ -444,7 +469,10 @@ TEST_F(AddCommand, TheLookupsDecideTheRow)
         {"name, lookups on", {"alpha", "", "LAB", true}, {"alpha", "10.0.0.1", "LAB"}, {"alpha"}},
         {"every address", {"multi", "", "LAB", true}, {"multi", "10.0.0.3,10.0.0.4", "LAB"}, {"multi"}},
         {"address alone", {"", "10.0.0.3", "LAB", true}, {"multi", "10.0.0.3,10.0.0.4", "LAB"}, {"multi"}},
-        {"the address's name wins", {"alpha", "10.0.0.3", "LAB", true}, {"multi", "10.0.0.3,10.0.0.4", "LAB"}, {"multi"}},
+        {"the address's name wins",
+         {"alpha", "10.0.0.3", "LAB", true},
+         {"multi", "10.0.0.3,10.0.0.4", "LAB"},
+         {"multi"}},
         {"address without a name", {"alpha", "10.0.0.9", "LAB", true}, {"alpha", "10.0.0.1", "LAB"}, {"alpha"}},
         {"neither name", {"", "10.0.0.9", "LAB", true}, {}, {}},
         {"name is a dotted address", {"10.0.0.1", "", "LAB", true}, {"10.0.0.1", "", "LAB"}, {}},

@@ -43,7 +43,8 @@ protected:
         t.start();
         while (t.elapsed() < 5000 && (item->childCount() == 0 || item->child(0)->text(0) == "Searching...")) {
             QApplication::processEvents();
-            if (item->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless && item->childCount() == 0)
+            if (item->childIndicatorPolicy() == QTreeWidgetItem::DontShowIndicatorWhenChildless
+                && item->childCount() == 0)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -55,7 +56,8 @@ protected:
     void rightClick(QTreeWidgetItem *item)
     {
         const QPoint at = tree->visualItemRect(item).center();
-        QMouseEvent press(QEvent::MouseButtonPress, at, tree->viewport()->mapToGlobal(at), Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, at, tree->viewport()->mapToGlobal(at), Qt::RightButton,
+                          Qt::RightButton, Qt::NoModifier);
         QApplication::sendEvent(tree->viewport(), &press);
     }
 };

@@ -1,12 +1,12 @@
+#include "application/RemoteActions.h"
 #include "gui/MainWindow.h"
 #include "gui/RemotePrompts.h"
-#include "application/RemoteActions.h"
+#include "remote/FakeRemotePrompts.h"
+#include "remote/FakeRemoteTransport.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
-#include "remote/FakeRemotePrompts.h"
-#include "remote/FakeRemoteTransport.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -32,7 +32,10 @@ protected:
         w->list().append(ResourceRow::created("10.0.0.8", "", "OFFICE"));
     }
     void trigger(const char *name) { w->findChild<QAction *>(QString::fromLatin1(name))->trigger(); }
-    bool settled() { return processEventsUntil([&] { return !w->remoteActions().busy(); }); }
+    bool settled()
+    {
+        return processEventsUntil([&] { return !w->remoteActions().busy(); });
+    }
 };
 
 } // namespace
@@ -73,7 +76,11 @@ TEST_F(RemoteCommands, TheClockIsShownOrTheFailureTold)
     } cases[] = {
         {NERR_Success, good, 1, {}, {}},
         {ERROR_BAD_NETPATH, good, 0, {"Cannot obtain datetime info."}, {}},
-        {NERR_Success, TIME_OF_DAY_INFO{0, 0, 12, 0, 0, 0, -1, 0, 31, 2, 2024, 3}, 0, {}, {"Invalid argument to date encode."}},
+        {NERR_Success,
+         TIME_OF_DAY_INFO{0, 0, 12, 0, 0, 0, -1, 0, 31, 2, 2024, 3},
+         0,
+         {},
+         {"Invalid argument to date encode."}},
     };
     w->selectRow(0);
     for (const auto &c : cases) {

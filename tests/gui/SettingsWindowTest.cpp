@@ -1,7 +1,7 @@
+#include "application/SettingsStore.h"
 #include "gui/MainWindow.h"
 #include "gui/PropsDialog.h"
 #include "gui/SpinEdit.h"
-#include "application/SettingsStore.h"
 #include "ping/Ping.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
@@ -71,7 +71,10 @@ protected:
     }
     QMap<QString, QString> stored() { return IniSettingsStore(iniPath()).read(); }
     void storeValues(const SettingsStore::Values &values) { IniSettingsStore(iniPath()).write(values); }
-    static TSpinEdit *edit(TformProps &d, const char *name) { return d.findChild<TSpinEdit *>(QString::fromLatin1(name)); }
+    static TSpinEdit *edit(TformProps &d, const char *name)
+    {
+        return d.findChild<TSpinEdit *>(QString::fromLatin1(name));
+    }
 };
 
 } // namespace
@@ -80,7 +83,8 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
 {
     auto w = window();
     w->show();
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(56, 4000u, 64, false));
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()),
+              std::tuple(56, 4000u, 64, false));
     EXPECT_EQ(w->sweep().parallel(), SweepParallel::kDefault);
     EXPECT_GE(w->width(), 713);
     EXPECT_EQ(w->height(), 504);
@@ -91,11 +95,16 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
 
     const QMap<QString, QString> values = stored();
     const QString res = QStringLiteral("(%1x%2)").arg(w->screen()->size().width()).arg(w->screen()->size().height());
-    for (const QString name : {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible",
-                               "Ping_Timeout", "Ping_Size", "Ping_TTL", "Ping_Parallel", "twTree_Width", "DNS", "LastFile"})
+    for (const QString name :
+         {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "Ping_Timeout",
+          "Ping_Size", "Ping_TTL", "Ping_Parallel", "twTree_Width", "DNS", "LastFile"})
         EXPECT_TRUE(values.contains(name)) << name.toStdString();
     EXPECT_EQ(values.size(), 16);
-    const QString norm = QStringLiteral("%1,%2,%3,%4").arg(at.left()).arg(at.top()).arg(at.left() + at.width()).arg(at.top() + at.height());
+    const QString norm = QStringLiteral("%1,%2,%3,%4")
+                             .arg(at.left())
+                             .arg(at.top())
+                             .arg(at.left() + at.width())
+                             .arg(at.top() + at.height());
     EXPECT_EQ(values.value("NormPos"), norm);
     EXPECT_EQ(values.value("NormPos" + res), norm);
     EXPECT_EQ(values.value("Visible"), "0");
@@ -110,13 +119,20 @@ TEST_F(SettingsWindow, StoredSettingsComeBackAtFirstShow)
 {
     const QString last = path("office.lu");
     writeBytes(last, "0,,A,1.1.1.1,W,<not tested>,,\r\n");
-    storeValues({{"NormPos", "20,30,770,570"}, {"Ping_Size", "1472"}, {"Ping_Timeout", "250"}, {"Ping_TTL", "8"},
-                 {"Ping_Parallel", "5"}, {"twTree_Width", "240"}, {"DNS", "True"}, {"LastFile", last}});
+    storeValues({{"NormPos", "20,30,770,570"},
+                 {"Ping_Size", "1472"},
+                 {"Ping_Timeout", "250"},
+                 {"Ping_TTL", "8"},
+                 {"Ping_Parallel", "5"},
+                 {"twTree_Width", "240"},
+                 {"DNS", "True"},
+                 {"LastFile", last}});
     auto w = window();
     w->show();
     EXPECT_EQ(w->pos(), QPoint(20, 30));
     EXPECT_EQ(w->size(), QSize(750, 540));
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()), std::tuple(1472, 250u, 8, true));
+    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()),
+              std::tuple(1472, 250u, 8, true));
     EXPECT_EQ(w->sweep().parallel(), 5);
     QApplication::processEvents();
     EXPECT_EQ(w->findChild<QDockWidget *>("twTree")->width(), 240);
@@ -180,7 +196,8 @@ TEST_F(SettingsWindow, OutOfRangeStoredValuesKeepTheDefaultsAndAreReported)
     EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->sweep().parallel()),
               std::tuple(56, 4000u, 64, SweepParallel::kDefault));
     ASSERT_EQ(prompts.warnings.size(), 1);
-    EXPECT_TRUE(prompts.warnings[0].contains("The data size must be between 0 and 65535, not 70000")) << prompts.warnings[0].toStdString();
+    EXPECT_TRUE(prompts.warnings[0].contains("The data size must be between 0 and 65535, not 70000"))
+        << prompts.warnings[0].toStdString();
     EXPECT_TRUE(prompts.warnings[0].contains("The time to live must be between 0 and 255, not -3"));
     EXPECT_TRUE(prompts.warnings[0].contains("The timeout must be between 0 and 2147483647, not -1"));
     EXPECT_TRUE(prompts.warnings[0].contains("The number of simultaneous pings must be between 1 and 64, not 65"));
@@ -217,7 +234,9 @@ TEST_F(SettingsWindow, ResolutionNameAndPixelsPerInch)
     const std::vector<Case> cases = {
         {"own resolution", {{own, "40,50,790,590"}, {"NormPos", "10,10,760,550"}}, QPoint(40, 50)},
         {"plain name", {{"NormPos(1x1)", "40,50,790,590"}, {"NormPos", "10,10,760,550"}}, QPoint(10, 10)},
-        {"other pixels per inch", {{"NormPos", "10,10,760,550"}, {"PixelsPerInch", QString::number(ppi + 24)}, {"Ping_Size", "9"}}, std::nullopt},
+        {"other pixels per inch",
+         {{"NormPos", "10,10,760,550"}, {"PixelsPerInch", QString::number(ppi + 24)}, {"Ping_Size", "9"}},
+         std::nullopt},
         {"off every screen", {{"NormPos", "-5000,-5000,-4000,-4000"}}, std::nullopt},
     };
     for (const Case &c : cases) {
@@ -258,8 +277,9 @@ TEST_F(SettingsWindow, OkAppliesTheDialogsValuesAndCancelChangesNothing)
         });
         w->cmProps();
         if (!ok) {
-            EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
-                      std::tuple(56, 4000u, 64, false, SweepParallel::kDefault));
+            EXPECT_EQ(
+                std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
+                std::tuple(56, 4000u, 64, false, SweepParallel::kDefault));
         }
     }
     EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
@@ -298,7 +318,8 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
         });
         w->cmProps();
         EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->sweep().parallel()),
-                  std::tuple(56, 4000u, 64, SweepParallel::kDefault)) << c.edit;
+                  std::tuple(56, 4000u, 64, SweepParallel::kDefault))
+            << c.edit;
     }
 }
 
@@ -346,7 +367,9 @@ TEST(PropsDialog, Layout)
         const auto *e = d.findChild<TSpinEdit *>(name);
         ASSERT_NE(e, nullptr) << name;
         const QList<QLabel *> labels = d.findChildren<QLabel *>();
-        EXPECT_TRUE(std::any_of(labels.cbegin(), labels.cend(), [&](const QLabel *l) { return l->buddy() == e && l->text() == label; })) << name;
+        EXPECT_TRUE(std::any_of(labels.cbegin(), labels.cend(), [&](const QLabel *l) {
+            return l->buddy() == e && l->text() == label;
+        })) << name;
         EXPECT_EQ(e->toolTip(), hint);
         EXPECT_EQ(e->increment(), step);
         EXPECT_EQ(e->width(), 73);
@@ -367,9 +390,11 @@ TEST(SpinEdit, TypingAcceptsSignsDigitsAndControlKeysOnly)
         const char *after;
     };
     const std::vector<Key> keys = {
-        {Qt::Key_1, "1", "1"}, {Qt::Key_A, "a", "1"}, {Qt::Key_2, "2", "12"}, {Qt::Key_Period, ".", "12"},
-        {Qt::Key_Space, " ", "12"}, {Qt::Key_Minus, "-", "12-"}, {Qt::Key_Plus, "+", "12-+"},
-        {Qt::Key_Backspace, "\b", "12-"}, {Qt::Key_E, "e", "12-"},
+        {Qt::Key_1, "1", "1"},       {Qt::Key_A, "a", "1"},
+        {Qt::Key_2, "2", "12"},      {Qt::Key_Period, ".", "12"},
+        {Qt::Key_Space, " ", "12"},  {Qt::Key_Minus, "-", "12-"},
+        {Qt::Key_Plus, "+", "12-+"}, {Qt::Key_Backspace, "\b", "12-"},
+        {Qt::Key_E, "e", "12-"},
     };
     for (const Key &k : keys) {
         press(&e, k.key, QString::fromLatin1(k.text));
@@ -386,8 +411,12 @@ TEST(SpinEdit, StepsHaveNoBounds)
         int start, step, steps, expected;
     };
     const std::vector<Case> cases = {
-        {56, 8, 1, 64}, {56, 8, -1, 48}, {0, 8, -1, -8}, {4000, 1000, 3, 7000},
-        {INT_MAX - 5, 8, 1, INT_MAX}, {INT_MIN + 5, 8, -1, INT_MIN},
+        {56, 8, 1, 64},
+        {56, 8, -1, 48},
+        {0, 8, -1, -8},
+        {4000, 1000, 3, 7000},
+        {INT_MAX - 5, 8, 1, INT_MAX},
+        {INT_MIN + 5, 8, -1, INT_MIN},
     };
     for (const Case &c : cases) {
         TSpinEdit e;

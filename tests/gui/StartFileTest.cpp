@@ -37,7 +37,8 @@ TEST_F(StartFile, OpensInPlaceOfTheLastFileOrSaysWhyNot)
     };
     const Case cases[] = {
         {"given.lu", 2, "", "Lumeo - [given.lu]", "given.lu"},
-        {"missing.lu", 0, "Cannot open file " + path("missing.lu") + ", no such file or directory.", "Lumeo", "last.lu"},
+        {"missing.lu", 0, "Cannot open file " + path("missing.lu") + ", no such file or directory.", "Lumeo",
+         "last.lu"},
         {"folder.lu", 0, "Cannot open file " + path("folder.lu") + ", is a directory.", "Lumeo", "last.lu"},
     };
     for (const Case &c : cases) {

@@ -25,7 +25,7 @@ TEST(DatagramTest, DirectUniqueCarriesTheSenderAndBothNames)
         EXPECT_EQ(r.u32be(), 0x0AD30102u);
         EXPECT_EQ(r.u16be(), 40001);
         EXPECT_EQ(r.u16be(), 2 * kEncodedNameSize + size); // what follows the header
-        EXPECT_EQ(r.u16be(), 0);                            // packet offset
+        EXPECT_EQ(r.u16be(), 0);                           // packet offset
         EXPECT_EQ(readName(r), d.source);
         EXPECT_EQ(readName(r), d.destination);
         EXPECT_EQ(p.sliced(r.pos()), d.userData);

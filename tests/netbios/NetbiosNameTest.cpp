@@ -1,5 +1,5 @@
-#include "base/ByteReader.h"
 #include "netbios/NetbiosName.h"
+#include "base/ByteReader.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +25,14 @@ TEST(ByteReaderTest, ReadsBothByteOrdersAndNeverPastTheEnd)
 
 TEST(NetbiosNameTest, EncodesTheFirstLevelForm)
 {
-    struct Case { QByteArray name; quint8 suffix; QByteArray letters; };
+    struct Case {
+        QByteArray name;
+        quint8 suffix;
+        QByteArray letters;
+    };
     const Case cases[] = {
         {"FRED", 0x20, "EGFCEFEECACACACACACACACACACACACA"},
-        {"fred", 0x00, "EGFCEFEECACACACACACACACACACACAAA"},  // upper-cased
+        {"fred", 0x00, "EGFCEFEECACACACACACACACACACACAAA"},              // upper-cased
         {"ABCDEFGHIJKLMNOPQ", 0x03, "EBECEDEEEFEGEHEIEJEKELEMENEOEPAD"}, // cut to 15
         {"", 0x1B, "CACACACACACACACACACACACACACACABL"},
     };

@@ -1,5 +1,5 @@
-#include "gui/MainWindow.h"
 #include "application/PendingAdd.h"
+#include "gui/MainWindow.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
 #include "ping/Ping.h"

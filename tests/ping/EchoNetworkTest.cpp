@@ -7,12 +7,12 @@
 #include <QFile>
 #include <QThread>
 #include <QTimer>
-#include <tuple>
-#include <vector>
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
+#include <vector>
 
 using namespace TestNet;
 using Kind = LinuxEchoChannel::Kind;
@@ -143,10 +143,11 @@ TEST_P(EchoOnTestNetwork, ManyRequestsInFlightEachGetTheirOwnOutcome)
         std::uint32_t status;
         QString from;
     };
-    std::vector<Case> failures = {
-        {rejected, 64, 0, IP_DEST_HOST_UNREACHABLE, rejected}, {noRoute, 64, 0, IP_DEST_NET_UNREACHABLE, router},
-        {live(99), 1, 0, IP_TTL_EXPIRED_TRANSIT, router},       {prohibited, 64, 0, IP_BAD_DESTINATION, prohibited},
-        {unreachable, 64, 0, IP_DEST_HOST_UNREACHABLE, unreachable}};
+    std::vector<Case> failures = {{rejected, 64, 0, IP_DEST_HOST_UNREACHABLE, rejected},
+                                  {noRoute, 64, 0, IP_DEST_NET_UNREACHABLE, router},
+                                  {live(99), 1, 0, IP_TTL_EXPIRED_TRANSIT, router},
+                                  {prohibited, 64, 0, IP_BAD_DESTINATION, prohibited},
+                                  {unreachable, 64, 0, IP_DEST_HOST_UNREACHABLE, unreachable}};
     for (int k = 1; k <= 8; ++k)
         failures.push_back({silent(k), 64, 0, IP_REQ_TIMED_OUT, QString()});
     // Every third request fails: errors and replies come back interleaved.
@@ -179,7 +180,8 @@ TEST_P(EchoOnTestNetwork, ManyRequestsInFlightEachGetTheirOwnOutcome)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const Case &c = cases[i];
         const EchoOutcome &o = outcomes[i];
-        EXPECT_EQ(std::tuple(o.replies, o.reply.Status, o.reply.DataSize), std::tuple(c.replies, c.status, std::uint16_t(56 * c.replies)))
+        EXPECT_EQ(std::tuple(o.replies, o.reply.Status, o.reply.DataSize),
+                  std::tuple(c.replies, c.status, std::uint16_t(56 * c.replies)))
             << c.target.toStdString();
         EXPECT_EQ(o.reply.Address, c.from.isEmpty() ? 0 : ip(c.from.toLatin1().constData())) << c.target.toStdString();
     }
@@ -204,7 +206,8 @@ TEST_P(EchoOnTestNetwork, AnErrorReportLeftUnreadNeverFailsTheNextSend)
     while (outcomes.size() < 2 && wall.elapsed() < 1500)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     ASSERT_EQ(outcomes.size(), 2u);
-    EXPECT_EQ(std::pair(outcomes[0].replies, outcomes[0].reply.Status), std::pair(0, std::uint32_t(IP_DEST_HOST_UNREACHABLE)));
+    EXPECT_EQ(std::pair(outcomes[0].replies, outcomes[0].reply.Status),
+              std::pair(0, std::uint32_t(IP_DEST_HOST_UNREACHABLE)));
     EXPECT_EQ(std::pair(outcomes[1].replies, outcomes[1].reply.Address), std::pair(1, ip(live1)));
 }
 
@@ -238,7 +241,8 @@ TEST(EchoPermissions, AnUnprivilegedUserGetsTheServiceMessage)
                 LinuxEchoChannel::open();
                 verdict = 'o';
             } catch (const EchoChannelError &e) {
-                verdict = e.failure() == EchoFailure::NotPermitted && std::string(e.what()) == "Unable to register icmp.dll"
+                verdict = e.failure() == EchoFailure::NotPermitted
+                                  && std::string(e.what()) == "Unable to register icmp.dll"
                                   && e.detail().contains("CAP_NET_RAW")
                               ? 'r'
                               : 'x';

@@ -136,18 +136,24 @@ TEST(ReceivedEcho, RawErrorsQuotingTheRequestEndIt)
     const Ip inner = kRequestHeader;
     const Case cases[] = {
         {"time exceeded", icmpError(ICMP_TIME_EXCEEDED, ICMP_EXC_TTL, ours), Verdict::Error, IP_TTL_EXPIRED_TRANSIT},
-        {"fragmentation needed", icmpError(ICMP_DEST_UNREACH, ICMP_FRAG_NEEDED, ours, 1400), Verdict::Error, IP_PACKET_TOO_BIG},
-        {"host unreachable", icmpError(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, ours), Verdict::Error, IP_DEST_HOST_UNREACHABLE},
+        {"fragmentation needed", icmpError(ICMP_DEST_UNREACH, ICMP_FRAG_NEEDED, ours, 1400), Verdict::Error,
+         IP_PACKET_TOO_BIG},
+        {"host unreachable", icmpError(ICMP_DEST_UNREACH, ICMP_HOST_UNREACH, ours), Verdict::Error,
+         IP_DEST_HOST_UNREACHABLE},
         {"parameter problem", icmpError(ICMP_PARAMETERPROB, 0, ours), Verdict::Error, IP_PARAM_PROBLEM},
         {"source quench", icmpError(ICMP_SOURCE_QUENCH, 0, ours), Verdict::Error, IP_SOURCE_QUENCH},
-        {"quoted with inner IP options", timeExceeded(quotedWith({.source = kLocal, .destination = kTarget, .headerWords = 6})),
-         Verdict::Error, IP_TTL_EXPIRED_TRANSIT},
-        {"quoted: other destination", timeExceeded(quotedWith({.source = kLocal, .destination = kRouter})), Verdict::NotOurs, 0},
-        {"quoted: not ICMP", timeExceeded(quotedWith({.source = kLocal, .destination = kTarget, .protocol = IPPROTO_UDP})),
+        {"quoted with inner IP options",
+         timeExceeded(quotedWith({.source = kLocal, .destination = kTarget, .headerWords = 6})), Verdict::Error,
+         IP_TTL_EXPIRED_TRANSIT},
+        {"quoted: other destination", timeExceeded(quotedWith({.source = kLocal, .destination = kRouter})),
+         Verdict::NotOurs, 0},
+        {"quoted: not ICMP",
+         timeExceeded(quotedWith({.source = kLocal, .destination = kTarget, .protocol = IPPROTO_UDP})),
          Verdict::NotOurs, 0},
         {"quoted: other id", timeExceeded(quotedWith(inner, kId ^ 0x8000, kSeq)), Verdict::NotOurs, 0},
         {"quoted: other sequence", timeExceeded(quotedWith(inner, kId, kSeq + 1)), Verdict::NotOurs, 0},
-        {"quoted: not an echo request", timeExceeded(quotedWith(inner, kId, kSeq, ICMP_TIMESTAMP)), Verdict::NotOurs, 0},
+        {"quoted: not an echo request", timeExceeded(quotedWith(inner, kId, kSeq, ICMP_TIMESTAMP)), Verdict::NotOurs,
+         0},
         {"quoted: inner header without the ICMP header", timeExceeded(ipv4(inner)), Verdict::NotOurs, 0},
         {"not an error type", icmpError(ICMP_REDIRECT, 0, ours), Verdict::NotOurs, 0},
     };
@@ -177,8 +183,8 @@ TEST(QuotedRequest, ErrorQueueEntriesInBothForms)
         {"other sequence", icmp(ICMP_ECHO, 0, kId, kSeq + 1), false, false},
         {"a reply, not a request", icmp(ICMP_ECHOREPLY, 0, kId, kSeq), false, false},
         {"inner header to another host", ipv4({.destination = kRouter}) + ourRequestQuoted(), false, false},
-        {"inner header of another protocol", ipv4({.destination = kTarget, .protocol = IPPROTO_TCP}) + ourRequestQuoted(),
-         false, false},
+        {"inner header of another protocol",
+         ipv4({.destination = kTarget, .protocol = IPPROTO_TCP}) + ourRequestQuoted(), false, false},
         {"inner header, echo cut short", ipv4({.destination = kTarget}) + Bytes{ICMP_ECHO, 0, 0, 0, 0x12, 0x34, 0x01},
          false, false},
         {"seven bytes", Bytes{ICMP_ECHO, 0, 0, 0, 0x12, 0x34, 0x01}, false, false},
@@ -228,8 +234,8 @@ TEST(ReceivedEcho, EveryTruncatedPrefixIsReadSafely)
         const char *name;
         IcmpSocketKind kind;
         Bytes packet;
-        std::size_t headers;   // shorter than this: malformed
-        std::size_t decisive;  // from this length on: the full packet's verdict
+        std::size_t headers;  // shorter than this: malformed
+        std::size_t decisive; // from this length on: the full packet's verdict
         Verdict verdict;
     };
     const Case cases[] = {
@@ -256,7 +262,8 @@ TEST(ReceivedEcho, EveryTruncatedPrefixIsReadSafely)
         for (std::size_t length = 0; length <= quoted.size(); ++length) {
             const Exact exact(quoted, length);
             const bool whole = length == quoted.size();
-            EXPECT_EQ(QuotesRequest(exact.data(), exact.size(), identity(Raw)), whole) << length << " of " << quoted.size();
+            EXPECT_EQ(QuotesRequest(exact.data(), exact.size(), identity(Raw)), whole)
+                << length << " of " << quoted.size();
         }
     }
 }
@@ -291,8 +298,9 @@ TEST(ReceivedEcho, BadHeaderLengthsAreMalformed)
     }
     // The same lengths inside a quoted packet: never taken for the request.
     for (const Case &c : cases) {
-        Bytes quoted = ipv4({.destination = kTarget, .headerWords = c.header.headerWords, .actualSize = c.header.actualSize})
-                       + ourRequestQuoted();
+        Bytes quoted =
+            ipv4({.destination = kTarget, .headerWords = c.header.headerWords, .actualSize = c.header.actualSize})
+            + ourRequestQuoted();
         quoted.resize(c.header.actualSize + c.icmpBytes, 0);
         if (quoted.size() < 20)
             continue; // not recognisable as an IPv4 header at all
@@ -321,9 +329,11 @@ TEST(ReceivedEcho, TheSequenceAPacketConcerns)
         {"datagram reply", Datagram, echoReply(56, kId, 7), 7},
         {"raw reply", Raw, ipv4({}) + echoReply(56, kId, 0xFFFF), 0xFFFF},
         {"raw error quoting a request", Raw, fromRouter(timeExceeded(quotedWith(kRequestHeader, kId, 9))), 9},
-        {"raw error quoting no echo request", Raw, fromRouter(timeExceeded(quotedWith(kRequestHeader, kId, 9, ICMP_TIMESTAMP))), std::nullopt},
+        {"raw error quoting no echo request", Raw,
+         fromRouter(timeExceeded(quotedWith(kRequestHeader, kId, 9, ICMP_TIMESTAMP))), std::nullopt},
         {"raw error quoting too little", Raw, fromRouter(timeExceeded(ipv4(kRequestHeader))), std::nullopt},
-        {"datagram: errors come through the error queue", Datagram, timeExceeded(ourRequestQuotedWithHeader()), std::nullopt},
+        {"datagram: errors come through the error queue", Datagram, timeExceeded(ourRequestQuotedWithHeader()),
+         std::nullopt},
         {"too short", Datagram, Bytes{ICMP_ECHOREPLY, 0, 0}, std::nullopt},
     };
     for (const Case &c : cases) {

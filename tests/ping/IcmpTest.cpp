@@ -39,7 +39,9 @@ protected:
     {
         icmp.OnDisplay = [this](TICMP *, const QString &m) { display << m; };
         icmp.OnEchoRequest = [this](TICMP *i) { events << "request:" + i->ErrorText(); };
-        icmp.OnEchoReply = [this](TICMP *i, int replies) { events << QStringLiteral("reply:%1:%2").arg(replies).arg(i->ErrorText()); };
+        icmp.OnEchoReply = [this](TICMP *i, int replies) {
+            events << QStringLiteral("reply:%1:%2").arg(replies).arg(i->ErrorText());
+        };
     }
 };
 

@@ -26,7 +26,7 @@ using TestNet::silent;
 namespace {
 
 struct Run {
-    double ms = 0;       // the whole sweep
+    double ms = 0; // the whole sweep
     double cpuMs = 0;
     int replied = 0;
     int timedOut = 0;
@@ -164,8 +164,8 @@ int main(int argc, char **argv)
                 std::transform(targets.begin(), targets.end(), targets.begin(), Bench::nameOf);
             for (const int interval : {10, 1}) {
                 const Run f = fping(targets, 4000, interval);
-                std::printf("by %-7s fping -i %-2d %8.1f us/row  whole %7.1f ms  %d/%d alive\n", byName ? "name" : "address",
-                            interval, f.ms * 1000 / n, f.ms, f.replied, n);
+                std::printf("by %-7s fping -i %-2d %8.1f us/row  whole %7.1f ms  %d/%d alive\n",
+                            byName ? "name" : "address", interval, f.ms * 1000 / n, f.ms, f.replied, n);
             }
         }
     }
@@ -199,7 +199,8 @@ int main(int argc, char **argv)
     if (haveFping) {
         for (const int interval : {10, 1}) {
             const Run f = fping(mixed, kTimeout, interval);
-            std::printf("200 live + 50 silent fping -r 0 -t %d -i %-2d %8.1f ms  %d alive\n", kTimeout, interval, f.ms, f.replied);
+            std::printf("200 live + 50 silent fping -r 0 -t %d -i %-2d %8.1f ms  %d alive\n", kTimeout, interval, f.ms,
+                        f.replied);
         }
     } else {
         std::printf("(fping is not installed: no comparison)\n");

@@ -15,8 +15,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace TestNet;
 
@@ -24,7 +24,10 @@ namespace {
 
 class SweepOnTestNetwork : public WindowOnTestNetwork {
 protected:
-    void add(const QString &name, const QString &address) { w->list().append(ResourceRow::created(name, address, "LAB")); }
+    void add(const QString &name, const QString &address)
+    {
+        w->list().append(ResourceRow::created(name, address, "LAB"));
+    }
     QString cell(int row, int sub) const { return w->list().row(row).subItem(sub); }
     void ping() { w->findChild<QAction *>("mmPing")->trigger(); }
 };
@@ -33,8 +36,9 @@ protected:
 QString outcome(const ResourceRow &row)
 {
     static const QRegularExpression time(QStringLiteral(" in \\d+ ms$"));
-    return QStringList({row.subItem(siResource), row.subItem(siAddress), row.subItem(siMessage).replace(time, " in _ ms"),
-                        QString::number(row.imageIndex), row.subItem(siLastTest).isEmpty() ? "-" : "tested"})
+    return QStringList({row.subItem(siResource), row.subItem(siAddress),
+                        row.subItem(siMessage).replace(time, " in _ ms"), QString::number(row.imageIndex),
+                        row.subItem(siLastTest).isEmpty() ? "-" : "tested"})
         .join(" | ");
 }
 

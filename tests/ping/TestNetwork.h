@@ -11,7 +11,7 @@
 namespace TestNet {
 inline std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
 inline const char *const router = "10.201.0.1";
-inline const char *const live1 = "10.201.2.1";  // "alpha"
+inline const char *const live1 = "10.201.2.1"; // "alpha"
 inline const char *const live5 = "10.201.2.5";
 inline const char *const dropped = "10.201.9.1";
 inline const char *const rejected = "10.201.9.2";
@@ -37,8 +37,8 @@ inline double cpuMs()
 }
 } // namespace TestNet
 
-#define REQUIRE_TEST_NETWORK()                                                                       \
-    do {                                                                                             \
-        if (!TestNet::inside())                                                                      \
-            GTEST_SKIP() << "runs only inside the test network (tests/ping/testnet.sh)";             \
+#define REQUIRE_TEST_NETWORK()                                                                                         \
+    do {                                                                                                               \
+        if (!TestNet::inside())                                                                                        \
+            GTEST_SKIP() << "runs only inside the test network (tests/ping/testnet.sh)";                               \
     } while (0)

@@ -9,7 +9,8 @@
 
 inline QByteArray capture(const char *folder, const char *name)
 {
-    const QByteArray bytes = readBytes(QStringLiteral(LUMEO_CORPUS_DIR "/%1/%2").arg(QLatin1String(folder), QLatin1String(name)));
+    const QByteArray bytes =
+        readBytes(QStringLiteral(LUMEO_CORPUS_DIR "/%1/%2").arg(QLatin1String(folder), QLatin1String(name)));
     EXPECT_FALSE(bytes.isEmpty()) << "missing capture " << folder << "/" << name;
     return bytes;
 }

@@ -20,8 +20,15 @@
 class FakeSmbServer {
 public:
     struct Part {
-        enum Kind { Reply, Close, Silent };
-        Part(Kind k, QByteArray r = {}, bool oneByteAtATime = false) : kind(k), reply(std::move(r)), byteByByte(oneByteAtATime) {}
+        enum Kind {
+            Reply,
+            Close,
+            Silent
+        };
+        Part(Kind k, QByteArray r = {}, bool oneByteAtATime = false)
+            : kind(k), reply(std::move(r)), byteByByte(oneByteAtATime)
+        {
+        }
         Kind kind;
         QByteArray reply;
         bool byteByByte;

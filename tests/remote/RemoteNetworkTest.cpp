@@ -1,16 +1,16 @@
 // The remote actions against real Samba servers in the namespaces that
 // remotenet.sh builds; see that script for the network.
 
-#include "gui/MainWindow.h"
 #include "application/RemoteActions.h"
+#include "gui/MainWindow.h"
 #include "remote/AnsiText.h"
+#include "remote/FakeRemotePrompts.h"
+#include "remote/FakeRemoteTransport.h"
 #include "remote/Mailslot.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ResourceList.h"
 #include "support/FakePing.h"
 #include "support/FakePrompts.h"
-#include "remote/FakeRemotePrompts.h"
-#include "remote/FakeRemoteTransport.h"
 
 #include <QProcess>
 #include <QTimeZone>
@@ -20,21 +20,25 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr quint32 ip(int a, int b, int c, int d) { return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d); }
+constexpr quint32 ip(int a, int b, int c, int d)
+{
+    return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d);
+}
 const quint32 kDefsrv = ip(10, 211, 1, 10), kNysrv = ip(10, 211, 1, 11), kInsrv = ip(10, 211, 1, 12);
 const LocalNetbios kLocal{"LREMCLIENT", {ip(10, 211, 1, 255)}};
 
-#define REQUIRE_REMOTE_NETWORK()                                                                 \
-    do {                                                                                         \
-        if (qgetenv("LREM_TESTNET") != "1")                                                      \
-            GTEST_SKIP() << "runs only inside the test network (tests/remote/remotenet.sh)";     \
+#define REQUIRE_REMOTE_NETWORK()                                                                                       \
+    do {                                                                                                               \
+        if (qgetenv("LREM_TESTNET") != "1")                                                                            \
+            GTEST_SKIP() << "runs only inside the test network (tests/remote/remotenet.sh)";                           \
     } while (0)
 
 // How far the kept answer is from the server's wall clock now, in seconds.
 qint64 secondsOff(const TNTRemoteDateTime &clock, const QTimeZone &zone)
 {
     const TNTRemoteDateTime::Fields &f = clock.fields();
-    const QDateTime kept(QDate(int(f.year), int(f.month), int(f.day)), QTime(int(f.hours), int(f.mins), int(f.secs)), Qt::UTC);
+    const QDateTime kept(QDate(int(f.year), int(f.month), int(f.day)), QTime(int(f.hours), int(f.mins), int(f.secs)),
+                         Qt::UTC);
     const QDateTime now = QDateTime::currentDateTimeUtc().toTimeZone(zone);
     return qAbs(kept.secsTo(QDateTime(now.date(), now.time(), Qt::UTC)));
 }
@@ -46,9 +50,12 @@ class Capture {
 public:
     Capture(const char *server, quint32 address, const QStringList &fields) : m_probeTo{address, 9}
     {
-        QStringList args{"netns", "exec", QString::fromLocal8Bit(qgetenv(QByteArray("LREM_NS_") + server)),
-                         "tshark", "-i", "eth0", "-l", "-f", "src host 10.211.1.2 and udp dst port (138 or 9)",
-                         "-T", "fields", "-E", "separator=|", "-E", "occurrence=f", "-e", "udp.dstport"};
+        QStringList args{"netns",       "exec",       QString::fromLocal8Bit(qgetenv(QByteArray("LREM_NS_") + server)),
+                         "tshark",      "-i",         "eth0",
+                         "-l",          "-f",         "src host 10.211.1.2 and udp dst port (138 or 9)",
+                         "-T",          "fields",     "-E",
+                         "separator=|", "-E",         "occurrence=f",
+                         "-e",          "udp.dstport"};
         for (const QString &f : fields)
             args << "-e" << f;
         m_tshark.start("ip", args);
@@ -167,10 +174,22 @@ TEST(RemoteNetworkTest, AMessageIsOneMailslotWriteWithExactlyTheTextsBytes)
 {
     REQUIRE_REMOTE_NETWORK();
     const QString texts[] = {"", "x", QString(255, 'M'), QStringLiteral("Grüße, 5 € – łódź")};
-    const QStringList fields{"ip.src", "udp.srcport", "nbdgm.type", "nbdgm.src.ip", "nbdgm.src.port",
-                             "nbdgm.source_name", "nbdgm.destination_name", "smb.cmd", "smb.trans_name",
-                             "smb.dc", "mailslot.opcode", "mailslot.class", "data.data", "udp.length",
-                             "nbdgm.dgram_len", "smb.data_offset"};
+    const QStringList fields{"ip.src",
+                             "udp.srcport",
+                             "nbdgm.type",
+                             "nbdgm.src.ip",
+                             "nbdgm.src.port",
+                             "nbdgm.source_name",
+                             "nbdgm.destination_name",
+                             "smb.cmd",
+                             "smb.trans_name",
+                             "smb.dc",
+                             "mailslot.opcode",
+                             "mailslot.class",
+                             "data.data",
+                             "udp.length",
+                             "nbdgm.dgram_len",
+                             "smb.data_offset"};
     const QString machines[] = {"nysrv", "10.211.1.11"};
     Capture capture("NYSRV", kNysrv, fields);
     for (const QString &machine : machines)
@@ -184,11 +203,11 @@ TEST(RemoteNetworkTest, AMessageIsOneMailslotWriteWithExactlyTheTextsBytes)
         SCOPED_TRACE(text.toStdString());
         const QStringList &p = packets[i];
         ASSERT_EQ(p.size(), fields.size());
-        EXPECT_EQ(p[2], "16");        // direct unique
+        EXPECT_EQ(p[2], "16");               // direct unique
         EXPECT_EQ(p.mid(3, 2), p.mid(0, 2)); // the source written in is the datagram's own
         EXPECT_EQ(p[5], "LREMCLIENT<00>");
         EXPECT_EQ(p[6], i < int(std::size(texts)) ? "NYSRV<03>" : "10.211.1.11<03>");
-        EXPECT_EQ(p[7], "0x25");      // transaction
+        EXPECT_EQ(p[7], "0x25"); // transaction
         EXPECT_EQ(p[8], "\\MAILSLOT\\MESSNGR");
         EXPECT_EQ(p[9].toInt(), toAnsi(text).size());
         // tshark shows no mailslot layer for a message without data.

@@ -1,8 +1,8 @@
 #include "base/Exception.h"
+#include "remote/Captures.h"
 #include "remote/FakeSmbServer.h"
 #include "remote/NTRemoteDateTime.h"
 #include "remote/RemoteTimeOfDay.h"
-#include "remote/Captures.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
@@ -33,14 +33,20 @@ TEST(RemoteTimeTest, TheTwelveValuesFromTheNegotiateClock)
     const struct {
         const char *what;
         smb::ServerTime time;
-        std::optional<TIME_OF_DAY_INFO> info; // elapsed, msecs, h, m, s, hunds, zone, interval, day, month, year, weekday
+        std::optional<TIME_OF_DAY_INFO>
+            info; // elapsed, msecs, h, m, s, hunds, zone, interval, day, month, year, weekday
     } cases[] = {
-        {"the start of 1970", {116444736000000000ull, -1}, TIME_OF_DAY_INFO{0, 817260544, 0, 0, 0, 0, -1, 0, 1, 1, 1970, 4}},
-        {"a captured clock", {134411842001036892ull, 300},
+        {"the start of 1970",
+         {116444736000000000ull, -1},
+         TIME_OF_DAY_INFO{0, 817260544, 0, 0, 0, 0, -1, 0, 1, 1, 1970, 4}},
+        {"a captured clock",
+         {134411842001036892ull, 300},
          TIME_OF_DAY_INFO{1796710600, 2231530919, 6, 16, 40, 10, 300, 0, 8, 12, 2026, 2}},
-        {"a leap day's last hundredth", {133537247999900000ull, -330},
+        {"a leap day's last hundredth",
+         {133537247999900000ull, -330},
          TIME_OF_DAY_INFO{1709251199, quint32(133537247999900000ull / 10000), 23, 59, 59, 99, -330, 0, 29, 2, 2024, 4}},
-        {"the last second 32 bits hold", {159394408959999999ull, -1},
+        {"the last second 32 bits hold",
+         {159394408959999999ull, -1},
          TIME_OF_DAY_INFO{0xFFFFFFFFu, quint32(159394408959999999ull / 10000), 6, 28, 15, 99, -1, 0, 7, 2, 2106, 0}},
         {"past it", {159394408960000000ull, -1}, std::nullopt},
         {"before 1970", {116444735999999999ull, -1}, std::nullopt},
@@ -71,7 +77,8 @@ TEST(RemoteTimeTest, KeepsTheServersLocalTimeShiftedByTheWholeOffset)
         const TNTRemoteDateTime::Fields &f = clock.fields();
         EXPECT_EQ(clock.Server(), "WS1");
         EXPECT_EQ((std::array{f.year, f.month, f.day, f.hours, f.mins}),
-                  (std::array<quint32, 5>{quint32(c.year), quint32(c.month), quint32(c.day), quint32(c.hours), quint32(c.mins)}));
+                  (std::array<quint32, 5>{quint32(c.year), quint32(c.month), quint32(c.day), quint32(c.hours),
+                                          quint32(c.mins)}));
         // Seconds, hundredths and the weekday stay as received.
         EXPECT_EQ((std::array{f.secs, f.hunds, f.weekday}), (std::array<quint32, 3>{5, 42, 3}));
         EXPECT_EQ(f.zoneKnown, c.zoneKnown);

@@ -41,7 +41,8 @@ TEST(SmbNegotiateTest, ReadsTheClockOfRealAnswersAndWaitsOnEveryPrefix)
         // A second message behind the first is not read.
         EXPECT_EQ(readNegotiateReply(reply + reply.first(9)).time.fileTime, c.fileTime);
         for (qsizetype n = 0; n < reply.size(); ++n)
-            ASSERT_EQ(readNegotiateReply(reply.first(n)).kind, NegotiateReply::Incomplete) << "prefix of " << n << " bytes";
+            ASSERT_EQ(readNegotiateReply(reply.first(n)).kind, NegotiateReply::Incomplete)
+                << "prefix of " << n << " bytes";
     }
 }
 
@@ -59,7 +60,8 @@ TEST(SmbNegotiateTest, TellsRefusalsFromMalformedAnswers)
         {"SMB1: an error status", patched(nt1, m + 5, "bb0000c0"), NegotiateReply::Refused},
         {"SMB2: an error status", patched(smb2, m + 8, "bb0000c0"), NegotiateReply::Refused},
         {"not a session message", patched(nt1, 0, "85"), NegotiateReply::Malformed},
-        {"longer than any answer, before it arrives", QByteArray::fromHex("00010001ff534d42"), NegotiateReply::Malformed},
+        {"longer than any answer, before it arrives", QByteArray::fromHex("00010001ff534d42"),
+         NegotiateReply::Malformed},
         {"neither SMB1 nor SMB2", patched(nt1, m, "fd"), NegotiateReply::Malformed},
         {"SMB1: another command", patched(nt1, m + 4, "73"), NegotiateReply::Malformed},
         {"SMB1: a request", patched(nt1, m + 9, "18"), NegotiateReply::Malformed},

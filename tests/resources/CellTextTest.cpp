@@ -88,9 +88,9 @@ TEST(IsDateTime, RejectsTextsThatOnlyLookLikeDates)
     EXPECT_FALSE(IsDateTime("1/2", v, us()));
     EXPECT_EQ(v, 0);
     EXPECT_FALSE(IsDateTime("10.0.0.1", v, us()));
-    EXPECT_FALSE(IsDateTime("10.0.0.1", v, german()));   // not a valid d.m.y
-    EXPECT_FALSE(IsDateTime("1.234.567", v, german()));  // month 234
-    EXPECT_FALSE(IsDateTime("2/30/2025", v, us()));      // no 30 February
+    EXPECT_FALSE(IsDateTime("10.0.0.1", v, german()));  // not a valid d.m.y
+    EXPECT_FALSE(IsDateTime("1.234.567", v, german())); // month 234
+    EXPECT_FALSE(IsDateTime("2/30/2025", v, us()));     // no 30 February
     EXPECT_FALSE(IsDateTime("12/31/2025 25:00", v, us()));
     EXPECT_FALSE(IsDateTime("12/31/2025 junk", v, us()));
     EXPECT_FALSE(IsDateTime("PC17", v, us()));
@@ -99,21 +99,24 @@ TEST(IsDateTime, RejectsTextsThatOnlyLookLikeDates)
 
 TEST(CellText, DottedAddressesAreNeitherNumbersNorDatesInAnyLocale)
 {
-    const char *const addresses[] = {"10.0.0.10",  "10.0.2.0",      "10.0.0.100",      "1.2.3.4",
-                                     "12.10.20.5", "192.168.1.254", "255.255.255.255", "0.0.0.0",
+    const char *const addresses[] = {"10.0.0.10",         "10.0.2.0",          "10.0.0.100",      "1.2.3.4",
+                                     "12.10.20.5",        "192.168.1.254",     "255.255.255.255", "0.0.0.0",
                                      "10.0.0.1,10.0.0.2", "10.0.0.1 (gateway)"};
     auto check = [&](const QLocale &locale) {
         const LocaleFormats fmt = LocaleFormats::fromLocale(locale);
         for (const char *address : addresses) {
             double v = 0;
-            EXPECT_FALSE(IsNumber(QString::fromLatin1(address), v, fmt)) << locale.name().toStdString() << " " << address;
-            EXPECT_FALSE(IsDateTime(QString::fromLatin1(address), v, fmt)) << locale.name().toStdString() << " " << address;
+            EXPECT_FALSE(IsNumber(QString::fromLatin1(address), v, fmt))
+                << locale.name().toStdString() << " " << address;
+            EXPECT_FALSE(IsDateTime(QString::fromLatin1(address), v, fmt))
+                << locale.name().toStdString() << " " << address;
         }
     };
     for (const char *name : dottedLocales)
         check(QLocale(QString::fromLatin1(name)));
     // And in every locale Qt knows, whatever its separators.
-    for (const QLocale &locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
+    for (const QLocale &locale :
+         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory))
         check(locale);
 }
 
@@ -149,7 +152,8 @@ TEST(CellText, LocaleNumbersAndTimesWithDotsStillRead)
     for (const Case &c : cases) {
         const LocaleFormats fmt = LocaleFormats::fromLocale(QLocale(QString::fromLatin1(c.locale)));
         double v = 0;
-        const bool read = c.date ? IsDateTime(QString::fromLatin1(c.text), v, fmt) : IsNumber(QString::fromLatin1(c.text), v, fmt);
+        const bool read =
+            c.date ? IsDateTime(QString::fromLatin1(c.text), v, fmt) : IsNumber(QString::fromLatin1(c.text), v, fmt);
         EXPECT_TRUE(read) << c.locale << " " << c.text;
         EXPECT_DOUBLE_EQ(v, c.value) << c.locale << " " << c.text;
     }
@@ -168,7 +172,7 @@ TEST(DateTimeText, ReadsBackAsADateInEveryLocale)
 {
     // Locales whose own texts would not read back (month names, native
     // digits, day halves in other words, time-zone names) included.
-    const QStringList names = {"en_US", "en_GB", "de_DE", "fr_FR", "C", "ja_JP", "zh_CN", "ko_KR", "ar_EG",
+    const QStringList names = {"en_US", "en_GB", "de_DE", "fr_FR", "C",     "ja_JP", "zh_CN", "ko_KR", "ar_EG",
                                "hu_HU", "fa_IR", "sv_SE", "ru_RU", "hi_IN", "th_TH", "he_IL", "pl_PL", "pt_BR",
                                "fi_FI", "da_DK", "id_ID", "en_FI", "si_LK", "it_IT", "nl_NL"};
     const QDateTime t0(QDate(2026, 12, 8), QTime(14, 3, 12));

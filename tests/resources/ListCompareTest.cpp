@@ -23,12 +23,14 @@ int compare(const ResourceRow &a, const ResourceRow &b, int column, const Locale
 
 TEST(CompareListItems, DatesCompareAsDatesNumbersAsNumbersTheRestAsText)
 {
-    EXPECT_EQ(compare(rowWith({"", "", "", "", "1/2/2026 9:00:00 AM"}), rowWith({"", "", "", "", "12/31/2025 11:00:00 PM"}), 5), 1);
+    EXPECT_EQ(compare(rowWith({"", "", "", "", "1/2/2026 9:00:00 AM"}),
+                      rowWith({"", "", "", "", "12/31/2025 11:00:00 PM"}), 5),
+              1);
     EXPECT_EQ(compare(rowWith({"Received 9 bytes"}), rowWith({"Received 10 bytes"}), 1), 1); // text: '9' > '1'
     EXPECT_EQ(compare(rowWith({"9 ms"}), rowWith({"10 ms"}), 1), -1);
     EXPECT_EQ(compare(rowWith({"", "10.0.0.10"}), rowWith({"", "10.0.0.9"}), 2), -1); // addresses sort as text
     EXPECT_EQ(compare(rowWith({"b"}), rowWith({"B"}), 1), -compare(rowWith({"B"}), rowWith({"b"}), 1));
-    EXPECT_NE(compare(rowWith({"b"}), rowWith({"B"}), 1), 0); // case-sensitive
+    EXPECT_NE(compare(rowWith({"b"}), rowWith({"B"}), 1), 0);         // case-sensitive
     EXPECT_EQ(compare(rowWith({"alpha"}), rowWith({"Beta"}), 1), -1); // collation, not code points
     EXPECT_EQ(compare(rowWith({"1,5"}), rowWith({"1,25"}), 1, german()), 1);
 }
@@ -51,8 +53,8 @@ TEST(CompareListItems, AddressesSortAsTextInEveryLocale)
     // German reads "." as its thousands separator: were addresses numbers
     // there, 10.0.0.10 (100010) would land between 10.0.2.0 (10020) and
     // 10.0.0.100 (1000100).
-    const QStringList addresses = {"10.0.2.0", "10.0.0.10", "10.0.0.100", "10.0.0.9", "192.168.1.254", "9.9.9.9",
-                                   "10.0.0.1,10.0.0.2"};
+    const QStringList addresses = {"10.0.2.0",      "10.0.0.10", "10.0.0.100",       "10.0.0.9",
+                                   "192.168.1.254", "9.9.9.9",   "10.0.0.1,10.0.0.2"};
     for (const char *name : dottedLocales) {
         const LocaleFormats fmt = LocaleFormats::fromLocale(QLocale(QString::fromLatin1(name)));
         const QCollator collator = makeListCollator(fmt.locale);

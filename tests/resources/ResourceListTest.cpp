@@ -3,8 +3,8 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
-#include <numeric>
 #include <gtest/gtest.h>
+#include <numeric>
 
 namespace {
 
@@ -82,25 +82,32 @@ TEST(ResourceList, SortingAColumnTheSameWayAlwaysGivesTheSameOrder)
         QStringList cells;
     };
     const Case cases[] = {
-        {"names with numbers", ResourceList::colResource,
+        {"names with numbers",
+         ResourceList::colResource,
          {"9", "10", "1a", "100", "2b", "20", "x1", "3", "1e1", "+5", "a", "10a", "9 b", "09"}},
-        {"addresses and numbers", ResourceList::colAddress,
+        {"addresses and numbers",
+         ResourceList::colAddress,
          {"10.0.0.1", "9", "10", "10.0.0.1,10.0.0.2", "1a", "", "100", "2", "10.0.0.10", "1.5", "b"}},
-        {"messages", ResourceList::colMessage,
+        {"messages",
+         ResourceList::colMessage,
          {"Received 9 bytes", "12 ms", "9 ms", "Unknown host", "<not tested>", "100 ms", "1a", "2 ms", "10", "1 x",
           "Cannot ping host : 11"}},
-        {"dates, numbers and text", ResourceList::colLastTest,
-         {"1/2/2026 9:00:00 AM", "5", "12/31/2025", "", "10", "x", "1/1/2026", "40000", "1a", "2/1/2026 1:00:00 PM", "3"}},
+        {"dates, numbers and text",
+         ResourceList::colLastTest,
+         {"1/2/2026 9:00:00 AM", "5", "12/31/2025", "", "10", "x", "1/1/2026", "40000", "1a", "2/1/2026 1:00:00 PM",
+          "3"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        const int other = c.column == ResourceList::colWorkgroup ? ResourceList::colResource : ResourceList::colWorkgroup;
+        const int other =
+            c.column == ResourceList::colWorkgroup ? ResourceList::colResource : ResourceList::colWorkgroup;
         const int n = int(c.cells.size());
         std::vector<ResourceRow> rows;
         for (int i = 0; i < n; ++i) {
             // The other columns order the rows differently from the load order.
-            ResourceRow r = ResourceRow::created(QStringLiteral("host%1").arg((i * 5 + 3) % n, 2, 10, QLatin1Char('0')), "",
-                                                 QStringLiteral("group%1").arg((i * 7 + 2) % n, 2, 10, QLatin1Char('0')));
+            ResourceRow r =
+                ResourceRow::created(QStringLiteral("host%1").arg((i * 5 + 3) % n, 2, 10, QLatin1Char('0')), "",
+                                     QStringLiteral("group%1").arg((i * 7 + 2) % n, 2, 10, QLatin1Char('0')));
             r.subItems[c.column - 1] = c.cells[i];
             rows.push_back(r);
         }
@@ -257,7 +264,8 @@ TEST(ResourceList, SortsAHundredThousandRowsQuickly)
     std::vector<ResourceRow> rows;
     for (int i = 0; i < 100000; ++i) {
         ResourceRow r = ResourceRow::created(QStringLiteral("host%1").arg((i * 7919) % 100000), "", "");
-        r.subItems[siLastTest] = QStringLiteral("%1/%2/2025 %3:%4:00 PM").arg(1 + i % 12).arg(1 + i % 28).arg(1 + i % 12).arg(i % 60);
+        r.subItems[siLastTest] =
+            QStringLiteral("%1/%2/2025 %3:%4:00 PM").arg(1 + i % 12).arg(1 + i % 28).arg(1 + i % 12).arg(i % 60);
         rows.push_back(r);
     }
     list.setRows(std::move(rows));

@@ -1,7 +1,7 @@
+#include "resources/SessionFile.h"
 #include "base/Elide.h"
 #include "base/Exception.h"
 #include "resources/ResourceList.h"
-#include "resources/SessionFile.h"
 #include "resources/SessionList.h"
 #include "support/Permissions.h"
 #include "support/TestFiles.h"
@@ -41,7 +41,8 @@ TEST(SessionFormat, AddedRowIsWrittenAsTheDocumentedLine)
 {
     const ResourceRow row = ResourceRow::created("PC17", "10.0.0.7", "OFFICE");
     EXPECT_EQ(SessionFile::lineOf(row), "0,,PC17,10.0.0.7,OFFICE,<not tested>,,");
-    EXPECT_EQ(SessionFile::format({row, row}), "0,,PC17,10.0.0.7,OFFICE,<not tested>,,\r\n0,,PC17,10.0.0.7,OFFICE,<not tested>,,\r\n");
+    EXPECT_EQ(SessionFile::format({row, row}),
+              "0,,PC17,10.0.0.7,OFFICE,<not tested>,,\r\n0,,PC17,10.0.0.7,OFFICE,<not tested>,,\r\n");
 }
 
 TEST(SessionFormat, ParsesFieldsAndKeepsBlanks)
@@ -51,13 +52,15 @@ TEST(SessionFormat, ParsesFieldsAndKeepsBlanks)
     ASSERT_EQ(p.rows.size(), 1u);
     EXPECT_EQ(p.rows[0].imageIndex, 6);
     EXPECT_EQ(p.rows[0].caption, "cap");
-    EXPECT_EQ(p.rows[0].subItems, QStringList({" PC 1 ", "10.0.0.1", "WG", "Received 56 bytes in 1 ms", "1/2/2026 9:00:00 AM"}));
+    EXPECT_EQ(p.rows[0].subItems,
+              QStringList({" PC 1 ", "10.0.0.1", "WG", "Received 56 bytes in 1 ms", "1/2/2026 9:00:00 AM"}));
     EXPECT_TRUE(p.rows[0].checked);
 }
 
 TEST(SessionFormat, ShortLongAndOddLines)
 {
-    const auto p = SessionFile::parse("5,x\n\nno comma here\n3,,A,B,\n0,,PC1,10.0.0.1,10.0.0.2,WG,<not tested>,,\n7\n1,,a,b,tail");
+    const auto p =
+        SessionFile::parse("5,x\n\nno comma here\n3,,A,B,\n0,,PC1,10.0.0.1,10.0.0.2,WG,<not tested>,,\n7\n1,,a,b,tail");
     ASSERT_EQ(p.rows.size(), 4u);
     EXPECT_EQ(p.rows[0].imageIndex, 5); // the text after the last comma is lost
     EXPECT_EQ(p.rows[0].caption, "");
@@ -114,7 +117,8 @@ std::vector<ResourceRow> someRows(int count)
 {
     std::vector<ResourceRow> rows;
     for (int i = 0; i < count; ++i)
-        rows.push_back(ResourceRow::created("HOST" + QString::number(i), "10.0.0." + QString::number(i % 256), "OFFICE"));
+        rows.push_back(
+            ResourceRow::created("HOST" + QString::number(i), "10.0.0." + QString::number(i % 256), "OFFICE"));
     return rows;
 }
 
@@ -131,8 +135,10 @@ QByteArray utf16(const QString &text, bool littleEndian)
 
 TEST_F(SessionFiles, RoundTripIsByteForByte)
 {
-    const QByteArray original = "0,,PC17,10.0.0.7,OFFICE,<not tested>,,\r\n6,, s p ,10.0.0.8,,Received 56 bytes in 0 ms,12/8/26 1:02:03 AM,\r\n"
-                                "5,x,A,\r\n" + QString::fromUtf8("0,,Bücher,ÉCOLE,\r\n").toUtf8();
+    const QByteArray original =
+        "0,,PC17,10.0.0.7,OFFICE,<not tested>,,\r\n6,, s p ,10.0.0.8,,Received 56 bytes in 0 ms,12/8/26 1:02:03 AM,\r\n"
+        "5,x,A,\r\n"
+        + QString::fromUtf8("0,,Bücher,ÉCOLE,\r\n").toUtf8();
     writeBytes(path("a.lu"), original);
     ResourceList list;
     const SessionLoad load = LoadFromSessionFile(path("a.lu"), list);
@@ -155,8 +161,11 @@ TEST_F(SessionFiles, EveryEncodingReadsAndWritesBackAsItCame)
     } cases[] = {
         {"UTF-8", text.toUtf8(), TextEncoding::Utf8},
         {"UTF-8 with mark", "\xEF\xBB\xBF" + text.toUtf8(), TextEncoding::Utf8WithBom},
-        {"Windows-1252", "0,,Caf\xE9,10.0.0.1,B\xFCro \x80,<not tested>,,\r\n6,,PC2,10.0.0.2,WG,ok,,\r\n", TextEncoding::Windows1252},
-        {"Windows-1252 behind a UTF-8 mark", "\xEF\xBB\xBF" "0,,Caf\xE9,10.0.0.1,B\xFCro \x80,<not tested>,,\r\n6,,PC2,10.0.0.2,WG,ok,,\r\n",
+        {"Windows-1252", "0,,Caf\xE9,10.0.0.1,B\xFCro \x80,<not tested>,,\r\n6,,PC2,10.0.0.2,WG,ok,,\r\n",
+         TextEncoding::Windows1252},
+        {"Windows-1252 behind a UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "0,,Caf\xE9,10.0.0.1,B\xFCro \x80,<not tested>,,\r\n6,,PC2,10.0.0.2,WG,ok,,\r\n",
          TextEncoding::Windows1252WithBom},
         {"UTF-16 LE", utf16(text, true), TextEncoding::Utf16Le},
         {"UTF-16 BE", utf16(text, false), TextEncoding::Utf16Be},
@@ -274,11 +283,20 @@ TEST_F(SessionFiles, ANulByteEndsTheTextAndIsReported)
         const char *notice; // empty: read to the end
         const char *error;
     } cases[] = {
-        {"after two lines", QByteArray("0,,A,\r\n0,,B,\r\n\0" "0,,C,\r\n", 21), 2, "A NUL byte on line 3 ends the text; the rest of the file was not read", ""},
-        {"inside a line", QByteArray("0,,A,\r\n0,,B,\0,C,\r\n", 18), 2, "A NUL byte on line 2 ends the text; the rest of the file was not read", ""},
-        {"first byte", QByteArray("\0" "0,,A,\r\n", 8), 0, "A NUL byte on line 1 ends the text; the rest of the file was not read", ""},
-        {"UTF-16 NUL character", utf16(QStringLiteral("0,,A,\n0,,B,\n") + QChar(0) + QStringLiteral("0,,C,\n"), true), 2,
-         "A NUL byte on line 3 ends the text; the rest of the file was not read", ""},
+        {"after two lines",
+         QByteArray("0,,A,\r\n0,,B,\r\n\0"
+                    "0,,C,\r\n",
+                    21),
+         2, "A NUL byte on line 3 ends the text; the rest of the file was not read", ""},
+        {"inside a line", QByteArray("0,,A,\r\n0,,B,\0,C,\r\n", 18), 2,
+         "A NUL byte on line 2 ends the text; the rest of the file was not read", ""},
+        {"first byte",
+         QByteArray("\0"
+                    "0,,A,\r\n",
+                    8),
+         0, "A NUL byte on line 1 ends the text; the rest of the file was not read", ""},
+        {"UTF-16 NUL character", utf16(QStringLiteral("0,,A,\n0,,B,\n") + QChar(0) + QStringLiteral("0,,C,\n"), true),
+         2, "A NUL byte on line 3 ends the text; the rest of the file was not read", ""},
         {"none", "0,,A,\r\n0,,B,\r\n", 2, "", ""},
         // Reading stopped at the bad line: the NUL was never reached.
         {"behind a bad line", QByteArray("0,,A,\r\nx,,B,\r\n\0", 15), 2, "", "'x' is not a valid integer value"},
@@ -328,7 +346,8 @@ TEST(SessionLimits, ALineOrAFileBeyondItsBoundStopsReadingThere)
         {"257 fields after empty lines", "\n\n\n" + fields257, {}, 0, "Line 4 has more than 256 fields"},
         {"exactly the file's fields", "0,,A,B,C,\r\n0,,D,E,F,\r\n", small, 2, ""},
         {"one field more", "0,,A,B,C,\r\n0,,D,E,F,\r\n\r\n0,\r\n", small, 2, "Line 4 takes the list past 10 fields"},
-        {"short rows count two each", "5,x\n5,x\n5,x\n5,x\n5,x\n5,x\n", small, 5, "Line 6 takes the list past 10 fields"},
+        {"short rows count two each", "5,x\n5,x\n5,x\n5,x\n5,x\n5,x\n", small, 5,
+         "Line 6 takes the list past 10 fields"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -449,7 +468,8 @@ TEST_F(SessionFiles, AFailedWriteSaysWhyAndKeepsTheOldFile)
             ADD_FAILURE() << "cannot drop the permission override";
             continue;
         }
-        EXPECT_EQ(messageOf([&] { SaveToSessionFile(c.file, list, TextEncoding::Utf8); }), "Cannot create file " + c.file + ", " + c.cause);
+        EXPECT_EQ(messageOf([&] { SaveToSessionFile(c.file, list, TextEncoding::Utf8); }),
+                  "Cannot create file " + c.file + ", " + c.cause);
         EXPECT_EQ(contents(), before);
     }
     EXPECT_EQ(readBytes(path("taken.lu/inner")), "data");
@@ -468,7 +488,8 @@ TEST_F(SessionFiles, AFullDiskLeavesTheOldFileWhole)
     writeBytes(file, "0,,old,\r\n");
     ResourceList list;
     list.setRows(someRows(2000)); // about 100 KB
-    EXPECT_EQ(messageOf([&] { SaveToSessionFile(file, list, TextEncoding::Utf8); }), "Cannot create file " + file + ", no space left on device");
+    EXPECT_EQ(messageOf([&] { SaveToSessionFile(file, list, TextEncoding::Utf8); }),
+              "Cannot create file " + file + ", no space left on device");
     EXPECT_EQ(readBytes(file), "0,,old,\r\n");
     EXPECT_EQ(QDir(path("small")).entryList(QDir::Files | QDir::Hidden), QStringList({"full.lu"}));
 }
@@ -486,7 +507,8 @@ TEST_F(SessionFiles, ASaveKeepsTheFilesPermissionsAndLinks)
     struct stat st;
     ASSERT_EQ(stat(QFile::encodeName(path("shared.lu")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList({"link.lu", "shared.lu"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList({"link.lu", "shared.lu"}));
 
     // A link to a file not made yet (relative, through a second link) is
     // written through: the file appears where the links point.
@@ -515,7 +537,8 @@ TEST_F(SessionFiles, HundredThousandLinesLoadQuickly)
 {
     QByteArray big;
     for (int i = 0; i < 100000; ++i)
-        big += "0,,HOST" + QByteArray::number(i) + ",10.0." + QByteArray::number(i / 256 % 256) + "." + QByteArray::number(i % 256) + ",WG,<not tested>,,\r\n";
+        big += "0,,HOST" + QByteArray::number(i) + ",10.0." + QByteArray::number(i / 256 % 256) + "."
+               + QByteArray::number(i % 256) + ",WG,<not tested>,,\r\n";
     writeBytes(path("big.lu"), big);
     ResourceList list;
     QElapsedTimer t;

@@ -19,7 +19,8 @@ std::vector<ResourceRow> rowsNamed(const QString &prefix, int count)
 {
     std::vector<ResourceRow> rows;
     for (int i = 0; i < count; ++i)
-        rows.push_back(ResourceRow::created(prefix + QString::number(i), "10.1.0." + QString::number(i % 256), "OFFICE"));
+        rows.push_back(
+            ResourceRow::created(prefix + QString::number(i), "10.1.0." + QString::number(i % 256), "OFFICE"));
     return rows;
 }
 

@@ -26,7 +26,10 @@ DecodedText expectDecodes(const Decoding &c)
 
 TEST(TextCodec, ValidUtf8IsReadAsUtf8AndStopsAtNul)
 {
-    const DecodedText d = decodeText(QByteArray("0,,Stra\xC3\x9F" "e,\r\n\0" "0,,hidden,", 22));
+    const DecodedText d = decodeText(QByteArray("0,,Stra\xC3\x9F"
+                                                "e,\r\n\0"
+                                                "0,,hidden,",
+                                                22));
     EXPECT_EQ(d.encoding, TextEncoding::Utf8);
     EXPECT_EQ(d.text, QString::fromUtf8("0,,Straße,\r\n"));
 }
@@ -46,10 +49,12 @@ TEST(TextCodec, InvalidUtf8IsWindows1252WithEveryByteKept)
 
 TEST(TextCodec, ByteOrderMarkIsKeptAndTextWindows1252CannotHoldGoesOutAsUtf8)
 {
-    const DecodedText d = decodeText("\xEF\xBB\xBF" "0,,a,");
+    const DecodedText d = decodeText("\xEF\xBB\xBF"
+                                     "0,,a,");
     EXPECT_EQ(d.encoding, TextEncoding::Utf8WithBom);
     EXPECT_EQ(d.text, "0,,a,");
-    EXPECT_EQ(encodeText(d.text, d.encoding), QByteArray("\xEF\xBB\xBF" "0,,a,"));
+    EXPECT_EQ(encodeText(d.text, d.encoding), QByteArray("\xEF\xBB\xBF"
+                                                         "0,,a,"));
     TextEncoding used;
     const QString cyrillic = QString::fromUtf8("0,,Сервер,");
     EXPECT_EQ(encodeText(cyrillic, TextEncoding::Windows1252, &used), cyrillic.toUtf8());
@@ -62,18 +67,44 @@ TEST(TextCodec, EachEncodingDecodesAndEncodesBackByteForByte)
 {
     const Decoding cases[] = {
         {"UTF-8", "0,,\xC3\xA9,", TextEncoding::Utf8, QString::fromUtf8("0,,é,")},
-        {"UTF-8 with mark", "\xEF\xBB\xBF" "0,,\xC3\xA9,", TextEncoding::Utf8WithBom, QString::fromUtf8("0,,é,")},
+        {"UTF-8 with mark",
+         "\xEF\xBB\xBF"
+         "0,,\xC3\xA9,",
+         TextEncoding::Utf8WithBom, QString::fromUtf8("0,,é,")},
         // Only the first mark is the file's; a second one is text.
-        {"UTF-8 with two marks", "\xEF\xBB\xBF\xEF\xBB\xBF" "0,,", TextEncoding::Utf8WithBom, QString(QChar(0xFEFF)) + "0,,"},
+        {"UTF-8 with two marks",
+         "\xEF\xBB\xBF\xEF\xBB\xBF"
+         "0,,",
+         TextEncoding::Utf8WithBom, QString(QChar(0xFEFF)) + "0,,"},
         {"Windows-1252", "0,,\xE9\x80,", TextEncoding::Windows1252, QString::fromUtf8("0,,é€,")},
         // The mark is a mark, not the text "ï»¿" in the first field.
-        {"Windows-1252 behind a UTF-8 mark", "\xEF\xBB\xBF" "0,,\xE9,", TextEncoding::Windows1252WithBom, QString::fromUtf8("0,,é,")},
-        {"UTF-16 LE", QByteArray("\xFF\xFE" "0\0,\0\xE9\0\xAC\x20,\0\r\0\n\0", 16), TextEncoding::Utf16Le, QString::fromUtf8("0,é€,\r\n")},
-        {"UTF-16 BE", QByteArray("\xFE\xFF" "\0" "0\0,\0\xE9\x20\xAC\0,", 12), TextEncoding::Utf16Be, QString::fromUtf8("0,é€,")},
+        {"Windows-1252 behind a UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "0,,\xE9,",
+         TextEncoding::Windows1252WithBom, QString::fromUtf8("0,,é,")},
+        {"UTF-16 LE",
+         QByteArray("\xFF\xFE"
+                    "0\0,\0\xE9\0\xAC\x20,\0\r\0\n\0",
+                    16),
+         TextEncoding::Utf16Le, QString::fromUtf8("0,é€,\r\n")},
+        {"UTF-16 BE",
+         QByteArray("\xFE\xFF"
+                    "\0"
+                    "0\0,\0\xE9\x20\xAC\0,",
+                    12),
+         TextEncoding::Utf16Be, QString::fromUtf8("0,é€,")},
         {"UTF-16 mark alone", "\xFF\xFE", TextEncoding::Utf16Le, ""},
         // Whatever the code units are, they come back unchanged.
-        {"UTF-16 unpaired surrogate", QByteArray("\xFF\xFE" "0\0\x00\xD8,\0", 8), TextEncoding::Utf16Le, QStringLiteral("0") + QChar(0xD800) + QLatin1Char(',')},
-        {"UTF-16 pair", QByteArray("\xFF\xFE" "\x3D\xD8\x00\xDE", 6), TextEncoding::Utf16Le, QString::fromUtf8("\xF0\x9F\x98\x80")},
+        {"UTF-16 unpaired surrogate",
+         QByteArray("\xFF\xFE"
+                    "0\0\x00\xD8,\0",
+                    8),
+         TextEncoding::Utf16Le, QStringLiteral("0") + QChar(0xD800) + QLatin1Char(',')},
+        {"UTF-16 pair",
+         QByteArray("\xFF\xFE"
+                    "\x3D\xD8\x00\xDE",
+                    6),
+         TextEncoding::Utf16Le, QString::fromUtf8("\xF0\x9F\x98\x80")},
     };
     for (const Decoding &c : cases) {
         SCOPED_TRACE(c.name);
@@ -87,13 +118,40 @@ TEST(TextCodec, EachEncodingDecodesAndEncodesBackByteForByte)
 TEST(TextCodec, NulEndsTheTextInEveryEncoding)
 {
     const Decoding cases[] = {
-        {"UTF-8", QByteArray("0,\0" "1,", 5), TextEncoding::Utf8, "0,", true},
-        {"invalid UTF-8 only behind the NUL", QByteArray("0,\0" "\xE9", 4), TextEncoding::Utf8, "0,", true},
-        {"Windows-1252", QByteArray("\xE9,\0" "1,", 5), TextEncoding::Windows1252, QString::fromUtf8("é,"), true},
-        {"UTF-16 LE: a NUL character, not a NUL byte", QByteArray("\xFF\xFE" "0\0,\0\0\0" "1\0", 10), TextEncoding::Utf16Le, "0,", true},
-        {"UTF-16 BE", QByteArray("\xFE\xFF" "\0" "0\0\0\0" "1", 8), TextEncoding::Utf16Be, "0", true},
+        {"UTF-8",
+         QByteArray("0,\0"
+                    "1,",
+                    5),
+         TextEncoding::Utf8, "0,", true},
+        {"invalid UTF-8 only behind the NUL",
+         QByteArray("0,\0"
+                    "\xE9",
+                    4),
+         TextEncoding::Utf8, "0,", true},
+        {"Windows-1252",
+         QByteArray("\xE9,\0"
+                    "1,",
+                    5),
+         TextEncoding::Windows1252, QString::fromUtf8("é,"), true},
+        {"UTF-16 LE: a NUL character, not a NUL byte",
+         QByteArray("\xFF\xFE"
+                    "0\0,\0\0\0"
+                    "1\0",
+                    10),
+         TextEncoding::Utf16Le, "0,", true},
+        {"UTF-16 BE",
+         QByteArray("\xFE\xFF"
+                    "\0"
+                    "0\0\0\0"
+                    "1",
+                    8),
+         TextEncoding::Utf16Be, "0", true},
         // Half a code unit at the end is no character, and no NUL either.
-        {"UTF-16 odd last byte", QByteArray("\xFF\xFE" "0\0,\0\0", 7), TextEncoding::Utf16Le, "0,", false},
+        {"UTF-16 odd last byte",
+         QByteArray("\xFF\xFE"
+                    "0\0,\0\0",
+                    7),
+         TextEncoding::Utf16Le, "0,", false},
     };
     for (const Decoding &c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,8 +180,10 @@ TEST(TextCodec, Windows1252TextThatWouldReadBackAsOtherTextIsWrittenAsUtf8)
         TextEncoding used;
     } cases[] = {
         {"bytes that are UTF-8", mojibake, TextEncoding::Windows1252, mojibake.toUtf8(), TextEncoding::Utf8},
-        {"behind a mark", mojibake, TextEncoding::Windows1252WithBom, "\xEF\xBB\xBF" + mojibake.toUtf8(), TextEncoding::Utf8WithBom},
-        {"bytes that are not UTF-8", QString::fromUtf8("0,,é,"), TextEncoding::Windows1252, "0,,\xE9,", TextEncoding::Windows1252},
+        {"behind a mark", mojibake, TextEncoding::Windows1252WithBom, "\xEF\xBB\xBF" + mojibake.toUtf8(),
+         TextEncoding::Utf8WithBom},
+        {"bytes that are not UTF-8", QString::fromUtf8("0,,é,"), TextEncoding::Windows1252, "0,,\xE9,",
+         TextEncoding::Windows1252},
         {"plain ASCII", "0,,a,", TextEncoding::Windows1252, "0,,a,", TextEncoding::Windows1252},
     };
     for (const auto &c : cases) {

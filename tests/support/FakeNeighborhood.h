@@ -14,16 +14,17 @@
 class FakeNeighborhood : public NeighborhoodSource {
 public:
     QMap<QString, QList<NetworkItem>> folders;
-    QString brokenKey;     // opening this item raises
-    QString nullKey;       // opening this item gives nothing
-    bool noRoot = false;   // the root cannot be found
+    QString brokenKey;   // opening this item raises
+    QString nullKey;     // opening this item gives nothing
+    bool noRoot = false; // the root cannot be found
     bool nullRoot = false;
-    QStringList opened;    // keys of the items opened, in order
+    QStringList opened;           // keys of the items opened, in order
     std::function<void()> onRoot; // runs when the root is asked for
 
     // Workgroups with computers (keys "wg:NAME", "pc:NAME"), each computer
     // with the given shares.
-    static FakeNeighborhood office(const QList<std::pair<QString, QStringList>> &workgroups, const QStringList &shares = {})
+    static FakeNeighborhood office(const QList<std::pair<QString, QStringList>> &workgroups,
+                                   const QStringList &shares = {})
     {
         FakeNeighborhood n;
         n.folders[QString()] = {};

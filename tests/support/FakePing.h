@@ -5,8 +5,8 @@
 
 #include <QHash>
 #include <QMap>
-#include <QTimer>
 #include <QObject>
+#include <QTimer>
 #include <chrono>
 #include <optional>
 #include <utility>
@@ -190,7 +190,8 @@ public:
     std::unique_ptr<EchoChannel> open() override
     {
         if (failWith)
-            throw EchoChannelError(*failWith, QStringLiteral("no ICMP socket could be opened (Operation not permitted)"));
+            throw EchoChannelError(*failWith,
+                                   QStringLiteral("no ICMP socket could be opened (Operation not permitted)"));
         auto c = std::make_unique<FakeEchoChannel>();
         channel = c.get();
         return c;

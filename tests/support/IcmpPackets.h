@@ -84,7 +84,7 @@ inline Bytes ipv4(const Ip &h)
 // `dataSize` bytes of data.
 inline Bytes icmp(int type, int code, std::uint16_t id, std::uint16_t seq, std::size_t dataSize = 0)
 {
-    Bytes b{std::uint8_t(type), std::uint8_t(code), 0, 0, std::uint8_t(id >> 8), std::uint8_t(id),
+    Bytes b{std::uint8_t(type),     std::uint8_t(code), 0, 0, std::uint8_t(id >> 8), std::uint8_t(id),
             std::uint8_t(seq >> 8), std::uint8_t(seq)};
     for (std::size_t i = 0; i < dataSize; ++i)
         b.push_back(std::uint8_t('a' + i % 26));
@@ -128,10 +128,18 @@ inline Bytes fromRouter(const Bytes &icmpMessage) { return ipv4({.source = kRout
 inline void PrintTo(EchoReceipt::Verdict v, std::ostream *os)
 {
     switch (v) {
-    case EchoReceipt::Verdict::Malformed: *os << "Malformed"; return;
-    case EchoReceipt::Verdict::NotOurs: *os << "NotOurs"; return;
-    case EchoReceipt::Verdict::Reply: *os << "Reply"; return;
-    case EchoReceipt::Verdict::Error: *os << "Error"; return;
+    case EchoReceipt::Verdict::Malformed:
+        *os << "Malformed";
+        return;
+    case EchoReceipt::Verdict::NotOurs:
+        *os << "NotOurs";
+        return;
+    case EchoReceipt::Verdict::Reply:
+        *os << "Reply";
+        return;
+    case EchoReceipt::Verdict::Error:
+        *os << "Error";
+        return;
     }
     *os << "Verdict(" << int(v) << ")";
 }

@@ -25,5 +25,5 @@ inline const LocaleFormats &german()
 // da_DK) or the time separator (fi_FI, da_DK, id_ID, en_FI, si_LK), and two
 // where it is none of these: where a dotted address could pass for a number
 // or a date.
-inline const char *const dottedLocales[] = {"de_DE", "fi_FI", "it_IT", "pt_BR", "en_US", "C",     "da_DK",
+inline const char *const dottedLocales[] = {"de_DE", "fi_FI", "it_IT", "pt_BR", "en_US", "C",    "da_DK",
                                             "id_ID", "en_FI", "si_LK", "nl_NL", "tr_TR", "ru_RU"};

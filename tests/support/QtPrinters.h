@@ -20,12 +20,23 @@ namespace lumeo_test_printing {
 inline void appendEscaped(std::string &out, char32_t c)
 {
     switch (c) {
-    case U'"': out += "\\\""; return;
-    case U'\\': out += "\\\\"; return;
-    case U'\r': out += "\\r"; return;
-    case U'\n': out += "\\n"; return;
-    case U'\t': out += "\\t"; return;
-    default: break;
+    case U'"':
+        out += "\\\"";
+        return;
+    case U'\\':
+        out += "\\\\";
+        return;
+    case U'\r':
+        out += "\\r";
+        return;
+    case U'\n':
+        out += "\\n";
+        return;
+    case U'\t':
+        out += "\\t";
+        return;
+    default:
+        break;
     }
     char escape[16];
     if (c < 0x20 || c == 0x7F) {

@@ -22,7 +22,8 @@ inline QByteArray readBytes(const QString &path)
 inline void writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString() << ": " << f.errorString().toStdString();
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        << path.toStdString() << ": " << f.errorString().toStdString();
     ASSERT_EQ(f.write(bytes), bytes.size()) << path.toStdString() << ": " << f.errorString().toStdString();
 }
 

@@ -161,9 +161,10 @@ TEST(Cpu, AmdAndCyrixCaches)
         EXPECT_TRUE(lines.contains("Data cache 64K, 2-way associative, 64 byte line size, 1 line per tag"));
         EXPECT_TRUE(lines.contains("Data TLB, 4K pages, fully associative, 32 entries"));
         EXPECT_TRUE(lines.contains("L2 Data TLB, 4K pages, 4-way associative, 256 entries"));
-        EXPECT_EQ(lines.contains(QStringLiteral("Unified cache %1K, 16-way associative, 64 byte line size, 1 line per tag")
-                                     .arg(c.level2)),
-                  c.level2 != 0);
+        EXPECT_EQ(
+            lines.contains(QStringLiteral("Unified cache %1K, 16-way associative, 64 byte line size, 1 line per tag")
+                               .arg(c.level2)),
+            c.level2 != 0);
     }
 
     ReplayCpuid cyrix;
@@ -181,7 +182,10 @@ TEST(Cpu, AmdAndCyrixCaches)
 TEST(Cpu, VendorStrings)
 {
     const std::pair<const char *, std::uint32_t> cases[] = {
-        {"CentaurHauls", 4}, {"UMC UMC UMC ", 6}, {"HygonGenuine", 0}, {"genuineintel", 0},
+        {"CentaurHauls", 4},
+        {"UMC UMC UMC ", 6},
+        {"HygonGenuine", 0},
+        {"genuineintel", 0},
     };
     for (const auto &[id, index] : cases) {
         ReplayCpuid cpuid;
@@ -230,7 +234,8 @@ TEST(Cpu, CodeNameRows)
     for (const Case &c : cases) {
         QString friendlyName = QString::fromLatin1(brand), codeName = QStringLiteral("Old");
         lookUpCodeName(c.key, friendlyName, codeName);
-        const QString row = QStringLiteral("vendor %1 family %2 model %3").arg(c.key.vendorIndex).arg(c.key.family).arg(c.key.model);
+        const QString row =
+            QStringLiteral("vendor %1 family %2 model %3").arg(c.key.vendorIndex).arg(c.key.family).arg(c.key.model);
         EXPECT_EQ(friendlyName, QString::fromUtf8(c.friendlyName)) << row.toStdString();
         EXPECT_EQ(codeName, QString::fromUtf8(c.codeName)) << row.toStdString();
     }
@@ -313,8 +318,8 @@ TEST(CpuClock, SamplesUntilTheLastThreeAgree)
 TEST(CpuClock, RoundingAndSnapping)
 {
     const std::pair<std::uint32_t, std::uint32_t> snaps[] = {
-        {1799, 1800}, {2010, 2020}, {1233, 1233}, {999, 1000}, {732, 733}, {498, 500}, {710, 720},
-        {2596, 2600}, {2594, 2590}, {64, 66}, {0, 0}, {3391, 3390}, {1941, 1933}, {1942, 1950},
+        {1799, 1800}, {2010, 2020}, {1233, 1233}, {999, 1000}, {732, 733},   {498, 500},   {710, 720},
+        {2596, 2600}, {2594, 2590}, {64, 66},     {0, 0},      {3391, 3390}, {1941, 1933}, {1942, 1950},
     };
     for (const auto &[mhz, snapped] : snaps)
         EXPECT_EQ(snapClock(mhz), snapped) << mhz;
@@ -323,7 +328,10 @@ TEST(CpuClock, RoundingAndSnapping)
         std::uint32_t cycles, microseconds, raw;
     };
     const Rounding roundings[] = {
-        {219900, 300, 733}, {1465, 2, 732} /* 732.5: a tie to even */, {1467, 2, 734}, {1000, 0, 0},
+        {219900, 300, 733},
+        {1465, 2, 732} /* 732.5: a tie to even */,
+        {1467, 2, 734},
+        {1000, 0, 0},
     };
     for (const Rounding &r : roundings) {
         const ClockRounding got = roundClock(r.cycles, r.microseconds);

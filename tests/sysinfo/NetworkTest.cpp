@@ -1,9 +1,9 @@
+#include "sysinfo/Network.h"
 #include "sysinfo/Devices.h"
 #include "sysinfo/LocalNetwork.h"
-#include "sysinfo/Network.h"
+#include "sysinfo/SysinfoFixtures.h"
 #include "sysinfo/SystemSummary.h"
 #include "sysinfo/TCPIP.h"
-#include "sysinfo/SysinfoFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +16,13 @@ TEST(Devices, NetworkInterfacesFromSampleTrees)
     };
     const Case cases[] = {
         {"office",
-         {"Loopback (lo)", "r8169 Ethernet adapter (enp3s0)", "rtl8xxxu Wireless adapter (wlan0)", "Virtual Bridge (br0)"},
+         {"Loopback (lo)", "r8169 Ethernet adapter (enp3s0)", "rtl8xxxu Wireless adapter (wlan0)",
+          "Virtual Bridge (br0)"},
          {"", "PCI 0000:03:00.0", "USB 1-2:1.0", ""}},
         // The virtio function sits on a PCI slot: the slot is its location.
-        {"vm", {"Loopback (lo)", "Virtual Ethernet (ifb0)", "virtio_net Ethernet adapter (eth0)"}, {"", "", "PCI 0000:00:03.0"}},
+        {"vm",
+         {"Loopback (lo)", "Virtual Ethernet (ifb0)", "virtio_net Ethernet adapter (eth0)"},
+         {"", "", "PCI 0000:00:03.0"}},
         {"container", {"Loopback (lo)", "Virtual Ethernet (eth0)"}, {"", ""}},
         {"no-such-tree", {}, {}},
     };
@@ -43,8 +46,9 @@ TEST(Devices, NetworkInterfacesFromSampleTrees)
 TEST(Devices, ClassIndexIsTheFirstPrefixIgnoringCase)
 {
     const std::pair<const char *, int> cases[] = {
-        {"Net", 21}, {"NetTrans", 21}, {"netservice", 21}, {"Battery", 0}, {"USB", 36}, {"TapeDrive", 33},
-        {"TapeLibrary", 35}, {"MEDIA", 30}, {"MediumChanger", 14}, {"Printer", 27}, {"Scanner", 24}, {"", 24},
+        {"Net", 21},           {"NetTrans", 21},  {"netservice", 21},  {"Battery", 0},
+        {"USB", 36},           {"TapeDrive", 33}, {"TapeLibrary", 35}, {"MEDIA", 30},
+        {"MediumChanger", 14}, {"Printer", 27},   {"Scanner", 24},     {"", 24},
     };
     for (const auto &[name, index] : cases)
         EXPECT_EQ(deviceClassIndex(QString::fromLatin1(name)), index) << name;
@@ -62,7 +66,9 @@ TEST(TCPIP, ResolverConfiguration)
     };
     const Case cases[] = {
         {"nameserver 10.209.0.53\nnameserver 10.209.0.54\nsearch office.example corp.example\n",
-         {"10.209.0.53", "10.209.0.54"}, {"office.example", "corp.example"}, ""},
+         {"10.209.0.53", "10.209.0.54"},
+         {"office.example", "corp.example"},
+         ""},
         {"# nameserver 1.1.1.1\n; nameserver 2.2.2.2\n  nameserver\t10.0.0.1  # the router\r\n", {"10.0.0.1"}, {}, ""},
         // The last of "search" and "domain" sets the search list.
         {"search a.example\ndomain b.example\n", {}, {"b.example"}, "b.example"},

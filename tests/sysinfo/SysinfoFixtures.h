@@ -15,10 +15,7 @@
 #include <vector>
 
 // A file or directory of tests/sysinfo/samples.
-inline QString sample(const char *name)
-{
-    return QStringLiteral(LUMEO_SYSINFO_SAMPLES "/") + QString::fromUtf8(name);
-}
+inline QString sample(const char *name) { return QStringLiteral(LUMEO_SYSINFO_SAMPLES "/") + QString::fromUtf8(name); }
 
 inline InterfaceInfo::Ipv4 ipv4(const char *address, const char *mask)
 {

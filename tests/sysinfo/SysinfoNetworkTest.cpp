@@ -16,15 +16,12 @@
 
 namespace {
 
-QString expected(const char *name)
-{
-    return QString::fromLocal8Bit(qgetenv(name));
-}
+QString expected(const char *name) { return QString::fromLocal8Bit(qgetenv(name)); }
 
-#define REQUIRE_SYSNET()                                                                                   \
-    do {                                                                                                   \
-        if (qgetenv("LUMEO_SYSNET") != "1")                                                                \
-            GTEST_SKIP() << "runs only inside the namespace that tests/sysinfo/sysnet.sh builds";         \
+#define REQUIRE_SYSNET()                                                                                               \
+    do {                                                                                                               \
+        if (qgetenv("LUMEO_SYSNET") != "1")                                                                            \
+            GTEST_SKIP() << "runs only inside the namespace that tests/sysinfo/sysnet.sh builds";                      \
     } while (0)
 
 } // namespace
@@ -44,9 +41,13 @@ TEST(NamespaceMachine, StatusBarAndAdaptersShowTheOnlyLink)
     const LocalNetwork first = network.read();
     const qint64 readMs = clock.elapsed();
     FixedNetwork fixed;
-    { TfrmMain warmUp(TfrmMainServices{prompts, fixed, resolver, echo}); } // Qt's first-use costs
+    {
+        TfrmMain warmUp(TfrmMainServices{prompts, fixed, resolver, echo});
+    } // Qt's first-use costs
     clock.restart();
-    { TfrmMain plain(TfrmMainServices{prompts, fixed, resolver, echo}); }
+    {
+        TfrmMain plain(TfrmMainServices{prompts, fixed, resolver, echo});
+    }
     const qint64 plainMs = clock.elapsed();
     clock.restart();
     TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});

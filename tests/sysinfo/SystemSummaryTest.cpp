@@ -1,6 +1,6 @@
+#include "sysinfo/SystemSummary.h"
 #include "base/Exception.h"
 #include "sysinfo/Common.h"
-#include "sysinfo/SystemSummary.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -49,9 +49,11 @@ TEST(SystemSummary, KindsNamesAndPredicates)
          "Windows NT 4.x Service Pack 6", true},
         {"NT 4 SP5: the hotfix is not asked", windows(Platform::WinNT, 4, 0, 1381, "Service Pack 5"), true, osNT4,
          "Windows NT 4.x Service Pack 5", true},
-        {"NT 3.51", windows(Platform::WinNT, 3, 51, 1057, "Service Pack 5"), false, osNT3, "Windows NT 3.x Service Pack 5", true},
+        {"NT 3.51", windows(Platform::WinNT, 3, 51, 1057, "Service Pack 5"), false, osNT3,
+         "Windows NT 3.x Service Pack 5", true},
         {"2000 without a service pack", windows(Platform::WinNT, 5, 0, 2195, ""), false, os2000, "Windows 2000 ", true},
-        {"XP SP2", windows(Platform::WinNT, 5, 1, 2600, "Service Pack 2"), false, osXP, "Windows XP Service Pack 2", true},
+        {"XP SP2", windows(Platform::WinNT, 5, 1, 2600, "Service Pack 2"), false, osXP, "Windows XP Service Pack 2",
+         true},
         {"5.2 counts as 2000", windows(Platform::WinNT, 5, 2, 3790, ""), false, os2000, "Windows 2000 ", true},
         {"NT 6 is unknown", windows(Platform::WinNT, 6, 0, 6000, ""), false, osUnknown, "", false},
         {"95", windows(Platform::Win9x, 4, 0, 950, ""), false, os95, "Windows 95", false},
@@ -70,7 +72,13 @@ TEST(SystemSummary, KindsNamesAndPredicates)
     for (const KindCase &c : cases) {
         SCOPED_TRACE(c.what);
         int asked = 0;
-        const SystemSummary s = makeSystemSummary(c.version, [&] { ++asked; return c.hotfix; }, "ws7", 0);
+        const SystemSummary s = makeSystemSummary(
+            c.version,
+            [&] {
+                ++asked;
+                return c.hotfix;
+            },
+            "ws7", 0);
         EXPECT_EQ(s.OSKind, c.kind);
         EXPECT_EQ(s.OSName, QString::fromUtf8(c.osName));
         EXPECT_EQ(s.IsNT, c.isNT);
@@ -95,7 +103,8 @@ TEST(SystemSummary, MachineNameAndMemory)
     EXPECT_EQ(GetMachineName("ws7.office.example"), "ws7");
     EXPECT_EQ(GetMachineName("Workhorse"), "Workhorse");
     const qint64 sixGiB = qint64(6) << 30;
-    const SystemSummary s = makeSystemSummary(linuxVersion("6.1", ""), nullptr, GetMachineName("ws7.office.example"), sixGiB);
+    const SystemSummary s =
+        makeSystemSummary(linuxVersion("6.1", ""), nullptr, GetMachineName("ws7.office.example"), sixGiB);
     EXPECT_EQ(s.MachineName, "WS7");
     EXPECT_EQ(s.TotalPhysMem, sixGiB);
     // The running system: a name without a dot, in upper case, and memory.

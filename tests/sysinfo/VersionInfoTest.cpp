@@ -2,8 +2,8 @@
 #include "support/TestFiles.h"
 
 #include <QCoreApplication>
-#include <optional>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -18,7 +18,7 @@ struct ElfLayout {
     std::uint64_t offsetShift = 0;
     std::uint64_t sizeShift = 0;
     std::uint32_t nameOffsetShift = 0;
-    std::uint16_t shentsize = 0;           // 0: the proper size
+    std::uint16_t shentsize = 0;             // 0: the proper size
     std::optional<std::uint16_t> shnum{};    // the proper count
     std::optional<std::uint16_t> shstrndx{}; // the names' index
 };
@@ -35,7 +35,9 @@ QByteArray elfImage(const ElfLayout &s)
     const std::uint64_t namesAt = std::uint64_t(headerSize), dataAt = namesAt + std::uint64_t(names.size());
     const std::uint64_t sectionsAt = dataAt + std::uint64_t(s.bytes.size());
 
-    out.append("\x7f" "ELF", 4);
+    out.append("\x7f"
+               "ELF",
+               4);
     out.append(char(s.is64 ? 2 : 1));
     out.append(char(s.bigEndian ? 2 : 1));
     out.append(char(1));
@@ -110,8 +112,12 @@ TEST_F(TemporaryFiles, VersionInfoOfFilesWithoutARecord)
     writeBytes(path("text"), "Lumeo session\n");
     writeBytes(path("other-section"), elfImage({.name = ".comment", .bytes = kRecord}));
     writeBytes(path("no-magic"), elfImage({.bytes = kRecord.mid(4)}));
-    const QString files[] = {QCoreApplication::applicationFilePath(), path("missing"), path("empty"), path("text"),
-                             path("other-section"), path("no-magic")};
+    const QString files[] = {QCoreApplication::applicationFilePath(),
+                             path("missing"),
+                             path("empty"),
+                             path("text"),
+                             path("other-section"),
+                             path("no-magic")};
     for (const QString &file : files) {
         TVersionInfo v;
         v.ProductName = "left over";
@@ -149,7 +155,12 @@ TEST(VersionInfo, SectionsOfEveryLayoutAndNoneOfDamagedImages)
         for (qsizetype cut = 0; cut < image.size(); cut += 7)
             (void)elfSection(image.left(cut), kVersionSectionName);
     }
-    EXPECT_TRUE(elfSection(QByteArray("\x7f" "ELF\x03\x01", 6) + QByteArray(64, '\0'), kVersionSectionName).isEmpty());
+    EXPECT_TRUE(elfSection(QByteArray("\x7f"
+                                      "ELF\x03\x01",
+                                      6)
+                               + QByteArray(64, '\0'),
+                           kVersionSectionName)
+                    .isEmpty());
 }
 
 TEST_F(TemporaryFiles, VersionRecordContents)
@@ -162,17 +173,20 @@ TEST_F(TemporaryFiles, VersionRecordContents)
     };
     const Case cases[] = {
         {"complete", kRecord, "5.0.0.300", "Lumeo"},
-        {"the translation's hexadecimal in any case", record({{"\\", "5.0.0.300"}, {"\\VarFileInfo\\Translation", "409:4e4"},
-                                                             {"\\StringFileInfo\\040904E4\\ProductName", "Lumeo"}}),
+        {"the translation's hexadecimal in any case",
+         record({{"\\", "5.0.0.300"},
+                 {"\\VarFileInfo\\Translation", "409:4e4"},
+                 {"\\StringFileInfo\\040904E4\\ProductName", "Lumeo"}}),
          "5.0.0.300", "Lumeo"},
         {"the first translation selects the table",
-         record({{"\\", "1.2.3.4"}, {"\\VarFileInfo\\Translation", "0407:04B0 0409:04E4"},
+         record({{"\\", "1.2.3.4"},
+                 {"\\VarFileInfo\\Translation", "0407:04B0 0409:04E4"},
                  {"\\StringFileInfo\\040904E4\\ProductName", "Lumeo"}}),
          "1.2.3.4", ""},
         {"no translation", record({{"\\", "05.00.00.0300"}, {"\\StringFileInfo\\040904E4\\ProductName", "Lumeo"}}),
          "5.0.0.300", ""},
-        {"no file version: nothing else is read", record({{"\\VarFileInfo\\Translation", "0409:04E4"},
-                                                          {"\\StringFileInfo\\040904E4\\ProductName", "Lumeo"}}),
+        {"no file version: nothing else is read",
+         record({{"\\VarFileInfo\\Translation", "0409:04E4"}, {"\\StringFileInfo\\040904E4\\ProductName", "Lumeo"}}),
          "", ""},
         {"a part above 65535", record({{"\\", "5.0.0.65536"}}), "", ""},
     };
