@@ -2,7 +2,8 @@
 // SMB negotiate answer, and checks what must hold for any stream: a stream
 // it is still waiting on reads the same way at every shorter length, a
 // decision never depends on bytes after the first message, and a clock it
-// reads comes from within the first message with a zone it can use.
+// reads comes from within the first message after any keep-alives, with a
+// zone it can use.
 
 #include "remote/SmbNegotiate.h"
 
@@ -43,16 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("bytes after the answer changed the decision");
     if (reply.kind != smb::NegotiateReply::Time)
         return 0;
-    if (stream.size() < 4)
+    // Keep-alives in front are no part of the answer, and read past.
+    const QByteArray answer = stream.sliced(smb::keepAlivePrefix(stream));
+    if (answer.size() < 4)
         fail("a clock read without a message");
-    const qsizetype length = (qsizetype(quint8(stream[1])) << 16) | (quint8(stream[2]) << 8) | quint8(stream[3]);
-    if (length > smb::kMaxReply || stream.size() < 4 + length)
+    const qsizetype length = (qsizetype(quint8(answer[1])) << 16) | (quint8(answer[2]) << 8) | quint8(answer[3]);
+    if (quint8(answer[0]) != 0 || length > smb::kMaxReply || answer.size() < 4 + length)
         fail("a clock read past the message or from one too long");
     if (reply.time.zoneMinutes != smb::kTimeZoneUnknown
         && (reply.time.zoneMinutes < -1440 || reply.time.zoneMinutes > 1440))
         fail("a zone beyond a day");
     // The message alone reads the same clock.
-    if (!same(reply, smb::readNegotiateReply(stream.first(4 + length))))
+    if (!same(reply, smb::readNegotiateReply(answer.first(4 + length))))
         fail("the clock depends on bytes after the message");
     return 0;
 }

@@ -23,22 +23,6 @@ QList<Ipv4Subnet> localSubnets()
     return out;
 }
 
-QList<quint32> broadcastsOf(const QList<Ipv4Subnet> &subnets)
-{
-    QList<quint32> out;
-    for (const Ipv4Subnet &subnet : subnets) {
-        if (subnet.prefixLength < 0 || subnet.prefixLength > 30)
-            continue;
-        const quint32 hostBits = subnet.prefixLength == 0 ? 0xFFFFFFFFu : (0xFFFFFFFFu >> subnet.prefixLength);
-        const quint32 broadcast = subnet.address | hostBits;
-        if (!out.contains(broadcast))
-            out.append(broadcast);
-    }
-    return out;
-}
-
-QList<quint32> localBroadcasts() { return broadcastsOf(localSubnets()); }
-
 QString localComputerName()
 {
     return QString::fromLatin1(netbios::computerName(QSysInfo::machineHostName().toLatin1()));

@@ -12,11 +12,6 @@
 // loopback left out.
 QList<Ipv4Subnet> localSubnets();
 
-// The broadcast address of each subnet, once each; subnets too small to
-// have one (a /31 or /32 link) give none.
-QList<quint32> broadcastsOf(const QList<Ipv4Subnet> &subnets);
-QList<quint32> localBroadcasts();
-
 // The name this computer goes by on the network: its host name's first
 // label, upper-cased and cut to fifteen bytes.
 QString localComputerName();

@@ -1,5 +1,7 @@
 #include "application/PendingAdd.h"
 
+#include "base/NetworkText.h"
+
 #include "ping/HostResolver.h"
 #include "ping/WSocket.h"
 #include "resources/ResourceList.h"
@@ -23,8 +25,10 @@ void PendingAdd::start(const AddEntry &entry)
     // The address's own name wins over the typed one; the lookup blocks
     // until the resolver answers.
     if (!entry.address.isEmpty()) {
+        // The name comes from the network (a name server's answer), not
+        // from the user: it is cleaned like every other such name.
         if (const std::optional<QString> name = WSocketGetHostByAddr(m_resolver, entry.address))
-            hostName = *name;
+            hostName = cleanNetworkText(*name);
     }
     if (hostName.isEmpty())
         return; // neither a name nor an address with one: nothing to add

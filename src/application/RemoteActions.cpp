@@ -24,7 +24,7 @@ LocalNetbios systemLocalNetbios()
 {
     LocalNetbios local;
     local.machineName = localComputerName().toLatin1();
-    local.broadcasts = localBroadcasts();
+    local.subnets = localSubnets();
     return local;
 }
 
@@ -35,22 +35,22 @@ RemoteActions::RemoteActions(std::shared_ptr<RemoteTransport> transport, QObject
 
 RemoteActions::~RemoteActions()
 {
-    m_cancelled = true;
+    m_stop.request_stop();
     if (m_worker.joinable())
         m_worker.join();
 }
 
 void RemoteActions::setTransport(std::shared_ptr<RemoteTransport> transport) { m_transport = std::move(transport); }
 
-bool RemoteActions::start(const QString &machine, std::function<std::function<void()>()> work)
+bool RemoteActions::start(const QString &machine, std::function<std::function<void()>(std::stop_token)> work)
 {
     if (busy())
         return false;
-    m_cancelled = false;
+    m_stop = std::stop_source();
     m_machine = machine;
     // WORK runs on the worker and returns what is left to do here.
-    m_worker = std::thread([this, work = std::move(work)] {
-        std::function<void()> finish = work();
+    m_worker = std::thread([this, work = std::move(work), stop = m_stop.get_token()] {
+        std::function<void()> finish = work(stop);
         QMetaObject::invokeMethod(
             this,
             [this, finish = std::move(finish)] {
@@ -67,28 +67,29 @@ bool RemoteActions::sendMessage(const QString &machine, const QString &addresses
                                 std::function<void(bool)> done)
 {
     const QList<quint32> hints = addressHints(addresses);
-    return start(machine, [this, transport = m_transport, machine, hints, text, done = std::move(done)] {
-        bool sent = false;
-        try {
-            sent = transport->SendMailslotMessage(machine, hints, text, Deadline(kMessageWait, &m_cancelled));
-        } catch (...) {
-            sent = false; // reported like any message that did not go out: not at all
-        }
-        return std::function<void()>([done, sent] {
-            if (done)
-                done(sent);
-        });
-    });
+    return start(machine,
+                 [transport = m_transport, machine, hints, text, done = std::move(done)](std::stop_token stop) {
+                     bool sent = false;
+                     try {
+                         sent = transport->SendMailslotMessage(machine, hints, text, Deadline(kMessageWait, stop));
+                     } catch (...) {
+                         sent = false; // reported like any message that did not go out: not at all
+                     }
+                     return std::function<void()>([done, sent] {
+                         if (done)
+                             done(sent);
+                     });
+                 });
 }
 
 bool RemoteActions::readTime(const QString &server, const QString &addresses,
                              std::function<void(const TimeOfDayAnswer &)> done)
 {
     const QList<quint32> hints = addressHints(addresses);
-    return start(server, [this, transport = m_transport, server, hints, done = std::move(done)] {
+    return start(server, [transport = m_transport, server, hints, done = std::move(done)](std::stop_token stop) {
         TimeOfDayAnswer answer;
         try {
-            answer.status = transport->NetRemoteTOD(server, hints, answer.info, Deadline(kTimeWait, &m_cancelled));
+            answer.status = transport->NetRemoteTOD(server, hints, answer.info, Deadline(kTimeWait, stop));
         } catch (...) {
             answer.status = ERROR_UNEXP_NET_ERR;
         }

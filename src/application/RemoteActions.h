@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remote/Deadline.h"
+#include "base/Deadline.h"
 #include "remote/MachineFinder.h"
 #include "remote/RemoteTimeOfDay.h"
 
@@ -8,11 +8,11 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <thread>
 
 // The network side of the two remote commands; tests put a fake in its
@@ -80,11 +80,11 @@ public:
     bool readTime(const QString &server, const QString &addresses, std::function<void(const TimeOfDayAnswer &)> done);
 
 private:
-    bool start(const QString &machine, std::function<std::function<void()>()> work);
+    bool start(const QString &machine, std::function<std::function<void()>(std::stop_token)> work);
 
     std::shared_ptr<RemoteTransport> m_transport;
     std::thread m_worker;
-    std::atomic<bool> m_cancelled{false};
+    std::stop_source m_stop;
     QString m_machine;
 };
 

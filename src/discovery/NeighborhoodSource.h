@@ -34,4 +34,7 @@ public:
     // The folder whose items are the workgroups, found from the local
     // computer's name; raises where there is no network to look at.
     virtual std::unique_ptr<NeighborhoodFolder> rootFolder(const QString &computerName) = 0;
+    // Ends every wait of this source and of its folders at once and for
+    // good (the program is ending): from then on they list nothing.
+    virtual void abandon() {}
 };

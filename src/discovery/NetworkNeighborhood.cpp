@@ -1,5 +1,7 @@
 #include "discovery/NetworkNeighborhood.h"
 
+#include "base/NetworkText.h"
+
 QString itemDisplayText(const NetworkItem &item)
 {
     QString name = item.displayName;
@@ -10,7 +12,7 @@ QString itemDisplayText(const NetworkItem &item)
         ++first;
     while (last > first && name[last - 1] == QLatin1Char(' '))
         --last;
-    return name.sliced(first, last - first);
+    return cleanNetworkText(QStringView(name).sliced(first, last - first));
 }
 
 TNetworkNeighborhood::TNetworkNeighborhood(NeighborhoodSource &source, const QString &computerName)

@@ -8,7 +8,8 @@
 #include <vector>
 
 // The text shown for an item: its display name up to its first zero
-// character, without the blanks (not tabs) at either end.
+// character, without the blanks (not tabs) at either end, cleaned as
+// cleanNetworkText says: names come from other machines.
 QString itemDisplayText(const NetworkItem &item);
 
 // The one failure of a network walk.

@@ -1,5 +1,8 @@
 #include "discovery/NetworkSnapshot.h"
 
+#include "base/NetworkText.h"
+#include "netbios/NameText.h"
+
 #include <QHostAddress>
 
 #include <algorithm>
@@ -36,10 +39,8 @@ NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const Netw
 {
     NetworkSnapshot out;
     for (const NodeStatusAnswer &a : answers) {
-        // Names travel in the machines' own 8-bit code page; Latin-1 keeps
-        // every byte.
-        const QString computer = QString::fromLatin1(a.status.computer());
-        const QString workgroup = QString::fromLatin1(a.status.workgroup());
+        const QString computer = netbios::displayName(a.status.computer());
+        const QString workgroup = netbios::displayName(a.status.workgroup());
         if (computer.isEmpty() || workgroup.isEmpty())
             continue;
         addComputer(workgroupNamed(out, workgroup), SnapshotComputer{computer, QHostAddress(a.address).toString()});
@@ -47,10 +48,10 @@ NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const Netw
     for (const SnapshotWorkgroup &w : browseList) {
         if (w.name.isEmpty())
             continue;
-        SnapshotWorkgroup &into = workgroupNamed(out, w.name);
+        SnapshotWorkgroup &into = workgroupNamed(out, cleanNetworkText(w.name));
         for (const SnapshotComputer &c : w.computers)
             if (!c.name.isEmpty())
-                addComputer(into, c);
+                addComputer(into, SnapshotComputer{cleanNetworkText(c.name), c.address});
     }
     std::stable_sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return byName(a.name, b.name); });
     for (SnapshotWorkgroup &w : out)

@@ -27,5 +27,6 @@ using NetworkSnapshot = QList<SnapshotWorkgroup>;
 // list, each workgroup and each computer in it once whatever the letter
 // case, the first spelling and the first address kept. Workgroups and
 // computers are sorted by name, ignoring case. Answers without a computer
-// or a workgroup name add nothing.
+// or a workgroup name add nothing. Names are decoded and cleaned as
+// netbios::displayName says, the browse list's as cleanNetworkText does.
 NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const NetworkSnapshot &browseList);

@@ -19,9 +19,13 @@
 namespace {
 
 constexpr quint32 kLoopbackNet = 0x7F000000, kLoopbackMask = 0xFF000000;
-constexpr int kReplyBuffer = 1500;
+// A reply of many names is larger than one frame and arrives in fragments,
+// which the system puts together: room for the largest datagram.
+constexpr int kReplyBuffer = 65536;
+// The longest a wait goes without looking whether the sweep is to stop.
+constexpr qint64 kStopCheckMs = 50;
 
-quint32 maskOf(int prefix) { return prefix <= 0 ? 0 : ~quint32(0) << (32 - prefix); }
+quint32 maskOf(int prefix) { return Ipv4Subnet{0, prefix}.mask(); }
 
 class Socket {
 public:
@@ -69,7 +73,8 @@ QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimit
     return out;
 }
 
-std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits)
+std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits,
+                                                       std::stop_token stop)
 {
     Socket socket;
     if (socket.fd() < 0)
@@ -87,8 +92,8 @@ std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &add
     clock.start();
     int next = 0, sent = 0;
     qint64 lastSendMs = 0;
-    char buffer[kReplyBuffer];
-    for (;;) {
+    QByteArray buffer(kReplyBuffer, Qt::Uninitialized);
+    while (!stop.stop_requested()) {
         const qint64 nowUs = clock.nsecsElapsed() / 1000;
         // Send the bursts that are due.
         while (next < addresses.size() && qint64(next / limits.burst) * limits.burstIntervalUs <= nowUs) {
@@ -114,22 +119,23 @@ std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &add
             break;
 
         qint64 waitMs = allSent ? limits.quietMs - (nowMs - lastSendMs) : (limits.burstIntervalUs + 999) / 1000;
-        waitMs = std::clamp<qint64>(std::min(waitMs, limits.totalMs - nowMs), 0, limits.totalMs);
+        waitMs = std::clamp<qint64>(std::min({waitMs, limits.totalMs - nowMs, kStopCheckMs}), 0, limits.totalMs);
         pollfd p{socket.fd(), POLLIN, 0};
         if (::poll(&p, 1, int(waitMs)) <= 0)
             continue;
         for (;;) {
             sockaddr_in from{};
             socklen_t fromLength = sizeof from;
-            const ssize_t n =
-                ::recvfrom(socket.fd(), buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &fromLength);
+            const ssize_t n = ::recvfrom(socket.fd(), buffer.data(), size_t(buffer.size()), 0,
+                                         reinterpret_cast<sockaddr *>(&from), &fromLength);
             if (n < 0)
                 break;
             const quint32 address = ntohl(from.sin_addr.s_addr);
             const auto it = indexOf.constFind(address);
             if (it == indexOf.cend() || answered[*it] || ntohs(from.sin_port) != netbios::kNameServicePort)
                 continue;
-            if (auto status = netbios::parseNodeStatusReply(QByteArrayView(buffer, n), quint16(firstId + *it))) {
+            if (auto status =
+                    netbios::parseNodeStatusReply(QByteArrayView(buffer.constData(), n), quint16(firstId + *it))) {
                 answered[*it] = true;
                 answers.append(NodeStatusAnswer{address, std::move(*status)});
             }

@@ -1,18 +1,13 @@
 #pragma once
 
+#include "base/Ipv4.h"
 #include "netbios/NodeStatus.h"
 
 #include <QList>
 #include <QtGlobal>
 
 #include <optional>
-
-// An IPv4 address of this machine with its prefix length; addresses are
-// numbers in host byte order.
-struct Ipv4Subnet {
-    quint32 address = 0;
-    int prefixLength = 0;
-};
+#include <stop_token>
 
 // How far a sweep may go. A /24 goes out in about a tenth of a second; the
 // last replies are awaited for a second; nothing runs longer than five.
@@ -37,6 +32,8 @@ struct NodeStatusAnswer {
 QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits = {});
 
 // Sends a node-status request to each address from one UDP socket, paced,
-// and collects the first valid reply of each address within the limits.
+// and collects the first valid reply of each address within the limits, or
+// until STOP is requested (the program is ending), whichever comes first.
 // Nothing when no request could be sent at all (no socket, no route).
-std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits = {});
+std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits = {},
+                                                       std::stop_token stop = {});

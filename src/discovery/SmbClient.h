@@ -1,45 +1,45 @@
 #pragma once
 
+#include "base/Deadline.h"
+#include "discovery/HelperProcess.h"
 #include "discovery/NetworkSnapshot.h"
 
+#include <QByteArray>
+#include <QString>
 #include <QStringList>
 
-#include <condition_variable>
-#include <deque>
-#include <functional>
-#include <future>
-#include <mutex>
-#include <thread>
+// What libsmbclient tells about the network. The library is not loaded
+// into this program: a helper program of ours, lumeo-smb, is started for
+// each question and killed when the question is no longer wanted. Names
+// are never cached: each question asks the network again.
+namespace SmbClient {
 
-// What libsmbclient tells about the network. The library keeps process-wide
-// state, so every call of it runs on the one thread of the one instance,
-// one after another; callers get futures. Names are never cached: each
-// call asks the network again.
-class SmbClient {
+// The helper: $LUMEO_SMB_HELPER where set, else lumeo-smb beside the
+// running program, else the one installed with it.
+QString helperPath();
+
+// The workgroups a master browser knows and the servers each one's master
+// browser lists, asked with SMB1 (NT1) and nothing newer, since browse
+// lists exist only there. The helper starts when this is made, so that the
+// question runs while the caller does other work.
+class BrowseList {
 public:
-    static SmbClient &instance();
-    ~SmbClient();
-    SmbClient(const SmbClient &) = delete;
-    SmbClient &operator=(const SmbClient &) = delete;
-
-    // The workgroups a master browser knows and the servers each one's
-    // master browser lists. Browse lists exist only where SMB1 is spoken:
-    // this asks with SMB1 (NT1) and nothing newer. Empty where there is no
-    // master browser; at most a few dozen workgroups.
-    std::future<NetworkSnapshot> browseList();
-    // The disk and printer shares a computer (a name or a dotted address)
-    // lists to a guest over SMB2 or SMB3, hidden ones left out; empty where
-    // it lists none.
-    std::future<QStringList> shares(const QString &computer);
+    BrowseList();
+    // The list, or an empty one where there is no master browser, the
+    // helper failed, or DEADLINE passed first.
+    NetworkSnapshot take(const Deadline &deadline);
 
 private:
-    SmbClient();
-    void post(std::function<void()> job);
-    void run();
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_stopping = false;
-    std::thread m_thread;
+    HelperProcess m_helper;
 };
+
+// The disk and printer shares COMPUTER (a name or a dotted address) lists
+// to a guest over SMB2 or SMB3, hidden ones left out; empty where it lists
+// none or DEADLINE passes first.
+QStringList shares(const QString &computer, const Deadline &deadline);
+
+// The helper's answers read back; lines that are no answer are skipped.
+NetworkSnapshot readBrowseList(const QByteArray &answer);
+QStringList readShares(const QByteArray &answer);
+
+} // namespace SmbClient

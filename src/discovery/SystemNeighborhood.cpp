@@ -10,14 +10,20 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
+// A computer that lists its shares answers within a few of libsmbclient's
+// two-second waits; one that does not is given up.
+constexpr auto kSharesWait = 8s;
+
 // A computer: its shares, listed when asked for.
 class ComputerFolder : public NeighborhoodFolder {
 public:
-    explicit ComputerFolder(QString computer) : m_computer(std::move(computer)) {}
+    ComputerFolder(QString computer, std::stop_token stop) : m_computer(std::move(computer)), m_stop(std::move(stop)) {}
     QList<NetworkItem> items() override
     {
         QList<NetworkItem> out;
-        for (const QString &share : SmbClient::instance().shares(m_computer).get())
+        for (const QString &share : SmbClient::shares(m_computer, Deadline(kSharesWait, m_stop)))
             out.append(NetworkItem{share, share});
         return out;
     }
@@ -28,13 +34,17 @@ public:
 
 private:
     QString m_computer;
+    std::stop_token m_stop;
 };
 
 // A workgroup: its computers, each opened by its address where the sweep
 // found one and by its name otherwise.
 class WorkgroupFolder : public NeighborhoodFolder {
 public:
-    explicit WorkgroupFolder(QList<SnapshotComputer> computers) : m_computers(std::move(computers)) {}
+    WorkgroupFolder(QList<SnapshotComputer> computers, std::stop_token stop)
+        : m_computers(std::move(computers)), m_stop(std::move(stop))
+    {
+    }
     QList<NetworkItem> items() override
     {
         QList<NetworkItem> out;
@@ -44,16 +54,20 @@ public:
     }
     std::unique_ptr<NeighborhoodFolder> open(const NetworkItem &item) override
     {
-        return std::make_unique<ComputerFolder>(item.key);
+        return std::make_unique<ComputerFolder>(item.key, m_stop);
     }
 
 private:
     QList<SnapshotComputer> m_computers;
+    std::stop_token m_stop;
 };
 
 class WorkgroupsFolder : public NeighborhoodFolder {
 public:
-    explicit WorkgroupsFolder(NetworkSnapshot snapshot) : m_snapshot(std::move(snapshot)) {}
+    WorkgroupsFolder(NetworkSnapshot snapshot, std::stop_token stop)
+        : m_snapshot(std::move(snapshot)), m_stop(std::move(stop))
+    {
+    }
     QList<NetworkItem> items() override
     {
         QList<NetworkItem> out;
@@ -65,12 +79,13 @@ public:
     {
         for (const SnapshotWorkgroup &w : m_snapshot)
             if (w.name == item.key)
-                return std::make_unique<WorkgroupFolder>(w.computers);
+                return std::make_unique<WorkgroupFolder>(w.computers, m_stop);
         throw Exception(QStringLiteral("No workgroup ") + item.key);
     }
 
 private:
     NetworkSnapshot m_snapshot;
+    std::stop_token m_stop;
 };
 
 } // namespace
@@ -89,13 +104,14 @@ std::unique_ptr<NeighborhoodFolder> SystemNeighborhood::rootFolder(const QString
         throw Exception(QStringLiteral("No local network"));
     // The browse list is asked for while the sweep runs; whatever it has not
     // told by the time the sweep is over and a little later is left out.
-    std::future<NetworkSnapshot> browse = SmbClient::instance().browseList();
-    const auto answers = sweepNodeStatus(addresses, m_limits);
+    SmbClient::BrowseList browse;
+    const std::stop_token stop = m_stop.get_token();
+    const auto answers = sweepNodeStatus(addresses, m_limits, stop);
+    if (stop.stop_requested())
+        throw Exception(QStringLiteral("The network is no longer looked at"));
     if (!answers)
         throw Exception(QStringLiteral("No query could be sent"));
     const auto left = std::chrono::milliseconds(std::max<qint64>(0, m_limits.totalMs - clock.elapsed()));
-    NetworkSnapshot browsed;
-    if (browse.wait_for(left) == std::future_status::ready)
-        browsed = browse.get();
-    return std::make_unique<WorkgroupsFolder>(mergeSnapshot(*answers, browsed));
+    const NetworkSnapshot browsed = browse.take(Deadline(left, stop));
+    return std::make_unique<WorkgroupsFolder>(mergeSnapshot(*answers, browsed), stop);
 }

@@ -4,6 +4,7 @@
 #include "discovery/NodeStatusSweep.h"
 
 #include <functional>
+#include <stop_token>
 
 // The network as this machine sees it: the workgroups and computers that
 // answer a node-status sweep of the local subnets, merged with the browse
@@ -14,10 +15,13 @@ public:
     // SUBNETS tells the local IPv4 addresses and prefixes when a snapshot is
     // taken.
     explicit SystemNeighborhood(std::function<QList<Ipv4Subnet>()> subnets, SweepLimits limits = {});
-    // Raises when there is no subnet to sweep or no query could be sent.
+    // Raises when there is no subnet to sweep, no query could be sent, or
+    // the source was abandoned.
     std::unique_ptr<NeighborhoodFolder> rootFolder(const QString &computerName) override;
+    void abandon() override { m_stop.request_stop(); }
 
 private:
     std::function<QList<Ipv4Subnet>()> m_subnets;
     SweepLimits m_limits;
+    std::stop_source m_stop;
 };

@@ -97,6 +97,10 @@ TfrmMain::~TfrmMain()
     // The program ends without the close having been confirmed: save now.
     if (m_storage)
         runCommand(m_prompts, this, [this] { saveSettings(false); });
+    // Whatever the scan or the tree still waits for on the network is no
+    // longer wanted: the program ends now, not when the network answers.
+    if (m_neighborhood)
+        m_neighborhood->abandon();
 }
 
 void TfrmMain::FormCreate(const LocalNetworkSource &network)

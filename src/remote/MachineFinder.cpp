@@ -23,9 +23,16 @@ using namespace std::chrono_literals;
 constexpr int kQueryTries = 3;
 constexpr auto kQueryInterval = 250ms;
 
-bool usable(quint32 address) { return address != 0 && address != 0xFFFFFFFFu; }
-
 } // namespace
+
+QList<quint32> LocalNetbios::broadcasts() const
+{
+    QList<quint32> out;
+    for (const Ipv4Subnet &s : subnets)
+        if (s.hasBroadcast() && !out.contains(s.broadcast()))
+            out.append(s.broadcast());
+    return out;
+}
 
 MachineFinder::MachineFinder(LocalNetbios local, Deadline deadline, QList<quint32> hints)
     : m_local(std::move(local)), m_deadline(deadline), m_hints(std::move(hints))
@@ -38,11 +45,11 @@ std::optional<quint32> MachineFinder::find(const QString &machine) const
         return dotted;
     if (const auto name = netbiosName(machine)) {
         if (!m_hints.isEmpty()) {
-            if (const auto found = queryName(*name, m_hints, false, m_deadline))
+            if (const auto found = queryName(*name, m_hints, false, m_local.subnets, m_deadline))
                 return found;
         }
-        if (!m_local.broadcasts.isEmpty()) {
-            if (const auto found = queryName(*name, m_local.broadcasts, true, m_deadline))
+        if (const QList<quint32> broadcasts = m_local.broadcasts(); !broadcasts.isEmpty()) {
+            if (const auto found = queryName(*name, broadcasts, true, m_local.subnets, m_deadline))
                 return found;
         }
     }
@@ -65,8 +72,18 @@ std::optional<QByteArray> netbiosName(const QString &machine)
     return name;
 }
 
+bool answerSourceAccepted(quint32 source, const QList<quint32> &targets, bool broadcast, const QList<Ipv4Subnet> &local)
+{
+    if (!broadcast)
+        return targets.contains(source);
+    for (const Ipv4Subnet &s : local)
+        if (s.hasBroadcast() && targets.contains(s.broadcast()) && s.contains(source))
+            return true;
+    return false;
+}
+
 std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &targets, bool broadcast,
-                                 const Deadline &deadline)
+                                 const QList<Ipv4Subnet> &local, const Deadline &deadline)
 {
     Socket socket = Socket::udp(broadcast);
     if (!socket.valid())
@@ -80,7 +97,7 @@ std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &t
         const Deadline round = deadline.sooner(kQueryInterval);
         Endpoint from;
         while (const auto packet = socket.receiveFrom(from, round)) {
-            if (!broadcast && !targets.contains(from.address))
+            if (!answerSourceAccepted(from.address, targets, broadcast, local))
                 continue;
             const auto reply = netbios::readNameQueryReply(*packet, id, asked);
             if (!reply)
@@ -88,7 +105,7 @@ std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &t
             if (!reply->positive)
                 return std::nullopt;
             for (const quint32 address : reply->addresses)
-                if (usable(address))
+                if (isOtherUnicastHost(address, local))
                     return address;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "remote/Deadline.h"
+#include "base/Deadline.h"
+#include "base/Ipv4.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,7 +14,10 @@
 // What the remote actions know of the local machine; the caller gathers it.
 struct LocalNetbios {
     QByteArray machineName;    // the NetBIOS name messages are sent from
-    QList<quint32> broadcasts; // IPv4 broadcast addresses of the local subnets
+    QList<Ipv4Subnet> subnets; // this machine's addresses on its IPv4 subnets
+
+    // The broadcast address of each subnet that has one, once each.
+    QList<quint32> broadcasts() const;
 };
 
 // Finds the IPv4 address of the machine a row names, the way Windows
@@ -32,6 +36,7 @@ public:
 
     const LocalNetbios &local() const { return m_local; }
     const Deadline &deadline() const { return m_deadline; }
+    const QList<quint32> &hints() const { return m_hints; }
 
 private:
     LocalNetbios m_local;
@@ -47,10 +52,19 @@ std::optional<quint32> dottedAddress(const QString &text);
 std::optional<QByteArray> netbiosName(const QString &machine);
 
 // Asks TARGETS (on port 137) where NAME<00> is; by broadcast when
-// BROADCAST. The first positive answer from a target (any sender for a
-// broadcast) gives the address; a negative one ends the wait.
+// BROADCAST. Only answers from the targets count, or, for a broadcast, from
+// a machine inside a LOCAL subnet whose broadcast address was asked; of
+// those the first positive one that names another machine's unicast
+// address (see isOtherUnicastHost) gives the address, and a negative one
+// ends the wait. Anything else is ignored: a peer cannot send us to
+// loopback, to ourselves or to a group.
 std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &targets, bool broadcast,
-                                 const Deadline &deadline);
+                                 const QList<Ipv4Subnet> &local, const Deadline &deadline);
+
+// Whether an answer from SOURCE to a query sent to TARGETS is to be read
+// at all (see queryName).
+bool answerSourceAccepted(quint32 source, const QList<quint32> &targets, bool broadcast,
+                          const QList<Ipv4Subnet> &local);
 
 // The system resolver's first IPv4 address for NAME. The lookup cannot be
 // interrupted, so it runs on a thread of its own that is left to finish

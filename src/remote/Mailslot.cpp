@@ -38,7 +38,11 @@ bool MailslotHandle::WriteFile(QByteArrayView bytes, qsizetype &written)
 
 std::unique_ptr<MailslotHandle> OpenMailslot(const QString &machine, const QString &slot, const MachineFinder &finder)
 {
-    const auto address = finder.find(machine);
+    auto address = finder.find(machine);
+    // Not found by its name: the row's own address says where the machine
+    // is, and a datagram for another name is dropped there unread.
+    if (!address && !finder.hints().isEmpty() && !finder.deadline().cancelled())
+        address = finder.hints().first();
     if (!address)
         return nullptr;
     Socket socket = Socket::udp(false);

@@ -40,8 +40,10 @@ inline const QString kMessengerSlot = QStringLiteral("messngr");
 // carry a little more, but not much.
 constexpr int kMaxMessageLength = 255;
 
-// Opens SLOT on MACHINE, found with FINDER; nothing (INVALID_HANDLE_VALUE)
-// when the machine is not found or no socket can reach it. The datagram is
+// Opens SLOT on MACHINE, found with FINDER, or at the first of the
+// finder's hints (the row's own address) when FINDER does not find it;
+// nothing (INVALID_HANDLE_VALUE) when neither gives an address or no socket
+// can reach it. The datagram is
 // addressed to MACHINE's computer name (the first label of a DNS name), or
 // to the address's text when MACHINE is a dotted address, with the
 // messenger suffix <03>.

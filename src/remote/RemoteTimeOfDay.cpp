@@ -48,7 +48,9 @@ quint32 negotiate(Endpoint server, const QByteArray &request, smb::ServerTime &t
             break;
         }
         // The parser decides before the stream holds more than one whole
-        // answer of the largest size it accepts.
+        // answer of the largest size it accepts; keep-alives before the
+        // answer take no room.
+        stream.remove(0, smb::keepAlivePrefix(stream));
         switch (socket.receiveSome(stream, 4 + smb::kMaxReply - stream.size(), deadline)) {
         case Socket::Read::Data:
             break;

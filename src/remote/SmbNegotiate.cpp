@@ -11,6 +11,7 @@ namespace smb {
 namespace {
 
 constexpr quint8 kNegotiate = 0x72;
+constexpr quint8 kKeepAlive = 0x85; // a session message of no content
 constexpr int kSmb1HeaderSize = 32;
 constexpr int kSmb2HeaderSize = 64;
 constexpr quint8 kSmb1ReplyFlag = 0x80;
@@ -177,12 +178,26 @@ QByteArray smb2NegotiateRequest(QByteArrayView clientGuid, QByteArrayView salt)
     return framed(m);
 }
 
+qsizetype keepAlivePrefix(QByteArrayView stream)
+{
+    qsizetype at = 0;
+    while (stream.size() - at >= 4 && quint8(stream[at]) == kKeepAlive) {
+        const qsizetype length = (qsizetype(quint8(stream[at + 1])) << 16) | (qsizetype(quint8(stream[at + 2])) << 8)
+                                 | quint8(stream[at + 3]);
+        if (length > kMaxReply || stream.size() - at - 4 < length)
+            break;
+        at += 4 + length;
+    }
+    return at;
+}
+
 NegotiateReply readNegotiateReply(QByteArrayView stream)
 {
     NegotiateReply reply;
+    stream = stream.sliced(keepAlivePrefix(stream));
     ByteReader r(stream);
     const auto type = r.u8();
-    if (type && *type != 0) {
+    if (type && *type != 0 && *type != kKeepAlive) {
         reply.kind = NegotiateReply::Malformed; // not a session message
         return reply;
     }
@@ -196,8 +211,8 @@ NegotiateReply readNegotiateReply(QByteArrayView stream)
         return reply;
     }
     const auto message = r.bytes(length);
-    if (!message)
-        return reply; // Incomplete
+    if (!message || *type == kKeepAlive)
+        return reply; // Incomplete, or a keep-alive not yet whole
     if (message->startsWith(QByteArrayView("\xFFSMB", 4)) && message->size() > kSmb1HeaderSize)
         return readSmb1(*message);
     if (message->startsWith(QByteArrayView("\xFESMB", 4)) && message->size() >= kSmb2HeaderSize)

@@ -41,7 +41,13 @@ struct NegotiateReply {
 
 // Reads the answer from the bytes received so far. Pure and bounded: it
 // reads nothing past STREAM, never more than the first message, and calls
-// a length above kMaxReply malformed before it has arrived.
+// a length above kMaxReply malformed before it has arrived. Keep-alives
+// (session messages of type 0x85), which a server may send at any time,
+// are read past.
 NegotiateReply readNegotiateReply(QByteArrayView stream);
+
+// How many bytes at the start of STREAM are whole keep-alives, which a
+// reader may drop.
+qsizetype keepAlivePrefix(QByteArrayView stream);
 
 } // namespace smb

@@ -117,8 +117,9 @@ bool Socket::sendTo(Endpoint to, QByteArrayView bytes)
 
 std::optional<QByteArray> Socket::receiveFrom(Endpoint &from, const Deadline &deadline)
 {
-    // The largest datagram the name service sends is far below this.
-    constexpr int kMaxDatagram = 2048;
+    // Room for the largest datagram: an answer of many names or addresses
+    // may be larger than one frame.
+    constexpr int kMaxDatagram = 65536;
     while (wait(POLLIN, deadline)) {
         QByteArray buffer(kMaxDatagram, Qt::Uninitialized);
         sockaddr_in sa{};

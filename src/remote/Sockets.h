@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remote/Deadline.h"
+#include "base/Deadline.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,9 +1,14 @@
 #include "application/NetworkScan.h"
 #include "application/BusyWait.h"
 #include "application/LocalSubnets.h"
+#include "base/NetworkText.h"
 #include "discovery/NetworkNeighborhood.h"
+#include "discovery/NetworkSnapshot.h"
+#include "remote/MachineFinder.h"
 #include "resources/ResourceList.h"
+#include "resources/SessionFile.h"
 #include "support/FakeNeighborhood.h"
+#include "support/NodeStatusReplies.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -84,6 +89,63 @@ TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
     }
 }
 
+TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
+{
+    // What hostile or broken machines answered a scan with: node-status
+    // names and workgroups (bytes) and browse-list names.
+    const struct {
+        QByteArray computer, workgroup;
+    } tables[] = {
+        {"A,B", "OFFICE"},
+        {"\n0,,X,10.84.0.7", "OFFICE"},
+        {"PC1", "A\r\nB,C"},
+        {"\x01\x07\x08\x1b\tZ", "OFFICE"},
+        {"B\x9aRO", "OFFICE\xc2\x85"},
+        {"PC2", "OFFICE"},
+    };
+    QList<NodeStatusAnswer> answers;
+    quint16 id = 1;
+    for (const auto &t : tables) {
+        const auto status = netbios::parseNodeStatusReply(nodeStatusReply(id, nameTable(t.computer, t.workgroup)), id);
+        ASSERT_TRUE(status) << t.computer.toHex().constData();
+        answers.append(NodeStatusAnswer{0x0A540000u + id++, *status});
+    }
+    const NetworkSnapshot browsed = {{"WG\r\nX", {{"S,9", ""}, {QStringLiteral("T") + QChar(0x2028), ""}}}};
+    FakeNeighborhood source;
+    source.folders[QString()] = {};
+    for (const SnapshotWorkgroup &w : mergeSnapshot(answers, browsed)) {
+        source.folders[QString()].append(NetworkItem{w.name, "wg:" + w.name});
+        for (const SnapshotComputer &c : w.computers)
+            source.folders["wg:" + w.name].append(NetworkItem{c.name, "pc:" + c.name});
+    }
+
+    // A list of the user's own rows, then the scan.
+    ResourceList list;
+    for (int i = 0; i < 15; ++i)
+        list.append(ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
+    RecordingView view;
+    scanNetwork(list, view, walkOf(source));
+    ASSERT_EQ(list.count(), 15 + 8);
+    for (const ResourceRow &r : list.rows())
+        for (const QString &cell : r.subItems)
+            EXPECT_TRUE(isCleanNetworkText(cell)) << cell.toStdString();
+
+    // Saved and read back in every encoding a file may have: every row
+    // comes back as it was, and no other row.
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Windows1252, TextEncoding::Utf16Le}) {
+        const SessionFile::Loaded loaded = SessionFile::fromBytes(SessionFile::toBytes(list.rows(), encoding));
+        EXPECT_TRUE(loaded.complete()) << loaded.error.toStdString();
+        ASSERT_EQ(loaded.rows.size(), list.rows().size());
+        for (std::size_t i = 0; i < loaded.rows.size(); ++i)
+            EXPECT_EQ(loaded.rows[i].subItems, list.rows()[i].subItems);
+    }
+    QStringList scanned;
+    for (int i = 15; i < list.count(); ++i)
+        scanned << list.row(i).subItem(siResource) + "|" + list.row(i).subItem(siWorkgroup);
+    EXPECT_EQ(scanned, QStringList({"PC1|A??B?C", "?0??X?10.84.0.7|OFFICE", "?????Z|OFFICE", "A?B|OFFICE", "PC2|OFFICE",
+                                    "BÜRO|OFFICE?", "S?9|WG??X", "T?|WG??X"}));
+}
+
 TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)
 {
     ResourceList list;
@@ -142,5 +204,5 @@ TEST(LocalSubnetsTest, EachSubnetWithRoomForOneHasOneBroadcastAddress)
         {0x0A630001, 31}, // a point-to-point pair: no broadcast
         {0x0A630101, 32}, {0x0A000001, 8},
     };
-    EXPECT_EQ(broadcastsOf(subnets), (QList<quint32>{0x0A0102FF, 0xC0A803FF, 0x0AFFFFFF}));
+    EXPECT_EQ((LocalNetbios{"HERE", subnets}.broadcasts()), (QList<quint32>{0x0A0102FF, 0xC0A803FF, 0x0AFFFFFF}));
 }

@@ -147,3 +147,13 @@ TEST_F(Adding, FailedCancelledAndRefusedLookupsAddNothing)
     completeAll(); // the replaced first lookup was given up before the refusal
     EXPECT_EQ(list.count(), 0);
 }
+
+TEST_F(Adding, ANameFromAReverseLookupIsCleanedWhatTheUserTypedIsNot)
+{
+    resolver.names[ip("10.0.0.7")] = "evil,host\n0,,X";
+    add.start(AddEntry{"typed", "10.0.0.7", "WG", false});
+    add.start(AddEntry{"typed, with a comma", "", "W,G", false});
+    ASSERT_EQ(list.count(), 2);
+    EXPECT_EQ(row(0), QStringList({"evil?host?0??X", "", "WG", "<not tested>", ""}));
+    EXPECT_EQ(row(1), QStringList({"typed, with a comma", "", "W,G", "<not tested>", ""}));
+}

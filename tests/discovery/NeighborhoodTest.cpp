@@ -31,7 +31,7 @@ FakeSource office()
 
 } // namespace
 
-TEST(NetworkNeighborhoodTest, CopiesTheFoldersInOrderTrimmingBlanksOnly)
+TEST(NetworkNeighborhoodTest, CopiesTheFoldersInOrderTrimmingBlanksOnlyAndCleaningControls)
 {
     FakeSource source = office();
     source.folders["wa"][4].displayName = QStringLiteral("NUL") + QChar(0) + QStringLiteral("tail");
@@ -40,8 +40,9 @@ TEST(NetworkNeighborhoodTest, CopiesTheFoldersInOrderTrimmingBlanksOnly)
     EXPECT_EQ(n.Get(0), "ALPHA");
     EXPECT_EQ(n.Get(1), "EMPTY");
     EXPECT_EQ(n.Get(2), "BETA");
-    // Duplicates and empty names stay; a machine in two workgroups is in both.
-    EXPECT_EQ(computers(n, 0), QStringList({"S1", "s1", "", "\tTAB", "NUL"}));
+    // Duplicates and empty names stay; a machine in two workgroups is in
+    // both; a tab is no blank, and like any control it is replaced.
+    EXPECT_EQ(computers(n, 0), QStringList({"S1", "s1", "", "?TAB", "NUL"}));
     EXPECT_EQ(computers(n, 1), QStringList());
     EXPECT_EQ(computers(n, 2), QStringList({"S3", "S1"}));
     EXPECT_EQ(source.opened, QStringList({"wa", "we", "wb"}));

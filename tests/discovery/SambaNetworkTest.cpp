@@ -20,6 +20,8 @@
 // ALPHA (S1 its master browser), S3 alone in BETA without a master browser;
 // and once more in a namespace with no network at all.
 
+using namespace std::chrono_literals;
+
 namespace {
 
 bool onNetwork(const char *which) { return qgetenv("LUMEO_SAMBANET") == which; }
@@ -114,7 +116,7 @@ TEST_F(SambaWindow, TheTreeGoesDownToTheSharesOfAComputer)
 TEST(SambaNetwork, TheMasterBrowserListsItsWorkgroupOverSmb1Only)
 {
     REQUIRE_NETWORK("lan");
-    const NetworkSnapshot browsed = SmbClient::instance().browseList().get();
+    const NetworkSnapshot browsed = SmbClient::BrowseList().take(Deadline(10s));
     ASSERT_EQ(browsed.size(), 1);
     EXPECT_EQ(browsed[0].name, "ALPHA");
     QStringList servers;
@@ -123,8 +125,8 @@ TEST(SambaNetwork, TheMasterBrowserListsItsWorkgroupOverSmb1Only)
     servers.sort();
     EXPECT_EQ(servers, QStringList({"S1", "S2"}));
     // S3 speaks SMB2 and newer only: its shares are listed that way.
-    EXPECT_EQ(SmbClient::instance().shares("10.210.1.13").get(), QStringList({"public"}));
-    EXPECT_EQ(SmbClient::instance().shares("10.210.1.99").get(), QStringList());
+    EXPECT_EQ(SmbClient::shares("10.210.1.13", Deadline(10s)), QStringList({"public"}));
+    EXPECT_EQ(SmbClient::shares("10.210.1.99", Deadline(10s)), QStringList());
 }
 
 TEST(SambaNetwork, TheSweepHearsEveryServerOnceWithinASecondAndAHalf)

@@ -1,5 +1,6 @@
 #include "netbios/NodeStatus.h"
 #include "netbios/NetbiosName.h"
+#include "support/NodeStatusReplies.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -118,4 +119,17 @@ TEST(NodeStatusTest, ARecordThatEndsAfterTheNamesHasNoHardwareAddress)
     EXPECT_EQ(server->names.size(), 1);
     EXPECT_TRUE(server->computer().isEmpty());
     EXPECT_TRUE(server->workgroup().isEmpty());
+}
+
+TEST(NodeStatusTest, TablesOfEveryLengthAreReadWhole)
+{
+    // 100 names are 1.9 KB, more than one frame; 255 is the most a count holds.
+    for (const int count : {2, 100, 255}) {
+        const auto status = parseNodeStatusReply(nodeStatusReply(0x1234, nameTable("WS7", "OFFICE", count)), 0x1234);
+        ASSERT_TRUE(status) << count;
+        EXPECT_EQ(status->names.size(), count);
+        EXPECT_EQ(status->computer(), "WS7");
+        EXPECT_EQ(status->workgroup(), "OFFICE");
+        EXPECT_EQ(status->mac.toHex(), "525400123456");
+    }
 }

@@ -3,7 +3,19 @@
 #include "remote/MachineFinder.h"
 #include "remote/SmbMailslot.h"
 
+#include "netbios/NameQuery.h"
+#include "remote/Sockets.h"
+
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 TEST(MessageTest, TextBecomesWindows1252WithAQuestionMarkForTheRest)
 {
@@ -72,4 +84,109 @@ TEST(MessageTest, WhichMachineTextsAreAddressesAndWhichNetbiosNames)
         EXPECT_EQ(dottedAddress(c.machine), c.address);
         EXPECT_EQ(netbiosName(c.machine), c.name);
     }
+}
+
+TEST(MessageTest, NameQueryAnswersCountOnlyFromWhereTheQueryWent)
+{
+    constexpr quint32 here = 0x0A010203, far = 0x0A090909; // 10.1.2.3/24, 10.9.9.9
+    const QList<Ipv4Subnet> local = {{here, 24}};
+    const QList<quint32> broadcast = {0x0A0102FF}, hints = {0x0A010240};
+    const struct {
+        const char *what;
+        quint32 source;
+        const QList<quint32> &targets;
+        bool broadcast;
+        bool accepted;
+    } cases[] = {
+        {"the machine asked", 0x0A010240, hints, false, true},
+        {"another machine than the one asked", 0x0A010241, hints, false, false},
+        {"a machine of the subnet broadcast to", 0x0A010241, broadcast, true, true},
+        {"a machine outside every subnet", far, broadcast, true, false},
+        {"a machine of a subnet not broadcast to", 0x0A010241, QList<quint32>{0x0B0000FF}, true, false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(answerSourceAccepted(c.source, c.targets, c.broadcast, local), c.accepted) << c.what;
+}
+
+namespace {
+
+// A machine on loopback that answers every name query with one positive
+// answer per address of ANSWERS, in that order.
+class NameResponder {
+public:
+    NameResponder(quint32 address, QList<quint32> answers) : m_answers(std::move(answers))
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(netbios::kNameServicePort);
+        sa.sin_addr.s_addr = htonl(address);
+        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
+        if (m_bound)
+            m_thread = std::thread([this] { serve(); });
+    }
+    ~NameResponder()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_fd);
+    }
+    bool bound() const { return m_bound; }
+
+private:
+    void serve()
+    {
+        char buffer[512];
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &length);
+            if (n < 12 + netbios::kEncodedNameSize)
+                continue;
+            for (const quint32 a : m_answers) {
+                QByteArray reply(buffer, 12 + netbios::kEncodedNameSize); // id and the question's name
+                reply[2] = char(0x85);                                    // response, authoritative
+                reply[3] = 0;
+                reply.replace(4, 8, QByteArray::fromHex("0000000100000000"));
+                netbios::appendU16(reply, netbios::kTypeNB);
+                netbios::appendU16(reply, netbios::kClassIN);
+                netbios::appendU32(reply, 300000);
+                netbios::appendU16(reply, 6);
+                netbios::appendU16(reply, 0);
+                netbios::appendU32(reply, a);
+                ::sendto(m_fd, reply.constData(), size_t(reply.size()), 0, reinterpret_cast<sockaddr *>(&from), length);
+            }
+        }
+    }
+
+    QList<quint32> m_answers;
+    int m_fd = -1;
+    bool m_bound = false;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST(MessageTest, ANameQueryAnswerCannotSendUsToLoopbackOurselvesOrAGroup)
+{
+    using namespace std::chrono_literals;
+    constexpr quint32 responder = 0x7F000005, ours = 0x0A010203, good = 0x0A010209;
+    const QList<Ipv4Subnet> local = {{ours, 24}};
+    const QList<quint32> hostile = {0x7F000001, ours, 0xE0000001, 0x0A0102FF, 0, 0xFFFFFFFF};
+    {
+        NameResponder peer(responder, hostile + QList<quint32>{good});
+        if (!peer.bound())
+            GTEST_SKIP() << "port 137 on loopback needs root";
+        EXPECT_EQ(queryName("WS7", {responder}, false, local, Deadline(2s)), good);
+    }
+    NameResponder peer(responder, hostile);
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(queryName("WS7", {responder}, false, local, Deadline(2s)), std::nullopt);
+    EXPECT_GE(t.elapsed(), 500); // the hostile answers were read past, not taken for a "no"
 }

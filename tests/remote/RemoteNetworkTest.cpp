@@ -25,7 +25,7 @@ constexpr quint32 ip(int a, int b, int c, int d)
     return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d);
 }
 const quint32 kDefsrv = ip(10, 211, 1, 10), kNysrv = ip(10, 211, 1, 11), kInsrv = ip(10, 211, 1, 12);
-const LocalNetbios kLocal{"LREMCLIENT", {ip(10, 211, 1, 255)}};
+const LocalNetbios kLocal{"LREMCLIENT", {{ip(10, 211, 1, 2), 24}}};
 
 #define REQUIRE_REMOTE_NETWORK()                                                                                       \
     do {                                                                                                               \
@@ -227,6 +227,10 @@ TEST(RemoteNetworkTest, AMachineThatDoesNotExistGetsNoMessageAndNoClock)
     EXPECT_FALSE(SendMailslotMessage("GHOST", kMessengerSlot, "boo", MachineFinder(kLocal, Deadline(3s))));
     EXPECT_TRUE(capture.probe()); // what does come is still seen
     EXPECT_TRUE(capture.datagrams(1).isEmpty());
+
+    // Unless the row says where it is: then the datagram goes there.
+    EXPECT_TRUE(SendMailslotMessage("GHOST", kMessengerSlot, "boo", MachineFinder(kLocal, Deadline(3s), {kDefsrv})));
+    EXPECT_EQ(capture.datagrams(1), QList<QStringList>({{"16"}}));
 
     // The window, with the real network, tells the user within a few seconds.
     FakePrompts prompts;

@@ -138,6 +138,21 @@ TEST(RemoteTimeTest, TheExchangeSurvivesServersThatMisbehave)
     } cases[] = {
         {"an NT1 server", {{Part::Reply, nt1}}, NERR_Success, 300, 1},
         {"an answer a byte at a time", {{Part::Reply, nt1, true}}, NERR_Success, 300, 1},
+        {"keep-alives before the answer",
+         {{Part::Reply, QByteArray::fromHex("8500000085000000") + nt1}},
+         NERR_Success,
+         300,
+         1},
+        {"keep-alives a byte at a time",
+         {{Part::Reply, QByteArray::fromHex("85000000") + nt1, true}},
+         NERR_Success,
+         300,
+         1},
+        {"nothing but keep-alives",
+         {{Part::Reply, QByteArray::fromHex("85000000").repeated(4096)}},
+         ERROR_SEM_TIMEOUT,
+         0,
+         1},
         {"a server that drops SMB1", {{Part::Close}, {Part::Reply, smb2}}, NERR_Success, -1, 2},
         {"a server that takes no SMB1 dialect", {{Part::Reply, noDialect}, {Part::Reply, smb2}}, NERR_Success, -1, 2},
         {"a server that drops both", {{Part::Close}, {Part::Close}}, ERROR_UNEXP_NET_ERR, 0, 2},
@@ -180,13 +195,13 @@ TEST(RemoteTimeTest, NoServerOrACancelEndsTheWaitAtOnce)
     EXPECT_LT(t.elapsed(), 500);
 
     FakeSmbServer silent({FakeSmbServer::Part(FakeSmbServer::Part::Silent)});
-    std::atomic<bool> cancelled{false};
+    std::stop_source cancel;
     std::thread canceller([&] {
         std::this_thread::sleep_for(100ms);
-        cancelled = true;
+        cancel.request_stop();
     });
     t.restart();
-    EXPECT_EQ(readRemoteTime(silent.endpoint(), info, Deadline(10s, &cancelled)), ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(readRemoteTime(silent.endpoint(), info, Deadline(10s, cancel.get_token())), ERROR_SEM_TIMEOUT);
     EXPECT_LT(t.elapsed(), 500);
     canceller.join();
 }

@@ -40,6 +40,12 @@ TEST(SmbNegotiateTest, ReadsTheClockOfRealAnswersAndWaitsOnEveryPrefix)
         EXPECT_EQ(r.time.zoneMinutes, c.zone);
         // A second message behind the first is not read.
         EXPECT_EQ(readNegotiateReply(reply + reply.first(9)).time.fileTime, c.fileTime);
+        // Keep-alives before it are read past, whole or in part.
+        const QByteArray keepAlive = QByteArray::fromHex("85000000");
+        EXPECT_EQ(readNegotiateReply(keepAlive + keepAlive + reply).time.fileTime, c.fileTime);
+        EXPECT_EQ(keepAlivePrefix(keepAlive + keepAlive + reply), 8);
+        EXPECT_EQ(keepAlivePrefix(keepAlive.first(3)), 0);
+        EXPECT_EQ(readNegotiateReply(keepAlive.first(3)).kind, NegotiateReply::Incomplete);
         for (qsizetype n = 0; n < reply.size(); ++n)
             ASSERT_EQ(readNegotiateReply(reply.first(n)).kind, NegotiateReply::Incomplete)
                 << "prefix of " << n << " bytes";
@@ -59,7 +65,7 @@ TEST(SmbNegotiateTest, TellsRefusalsFromMalformedAnswers)
         {"SMB1: no dialect chosen", patched(nt1, m + 33, "ffff"), NegotiateReply::Refused},
         {"SMB1: an error status", patched(nt1, m + 5, "bb0000c0"), NegotiateReply::Refused},
         {"SMB2: an error status", patched(smb2, m + 8, "bb0000c0"), NegotiateReply::Refused},
-        {"not a session message", patched(nt1, 0, "85"), NegotiateReply::Malformed},
+        {"not a session message", patched(nt1, 0, "81"), NegotiateReply::Malformed},
         {"longer than any answer, before it arrives", QByteArray::fromHex("00010001ff534d42"),
          NegotiateReply::Malformed},
         {"neither SMB1 nor SMB2", patched(nt1, m, "fd"), NegotiateReply::Malformed},

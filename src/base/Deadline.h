@@ -1,21 +1,22 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
+#include <stop_token>
 
-// When a wait on the network ends: at a fixed time, or at once when the
-// owner of the wait gives up (the window closes while a query waits).
+// When a blocking wait (on the network, on a helper program) ends: at a
+// fixed time, or at once when its owner asks it to stop (the window closes
+// while a query waits, the program ends).
 class Deadline {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit Deadline(std::chrono::milliseconds in, const std::atomic<bool> *cancelled = nullptr)
-        : m_at(Clock::now() + in), m_cancelled(cancelled)
+    explicit Deadline(std::chrono::milliseconds in, std::stop_token stop = {})
+        : m_at(Clock::now() + in), m_stop(std::move(stop))
     {
     }
 
-    // The earlier of this deadline and IN from now, cancelled with it.
+    // The earlier of this deadline and IN from now, stopped with it.
     Deadline sooner(std::chrono::milliseconds in) const
     {
         Deadline d = *this;
@@ -23,10 +24,11 @@ public:
         return d;
     }
 
-    bool cancelled() const { return m_cancelled && m_cancelled->load(); }
+    const std::stop_token &stopToken() const { return m_stop; }
+    bool cancelled() const { return m_stop.stop_requested(); }
     bool passed() const { return cancelled() || Clock::now() >= m_at; }
 
-    // Milliseconds left, at most SLICE so that a cancel is seen soon; 0 once passed.
+    // Milliseconds left, at most SLICE so that a stop is seen soon; 0 once passed.
     int waitMs(int slice = 50) const
     {
         if (passed())
@@ -37,5 +39,5 @@ public:
 
 private:
     Clock::time_point m_at;
-    const std::atomic<bool> *m_cancelled;
+    std::stop_token m_stop;
 };
