@@ -4,13 +4,17 @@
 
 namespace {
 
-constexpr quint32 ip(int a, int b, int c, int d) { return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d); }
+constexpr quint32 ip(int a, int b, int c, int d)
+{
+    return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d);
+}
 
 } // namespace
 
 TEST(Ipv4Test, SubnetsKnowTheirMaskNetworkAndBroadcast)
 {
-    const Ipv4Subnet s24{ip(10, 1, 2, 3), 24}, s0{ip(10, 1, 2, 3), 0}, s31{ip(10, 9, 9, 0), 31}, s32{ip(10, 9, 9, 1), 32};
+    const Ipv4Subnet s24{ip(10, 1, 2, 3), 24}, s0{ip(10, 1, 2, 3), 0}, s31{ip(10, 9, 9, 0), 31},
+        s32{ip(10, 9, 9, 1), 32};
     EXPECT_EQ(s24.mask(), ip(255, 255, 255, 0));
     EXPECT_EQ(s24.network(), ip(10, 1, 2, 0));
     EXPECT_EQ(s24.broadcast(), ip(10, 1, 2, 255));
@@ -30,14 +34,14 @@ TEST(Ipv4Test, OnlyAnotherMachinesUnicastAddressNamesAHost)
         quint32 address;
         bool host;
     } cases[] = {
-        {ip(10, 1, 2, 4), true},         {ip(10, 9, 9, 9), true},    {ip(169, 254, 1, 1), true},
-        {ip(223, 255, 255, 254), true},  {ip(10, 1, 3, 0), true},    // a host of a wider subnet elsewhere
-        {ip(10, 1, 2, 3), false},        {ip(192, 168, 7, 9), false}, // ours
-        {ip(10, 1, 2, 255), false},      {ip(192, 168, 7, 11), false}, // our subnets' broadcasts
-        {ip(10, 1, 2, 0), false},        {ip(192, 168, 7, 8), false},  // and their network addresses
-        {ip(127, 0, 0, 1), false},       {ip(127, 1, 2, 3), false},  {ip(0, 0, 0, 0), false},
-        {ip(0, 1, 2, 3), false},         {ip(224, 0, 0, 1), false},  {ip(239, 255, 255, 250), false},
-        {ip(240, 0, 0, 1), false},       {ip(255, 255, 255, 255), false},
+        {ip(10, 1, 2, 4), true},        {ip(10, 9, 9, 9), true},         {ip(169, 254, 1, 1), true},
+        {ip(223, 255, 255, 254), true}, {ip(10, 1, 3, 0), true},      // a host of a wider subnet elsewhere
+        {ip(10, 1, 2, 3), false},       {ip(192, 168, 7, 9), false},  // ours
+        {ip(10, 1, 2, 255), false},     {ip(192, 168, 7, 11), false}, // our subnets' broadcasts
+        {ip(10, 1, 2, 0), false},       {ip(192, 168, 7, 8), false},  // and their network addresses
+        {ip(127, 0, 0, 1), false},      {ip(127, 1, 2, 3), false},       {ip(0, 0, 0, 0), false},
+        {ip(0, 1, 2, 3), false},        {ip(224, 0, 0, 1), false},       {ip(239, 255, 255, 250), false},
+        {ip(240, 0, 0, 1), false},      {ip(255, 255, 255, 255), false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(isOtherUnicastHost(c.address, local), c.host) << std::hex << c.address;

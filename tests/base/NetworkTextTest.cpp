@@ -17,8 +17,7 @@ TEST(NetworkTextTest, EveryCharacterThatCouldBreakALineOrAFieldIsReplacedNothing
         {"NUL", QStringLiteral("A") + QChar(0) + "B", "A?B"},
         {"DEL and the C1 controls, NEL among them", QString(QChar(0x7F)) + QChar(0x85) + QChar(0x9F) + "x", "???x"},
         {"line and paragraph separators", QString(QChar(0x2028)) + QChar(0x2029), "??"},
-        {"blanks, semicolons, quotes and the first printable after C1 stay",
-         QString(" a;\"b\" ") + QChar(0xA0),
+        {"blanks, semicolons, quotes and the first printable after C1 stay", QString(" a;\"b\" ") + QChar(0xA0),
          QString(" a;\"b\" ") + QChar(0xA0)},
     };
     for (const auto &c : cases) {

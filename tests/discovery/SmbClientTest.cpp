@@ -1,6 +1,6 @@
+#include "discovery/SmbClient.h"
 #include "discovery/HelperProcess.h"
 #include "discovery/SmbAnswer.h"
-#include "discovery/SmbClient.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -87,14 +87,16 @@ TEST(HelperProcessTest, AProgramThatDoesNotAnswerIsKilledAtTheDeadlineOrWhenStop
 TEST(SmbClientTest, AnswersReadBackNameForNameWhateverTheyHold)
 {
     const QString odd = QStringLiteral("A,B\r\n%20 ü");
-    const QByteArray browse = SmbAnswer::line(SmbAnswer::kServer, "orphan") + SmbAnswer::line(SmbAnswer::kWorkgroup, "ALPHA")
+    const QByteArray browse = SmbAnswer::line(SmbAnswer::kServer, "orphan")
+                              + SmbAnswer::line(SmbAnswer::kWorkgroup, "ALPHA")
                               + SmbAnswer::line(SmbAnswer::kServer, "S1") + SmbAnswer::line(SmbAnswer::kServer, odd)
                               + "garbage\n\n" + SmbAnswer::line(SmbAnswer::kWorkgroup, odd);
     const NetworkSnapshot snapshot = SmbClient::readBrowseList(browse);
     ASSERT_EQ(snapshot.size(), 2);
     EXPECT_EQ(snapshot[0], (SnapshotWorkgroup{"ALPHA", {{"S1", ""}, {odd, ""}}}));
     EXPECT_EQ(snapshot[1], (SnapshotWorkgroup{odd, {}}));
-    EXPECT_EQ(SmbClient::readShares(SmbAnswer::line(SmbAnswer::kShare, "public") + SmbAnswer::line(SmbAnswer::kShare, odd)
+    EXPECT_EQ(SmbClient::readShares(SmbAnswer::line(SmbAnswer::kShare, "public")
+                                    + SmbAnswer::line(SmbAnswer::kShare, odd)
                                     + SmbAnswer::line(SmbAnswer::kWorkgroup, "X")),
               QStringList({"public", odd}));
 }

@@ -27,9 +27,7 @@ TEST(NameTextTest, ADisplayNameHoldsNoControlCommaOrLineEnd)
         QByteArray bytes;
         QString name;
     } cases[] = {
-        {"A\r\nB,C", "A??B?C"},
-        {"\n0,,X,10.84.0.7", "?0??X?10.84.0.7"},
-        {"\x01\x07\x08\x1b\t", "?????"},
+        {"A\r\nB,C", "A??B?C"},     {"\n0,,X,10.84.0.7", "?0??X?10.84.0.7"}, {"\x01\x07\x08\x1b\t", "?????"},
         {"\xc2\x85\xc2\x9f", "??"}, // C1 controls in UTF-8
         {"B\x9aRO", "BÜRO"},
     };
