@@ -23,6 +23,9 @@ struct EchoRequest {
 struct EchoOutcome {
     int replies = 0;
     IcmpEchoReply reply;
+    // The round trip of a reply to the microsecond; the record's
+    // RoundTripTime holds it in whole milliseconds.
+    qint64 roundTripMicroseconds = 0;
 };
 
 // An open ICMP echo endpoint: the platform side of the echo service. Any

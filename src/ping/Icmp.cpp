@@ -173,6 +173,7 @@ void TICMP::pump()
                 EchoResult r;
                 r.replies = o.replies;
                 r.reply = o.reply;
+                r.roundTripMicroseconds = o.roundTripMicroseconds;
                 r.error = o.replies > 0 ? std::uint32_t(IP_SUCCESS) : o.reply.Status;
                 r.errorText = IcmpErrorText(r.error);
                 if (done)

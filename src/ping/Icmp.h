@@ -32,10 +32,11 @@ private:
 
 // The outcome of one request sent without waiting.
 struct EchoResult {
-    int replies = 0;         // 0 or 1
-    IcmpEchoReply reply;     // a failure has its status here
-    std::uint32_t error = 0; // what LastError() would hold: 0 after a reply
-    QString errorText;       // what ErrorText() would say
+    int replies = 0;                  // 0 or 1
+    IcmpEchoReply reply;              // a failure has its status here
+    std::uint32_t error = 0;          // what LastError() would hold: 0 after a reply
+    QString errorText;                // what ErrorText() would say
+    qint64 roundTripMicroseconds = 0; // a reply's round trip to the microsecond
 };
 
 // What a request sent without waiting reports.

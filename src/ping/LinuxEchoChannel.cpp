@@ -45,10 +45,10 @@ timespec systemNow()
 
 // Whole milliseconds from `from` to `to`, never below 0 (the system clock
 // may have been set back meanwhile).
-std::uint32_t millisecondsBetween(const timespec &from, const timespec &to)
+long long nanosecondsBetween(const timespec &from, const timespec &to)
 {
     const long long ns = (static_cast<long long>(to.tv_sec) - from.tv_sec) * 1000000000LL + (to.tv_nsec - from.tv_nsec);
-    return ns > 0 ? std::uint32_t(std::min<long long>(ns / 1000000, UINT32_MAX)) : 0;
+    return ns > 0 ? ns : 0;
 }
 
 QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
@@ -421,7 +421,9 @@ void LinuxEchoChannel::readReplies(Finished &finished)
             o.replies = 1;
             o.reply.Address = receipt.source;
             o.reply.Status = IP_SUCCESS;
-            o.reply.RoundTripTime = millisecondsBetween(it->second.sentAt, stamped ? receivedAt : systemNow());
+            const long long ns = nanosecondsBetween(it->second.sentAt, stamped ? receivedAt : systemNow());
+            o.reply.RoundTripTime = std::uint32_t(std::min<long long>(ns / 1000000, UINT32_MAX));
+            o.roundTripMicroseconds = ns / 1000;
             o.reply.DataSize = std::uint16_t(receipt.dataSize);
             o.reply.Options.Ttl = std::uint8_t(ttl);
             o.reply.Options.Tos = std::uint8_t(tos);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "resources/PingResult.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -32,6 +34,9 @@ struct ResourceRow {
     // Identity that survives sorting and removal of other rows, so that a
     // late outcome can find its own row (or learn that it is gone).
     std::uint64_t id = 0;
+    // The last test's outcome as data; none until the row is tested. Not
+    // kept in the session file.
+    std::optional<PingResult> result;
 
     static ResourceRow created(const QString &name, const QString &address, const QString &workgroup)
     {

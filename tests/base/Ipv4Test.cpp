@@ -46,3 +46,30 @@ TEST(Ipv4Test, OnlyAnotherMachinesUnicastAddressNamesAHost)
     for (const auto &c : cases)
         EXPECT_EQ(isOtherUnicastHost(c.address, local), c.host) << std::hex << c.address;
 }
+
+TEST(Ipv4Test, AddressesReadOnlyFourDecimalNumbersAndNameTheirByteOrder)
+{
+    const struct {
+        const char *text;
+        std::optional<quint32> hostOrder;
+    } cases[] = {
+        {"10.0.0.1", 0x0A000001},        {"255.255.255.255", 0xFFFFFFFF}, {"0.0.0.0", 0},
+        {"192.168.001.010", 0xC0A8010A}, // leading zeros are decimal, not octal
+        {"10.1", std::nullopt},          {"10.0.0.256", std::nullopt},    {"10.0.0.1 ", std::nullopt},
+        {" 10.0.0.1", std::nullopt},     {"10.0.0.1.", std::nullopt},     {"10..0.1", std::nullopt},
+        {"0x0A.0.0.1", std::nullopt},    {"10.0.0.0001", std::nullopt},   {"", std::nullopt},
+        {"host", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        const auto a = Ipv4Address::fromText(QString::fromLatin1(c.text));
+        ASSERT_EQ(a.has_value(), c.hostOrder.has_value()) << c.text;
+        if (a)
+            EXPECT_EQ(a->hostOrder(), *c.hostOrder) << c.text;
+    }
+    const Ipv4Address a = Ipv4Address::fromHostOrder(0x0A000102);
+    EXPECT_EQ(a.toString(), "10.0.1.2");
+    EXPECT_EQ(Ipv4Address::fromNetworkOrder(a.networkOrder()), a);
+    const quint32 network = a.networkOrder();
+    EXPECT_EQ(reinterpret_cast<const unsigned char *>(&network)[0], 10); // the first byte on the wire
+    EXPECT_LT(Ipv4Address::fromHostOrder(1), Ipv4Address::fromHostOrder(2));
+}

@@ -114,14 +114,12 @@ TEST_F(HostileWindow, HostileNamesComeBackFromTheSessionFileAsTheyWereScanned)
         QByteArray computer, workgroup;
         int names;
     } hosts[] = {
-        {"10.212.1.20", "A,B", "OFFICE", 3},
-        {"10.212.1.21", "\n0,,X,10.84.0.7", "OFFICE", 3},
-        {"10.212.1.22", "PC1", "A\r\nB,C", 3},
-        {"10.212.1.23", "\x01\x07\x08\x1b\tZ", "OFFICE", 3},
-        {"10.212.1.24", "B\x9aRO", "OFFICE", 3},         // CP850
-        {"10.212.1.25", "B\xc3\x9cRO2", "OFFICE", 3},    // UTF-8
-        {"10.212.1.26", "HUNDRED", "OFFICE", 100},       // 1.9 KB
-        {"10.212.1.27", "MOST", "OFFICE", 255},          // 4.6 KB, in fragments
+        {"10.212.1.20", "A,B", "OFFICE", 3},          {"10.212.1.21", "\n0,,X,10.84.0.7", "OFFICE", 3},
+        {"10.212.1.22", "PC1", "A\r\nB,C", 3},        {"10.212.1.23", "\x01\x07\x08\x1b\tZ", "OFFICE", 3},
+        {"10.212.1.24", "B\x9aRO", "OFFICE", 3},      // CP850
+        {"10.212.1.25", "B\xc3\x9cRO2", "OFFICE", 3}, // UTF-8
+        {"10.212.1.26", "HUNDRED", "OFFICE", 100},    // 1.9 KB
+        {"10.212.1.27", "MOST", "OFFICE", 255},       // 4.6 KB, in fragments
     };
     QJsonArray config;
     for (const auto &h : hosts)
@@ -133,7 +131,8 @@ TEST_F(HostileWindow, HostileNamesComeBackFromTheSessionFileAsTheyWereScanned)
     const QString file = dir.filePath("office.lu");
     auto w = window();
     for (int i = 0; i < 13; ++i)
-        w->list().append(ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
+        w->list().append(
+            ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
     w->findChild<QAction *>("mmScan")->trigger();
     const QStringList scanned = rows(*w);
     EXPECT_EQ(scanned.mid(13), QStringList({"PC1||A??B?C|<not tested>|0", "?0??X?10.84.0.7||OFFICE|<not tested>|0",
