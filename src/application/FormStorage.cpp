@@ -13,17 +13,6 @@
 
 namespace {
 
-QString rangeText(const char *what, qint64 value, int low, int high)
-{
-    if (value >= low && value <= high)
-        return QString();
-    return QStringLiteral("%1 must be between %2 and %3, not %4")
-        .arg(QLatin1String(what))
-        .arg(low)
-        .arg(high)
-        .arg(value);
-}
-
 // Stored values compare without regard to case.
 std::optional<QString> lookUp(const QMap<QString, QString> &values, const QString &name)
 {
@@ -40,12 +29,23 @@ QString rectText(const QRect &r) { return fourToText({r.left(), r.top(), r.left(
 
 } // namespace
 
-QString PingLimits::checkSize(qint64 value) { return rangeText("The data size", value, 0, kMaxSize); }
-QString PingLimits::checkTimeout(qint64 value) { return rangeText("The timeout", value, 0, kMaxTimeout); }
-QString PingLimits::checkTTL(qint64 value) { return rangeText("The time to live", value, 0, kMaxTTL); }
-QString PingLimits::checkParallel(qint64 value)
+void readEchoSettings(const QMap<QString, QString> &values, EchoSettings &settings, QStringList &refused)
 {
-    return rangeText("The number of simultaneous pings", value, SweepParallel::kMin, SweepParallel::kMax);
+    for (const EchoSettingValue &v : kEchoSettingValues) {
+        const auto t = lookUp(values, QLatin1String(v.name));
+        if (!t)
+            continue;
+        // Checked before it is narrowed: a number too long for an int is out
+        // of range, not 0.
+        const qint64 value = textToWideInt(*t);
+        int &target = settings.*v.member;
+        if (const QString problem = v.check(value); problem.isEmpty())
+            target = int(value);
+        else
+            refused << QStringLiteral("%1 (stored value \"%2\"); %3 is used")
+                           .arg(problem, QLatin1String(v.name))
+                           .arg(target);
+    }
 }
 
 bool textToBool(const QString &text)
@@ -177,25 +177,9 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
 
     // Stored properties: a text that is not an integer counts as 0; a value
     // the echo service cannot work with keeps the current one.
-    auto property = [&](const char *name, int &target, QString (*check)(qint64)) {
-        const auto t = text(QLatin1String(name));
-        if (!t)
-            return;
-        // Checked before it is narrowed: a number too long for an int is out
-        // of range, not 0.
-        const qint64 value = check ? textToWideInt(*t) : textToInt(*t);
-        const QString problem = check ? check(value) : QString();
-        if (problem.isEmpty())
-            target = int(value);
-        else
-            result.refused
-                << QStringLiteral("%1 (stored value \"%2\"); %3 is used").arg(problem, QLatin1String(name)).arg(target);
-    };
-    property("Ping_Timeout", settings.pingTimeout, &PingLimits::checkTimeout);
-    property("Ping_Size", settings.pingSize, &PingLimits::checkSize);
-    property("Ping_TTL", settings.pingTTL, &PingLimits::checkTTL);
-    property("Ping_Parallel", settings.pingParallel, &PingLimits::checkParallel);
-    property("twTree_Width", settings.treeWidth, nullptr);
+    readEchoSettings(values, settings.echo, result.refused);
+    if (const auto t = text(QStringLiteral("twTree_Width")))
+        settings.treeWidth = textToInt(*t);
 
     // Stored values are taken as text; their readers convert them.
     settings.dns = text(QStringLiteral("DNS")).value_or(settings.dns);
@@ -212,7 +196,7 @@ bool TFormStorage::save(const FormSettings &settings, const ScreenFacts &screen,
     const QString minMax = fourToText({p.minPosition.x(), p.minPosition.y(), p.maxPosition.x(), p.maxPosition.y()});
     const QString norm = rectText(p.normal);
     const QString sfx = suffix(screen.resolution);
-    m_store.write({
+    SettingsStore::Values values{
         {QStringLiteral("FormVersion"), QStringLiteral("0")},
         {QStringLiteral("Flags"), QString::number(p.flags)},
         {QStringLiteral("ShowCmd"), QString::number(p.showCmd)},
@@ -222,13 +206,14 @@ bool TFormStorage::save(const FormSettings &settings, const ScreenFacts &screen,
         {QStringLiteral("NormPos") + sfx, norm},
         {QStringLiteral("NormPos"), norm},
         {QStringLiteral("Visible"), closing ? QStringLiteral("0") : QStringLiteral("1")},
-        {QStringLiteral("Ping_Timeout"), QString::number(settings.pingTimeout)},
-        {QStringLiteral("Ping_Size"), QString::number(settings.pingSize)},
-        {QStringLiteral("Ping_TTL"), QString::number(settings.pingTTL)},
-        {QStringLiteral("Ping_Parallel"), QString::number(settings.pingParallel)},
+    };
+    for (const EchoSettingValue &v : kEchoSettingValues)
+        values.append({QLatin1String(v.name), QString::number(settings.echo.*v.member)});
+    values += SettingsStore::Values{
         {QStringLiteral("twTree_Width"), QString::number(settings.treeWidth)},
         {QStringLiteral("DNS"), settings.dns},
         {QStringLiteral("LastFile"), settings.lastFile},
-    });
+    };
+    m_store.write(values);
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "application/PingSweep.h"
+#include "ping/EchoSettings.h"
 
 #include <QList>
+#include <QMap>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -12,19 +13,6 @@
 #include <optional>
 
 class SettingsStore;
-
-// The ranges the echo service works with. Values outside them are refused,
-// from the Settings dialog and from the settings file alike.
-namespace PingLimits {
-constexpr int kMaxSize = 65535;
-constexpr int kMaxTTL = 255;
-constexpr int kMaxTimeout = 2147483647;
-// Empty when `value` may be used; otherwise why not, for the user.
-QString checkSize(qint64 value);
-QString checkTimeout(qint64 value);
-QString checkTTL(qint64 value);
-QString checkParallel(qint64 value); // SweepParallel::kMin .. kMax
-} // namespace PingLimits
 
 // A text read as a boolean the way the stored values are: "True" or "False"
 // in any case, or a whole number (0 is false). Anything else raises the
@@ -59,13 +47,30 @@ struct ScreenFacts {
     bool canPlace = true; // false where the platform places windows itself
 };
 
+// The echo settings as the settings file keeps them: each value's name is
+// written here once, and both reading and writing go through this table.
+struct EchoSettingValue {
+    const char *name;
+    int EchoSettings::*member;
+    QString (*check)(qint64);
+};
+inline constexpr EchoSettingValue kEchoSettingValues[] = {
+    {"Ping_Timeout", &EchoSettings::timeoutMs, &EchoLimits::checkTimeout},
+    {"Ping_Size", &EchoSettings::size, &EchoLimits::checkSize},
+    {"Ping_TTL", &EchoSettings::ttl, &EchoLimits::checkTTL},
+    {"Ping_Parallel", &EchoSettings::parallel, &EchoLimits::checkParallel},
+};
+
+// Reads the echo settings from stored VALUES (names compared without
+// regard to case) into SETTINGS, which holds what applies when a value is
+// missing. A value out of range keeps what SETTINGS holds and is reported
+// in REFUSED, one text each for the user.
+void readEchoSettings(const QMap<QString, QString> &values, EchoSettings &settings, QStringList &refused);
+
 // Everything of the window that persists, with the window's own defaults.
 struct FormSettings {
     WindowPlacement placement;
-    int pingTimeout = 4000;
-    int pingSize = 56;
-    int pingTTL = 64;
-    int pingParallel = SweepParallel::kDefault;
+    EchoSettings echo;
     int treeWidth = 185;
     QString dns = QStringLiteral("False"); // stored values are held as text
     QString lastFile;

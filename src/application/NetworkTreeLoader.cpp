@@ -2,9 +2,6 @@
 
 #include "discovery/NetworkNeighborhood.h"
 
-#include <QCoreApplication>
-#include <QThreadPool>
-
 namespace {
 
 // Workgroups, computers and shares; shares are not opened.
@@ -12,8 +9,8 @@ constexpr int kShareDepth = 3;
 
 } // namespace
 
-NetworkTreeLoader::NetworkTreeLoader(SourceProvider source, QString computerName, QObject *parent)
-    : QObject(parent), m_sourceProvider(std::move(source)), m_computerName(std::move(computerName))
+NetworkTreeLoader::NetworkTreeLoader(std::shared_ptr<NeighborhoodSource> source, QString computerName, QObject *parent)
+    : QObject(parent), m_source(std::move(source)), m_computerName(std::move(computerName))
 {
     m_nodes[kRoot] = Node{};
 }
@@ -33,34 +30,23 @@ void NetworkTreeLoader::list(int id)
         return;
     Node &node = it->second;
     node.listing = true;
-    if (!m_source)
-        m_source = m_sourceProvider();
-    const std::weak_ptr<Alive> alive = m_alive;
-    QThreadPool::globalInstance()->start(
-        [this, id, alive, source = m_source, parent = node.parent, item = node.item, computerName = m_computerName] {
-            std::shared_ptr<NeighborhoodFolder> folder;
-            QList<NetworkItem> items;
+    struct Listed {
+        std::shared_ptr<NeighborhoodFolder> folder;
+        QList<NetworkItem> items;
+    };
+    m_background.run(
+        [source = m_source, parent = node.parent, item = node.item, computerName = m_computerName](std::stop_token) {
+            Listed out;
             try {
-                folder = parent ? parent->open(item) : source->rootFolder(computerName);
-                if (folder)
-                    items = folder->items();
+                out.folder = parent ? parent->open(item) : source->rootFolder(computerName);
+                if (out.folder)
+                    out.items = out.folder->items();
             } catch (...) {
-                folder.reset(); // nothing to show below this node
-                items.clear();
+                out = Listed{}; // nothing to show below this node
             }
-            // Back on the loader's thread, where alone it is checked and used;
-            // after the program's end there is nobody left to tell.
-            QCoreApplication *app = QCoreApplication::instance();
-            if (!app)
-                return;
-            QMetaObject::invokeMethod(
-                app,
-                [this, id, alive, folder, items] {
-                    if (alive.lock())
-                        listed(id, folder, items);
-                },
-                Qt::QueuedConnection);
-        });
+            return out;
+        },
+        [this, id](Listed result) { listed(id, result.folder, result.items); });
 }
 
 void NetworkTreeLoader::listed(int id, std::shared_ptr<NeighborhoodFolder> folder, const QList<NetworkItem> &items)

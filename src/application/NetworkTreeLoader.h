@@ -1,12 +1,12 @@
 #pragma once
 
+#include "base/Background.h"
 #include "discovery/NeighborhoodSource.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <map>
 #include <memory>
 
@@ -18,17 +18,16 @@ struct NetworkTreeChild {
 };
 
 // Fills the network tree: the network, its workgroups, their computers and
-// the computers' shares. A node's children are listed when asked for, on a
-// thread of the pool, so that a slow network never holds the window; they
+// the computers' shares. A node's children are listed when asked for, in
+// the background, so that a slow network never holds the window; they
 // arrive through childrenListed on this object's thread. A node that cannot
 // be listed has no children.
 class NetworkTreeLoader : public QObject {
     Q_OBJECT
 public:
-    using SourceProvider = std::function<std::shared_ptr<NeighborhoodSource>()>;
     static constexpr int kRoot = 0;
 
-    NetworkTreeLoader(SourceProvider source, QString computerName, QObject *parent = nullptr);
+    NetworkTreeLoader(std::shared_ptr<NeighborhoodSource> source, QString computerName, QObject *parent = nullptr);
     ~NetworkTreeLoader() override;
 
     QString rootText() const { return QStringLiteral("Entire Network"); }
@@ -47,15 +46,12 @@ private:
         bool listing = false;
         bool listed = false;
     };
-    struct Alive {};
-
     void listed(int node, std::shared_ptr<NeighborhoodFolder> folder, const QList<NetworkItem> &items);
 
-    SourceProvider m_sourceProvider;
     std::shared_ptr<NeighborhoodSource> m_source;
     QString m_computerName;
     std::map<int, Node> m_nodes;
     int m_nextId = kRoot + 1;
     // Results of work still running when the loader has gone are dropped.
-    std::shared_ptr<Alive> m_alive = std::make_shared<Alive>();
+    Background m_background{this};
 };

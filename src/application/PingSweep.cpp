@@ -1,24 +1,67 @@
 #include "application/PingSweep.h"
 
+#include "ping/EchoSettings.h"
 #include "ping/Ping.h"
 #include "resources/CellText.h"
 #include "resources/ResourceList.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
+#include <QMetaObject>
 
 #include <algorithm>
-#include <vector>
 
-PingSweep::PingSweep(ResourceList &list, TPing &ping, SweepView &view) : m_list(list), m_ping(ping), m_view(view) {}
+namespace {
+
+// Hosts that answer at once never give the event loop a turn; after this
+// long the sweep goes on from the event loop, so that the window repaints
+// and takes input meanwhile.
+constexpr qint64 kLongestRunMs = 40;
+
+} // namespace
+
+PingOutcome outcomeOfEcho(const EchoResult &result, bool echoServiceAvailable)
+{
+    if (result.replies != 0)
+        return PingOutcome::Reply;
+    if (!echoServiceAvailable)
+        return PingOutcome::NoEchoService;
+    switch (result.error) {
+    case IP_REQ_TIMED_OUT:
+        return PingOutcome::TimedOut;
+    case IP_DEST_NET_UNREACHABLE:
+        return PingOutcome::NetUnreachable;
+    case IP_DEST_HOST_UNREACHABLE:
+        return PingOutcome::HostUnreachable;
+    case IP_DEST_PROT_UNREACHABLE:
+        return PingOutcome::ProtocolUnreachable;
+    case IP_DEST_PORT_UNREACHABLE:
+        return PingOutcome::PortUnreachable;
+    case IP_TTL_EXPIRED_TRANSIT:
+    case IP_TTL_EXPIRED_REASSEM:
+        return PingOutcome::TtlExpired;
+    case IP_PACKET_TOO_BIG:
+        return PingOutcome::PacketTooBig;
+    case IP_BAD_DESTINATION:
+        return PingOutcome::BadDestination;
+    default:
+        return PingOutcome::Failed;
+    }
+}
+
+PingSweep::PingSweep(ResourceList &list, TPing &ping, QObject *parent)
+    : QObject(parent), m_list(list), m_ping(ping), m_parallel(EchoSettings{}.parallel), m_sendGap(EchoLimits::kSendGap)
+{
+}
 
 PingSweep::~PingSweep() { dropAll(); }
 
-void PingSweep::setParallel(int rows) { m_parallel = std::clamp(rows, SweepParallel::kMin, SweepParallel::kMax); }
+void PingSweep::setParallel(int rows)
+{
+    m_parallel = std::clamp(rows, EchoLimits::kMinParallel, EchoLimits::kMaxParallel);
+}
 
 // Handlers run from the event loop, which no exception may cross: a failure
-// ends the row and is raised again by the sweep once its rows have ended.
+// ends the row and is reported once the rows in flight have ended.
 template <typename Fn>
 void PingSweep::guarded(int id, Fn &&fn)
 {
@@ -43,12 +86,109 @@ PingSweep::Slot *PingSweep::slot(int id)
 
 int PingSweep::rowOf(const Slot &s) const { return m_list.rowOfId(s.rowId, s.pingIndex); }
 
+PingResult PingSweep::resultFor(const Slot &s, PingOutcome outcome) const
+{
+    PingResult r;
+    r.outcome = outcome;
+    r.host = s.host;
+    r.address = Ipv4Address::fromText(s.address);
+    r.when = now().toUTC();
+    return r;
+}
+
+void PingSweep::record(int row, const PingResult &result)
+{
+    m_list.setResult(row, result);
+    emit rowFinished(row, result);
+}
+
+bool PingSweep::start()
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_failure = nullptr;
+    emit message(QStringLiteral("Pinging resources..."));
+    m_ids.clear();
+    m_ids.reserve(std::size_t(m_list.count()));
+    for (const ResourceRow &r : m_list.rows())
+        m_ids.push_back(r.id);
+    m_next = 0;
+    m_hint = 0;
+    pump();
+    return true;
+}
+
+// Starts rows in list order while there is room. It may be reached again
+// from inside itself (an answer that comes inside the send ends its row,
+// which makes room): the outer call then goes on.
+void PingSweep::pump()
+{
+    if (m_pumping) {
+        m_pumpAgain = true;
+        return;
+    }
+    m_pumping = true;
+    QElapsedTimer busy;
+    busy.start();
+    bool yielded = false;
+    do {
+        m_pumpAgain = false;
+        while (m_running && !m_failure && m_next < m_ids.size() && int(m_slots.size()) < m_parallel) {
+            if (busy.elapsed() >= kLongestRunMs) {
+                yielded = true;
+                break;
+            }
+            const std::uint64_t id = m_ids[m_next++];
+            int row = m_list.rowOfId(id, m_hint);
+            if (row < 0)
+                continue; // removed meanwhile
+            m_hint = row + 1;
+            emit rowVisited(row);
+            row = m_list.rowOfId(id, row); // whoever watched may have changed the list
+            if (row < 0 || !m_list.row(row).checked)
+                continue;
+            m_ping.setSendGap(m_parallel > 1 ? m_sendGap : std::chrono::microseconds(0));
+            try {
+                startRow(id, row);
+            } catch (...) {
+                // No more rows start; those in flight still get their outcome.
+                m_failure = std::current_exception();
+            }
+        }
+    } while (m_pumpAgain && m_running && !yielded);
+    m_pumping = false;
+    if (yielded && !m_pumpQueued) {
+        m_pumpQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_pumpQueued = false;
+                pump();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (m_running && m_slots.empty() && (m_failure || m_next >= m_ids.size()))
+        finish();
+}
+
+void PingSweep::finish()
+{
+    m_running = false;
+    dropAll();
+    if (m_failure)
+        emit failed(std::exchange(m_failure, nullptr));
+    else
+        emit message(QStringLiteral("Done"));
+    emit finished();
+}
+
 void PingSweep::endRow(int id)
 {
     m_slots.erase(id);
-    m_rowEnded = true;
-    if (m_wait)
-        m_wait->quit();
+    if (m_running)
+        pump();
 }
 
 void PingSweep::dropAll()
@@ -60,98 +200,13 @@ void PingSweep::dropAll()
     m_slots.clear();
 }
 
-void PingSweep::failRow(int row, const QString &message)
-{
-    if (row < 0)
-        return;
-    m_list.setImageIndex(row, imgFailure);
-    m_list.setSubItem(row, siMessage, message);
-    m_list.setSubItem(row, siLastTest, DateTimeText(now(), m_list.localeFormats()));
-}
-
-void PingSweep::run()
-{
-    if (m_running)
-        return;
-    m_running = true;
-    m_aborted = false;
-    m_failure = nullptr;
-    struct Reset {
-        PingSweep *s;
-        ~Reset()
-        {
-            s->dropAll();
-            s->m_running = false;
-            s->m_wait = nullptr;
-        }
-    } reset{this};
-
-    m_view.setMessage(QStringLiteral("Pinging resources..."));
-    // The rows to visit are fixed at the start; rows added later wait for the next sweep.
-    std::vector<std::uint64_t> ids;
-    ids.reserve(std::size_t(m_list.count()));
-    for (const ResourceRow &r : m_list.rows())
-        ids.push_back(r.id);
-
-    std::size_t next = 0;
-    int hint = 0;
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    for (;;) {
-        // Start rows in list order while there is room.
-        while (!m_aborted && !m_failure && next < ids.size() && int(m_slots.size()) < m_parallel) {
-            // Hosts that answer at once never make the sweep wait: let the
-            // window repaint and take input now and then all the same.
-            if (sinceEvents.elapsed() >= 40) {
-                QCoreApplication::processEvents();
-                sinceEvents.restart();
-                continue; // the window may have changed what is allowed
-            }
-            const std::uint64_t id = ids[next++];
-            const int row = m_list.rowOfId(id, hint);
-            if (row < 0)
-                continue; // removed meanwhile
-            hint = row + 1;
-            m_view.showRow(row);
-            if (!m_list.row(row).checked)
-                continue;
-            m_ping.setSendGap(m_parallel > 1 ? m_sendGap : std::chrono::microseconds(0));
-            try {
-                startRow(id, row);
-            } catch (...) {
-                // No more rows start; those in flight still get their outcome.
-                m_failure = std::current_exception();
-            }
-        }
-        if (m_aborted)
-            return;
-        if (m_slots.empty()) {
-            if (m_failure || next >= ids.size())
-                break;
-            continue;
-        }
-        // Wait on the event loop until a row ends: the window stays live,
-        // the processor idle.
-        m_rowEnded = false;
-        QEventLoop loop;
-        m_wait = &loop;
-        loop.exec();
-        m_wait = nullptr;
-        if (!m_rowEnded && !m_aborted)
-            return; // the wait was ended from outside (the application is quitting)
-    }
-    if (m_failure)
-        std::rethrow_exception(std::exchange(m_failure, nullptr));
-    m_view.setMessage(QStringLiteral("Done"));
-}
-
 void PingSweep::startRow(std::uint64_t rowId, int row)
 {
     const ResourceRow &r = m_list.row(row);
     const QString hostName = r.subItem(siAddress).isEmpty() ? r.subItem(siResource) : r.subItem(siAddress);
     m_list.setSubItem(row, siMessage, QStringLiteral("Resolving hostname..."));
     const int id = m_nextSlot++;
-    m_slots.emplace(id, Slot{rowId, row, 0, 0});
+    m_slots.emplace(id, Slot{rowId, row, 0, 0, hostName, QString()});
     int lookupId = 0;
     try {
         // A dotted address completes inside the call, its echo sent or queued.
@@ -170,10 +225,17 @@ void PingSweep::abort()
 {
     if (!m_running)
         return;
-    m_aborted = true;
+    // The rows in flight keep what they show; their records say why they
+    // have no outcome.
+    for (const auto &[id, s] : m_slots) {
+        const int row = rowOf(s);
+        if (row >= 0)
+            record(row, resultFor(s, PingOutcome::Aborted));
+    }
+    m_running = false;
+    m_failure = nullptr;
     dropAll();
-    if (m_wait)
-        m_wait->quit();
+    emit finished();
 }
 
 void PingSweep::PingDnsLookupDone(int id, std::uint16_t error, const QString &address)
@@ -187,6 +249,10 @@ void PingSweep::PingDnsLookupDone(int id, std::uint16_t error, const QString &ad
         if (row >= 0) {
             m_list.setSubItem(row, siMessage, QStringLiteral("Unknown host"));
             m_list.setImageIndex(row, imgFailure);
+            PingResult r = resultFor(*s, PingOutcome::UnknownHost);
+            r.status = error;
+            r.detail = QStringLiteral("Unknown host");
+            record(row, r);
         }
         endRow(id);
         return;
@@ -197,6 +263,7 @@ void PingSweep::PingDnsLookupDone(int id, std::uint16_t error, const QString &ad
     }
     // A row that had only a name gains the address found, and a typed
     // address is rewritten in canonical dotted form.
+    s->address = address;
     m_list.setSubItem(row, siAddress, address);
     EchoHandlers handlers;
     handlers.sending = [this, id](int size) { guarded(id, [&] { PingEchoRequest(id, size); }); };
@@ -222,16 +289,26 @@ void PingSweep::PingEchoReply(int id, const EchoResult &result)
         return;
     const int row = rowOf(*s);
     if (row >= 0) {
+        const QDateTime at = now();
+        PingResult r = resultFor(*s, outcomeOfEcho(result, m_ping.available()));
+        r.when = at.toUTC();
+        r.status = result.error;
         if (result.replies != 0) {
             m_list.setSubItem(row, siMessage,
                               QStringLiteral("Received %1 bytes in %2 ms")
                                   .arg(result.reply.DataSize)
                                   .arg(result.reply.RoundTripTime));
             m_list.setImageIndex(row, imgReply);
-            m_list.setSubItem(row, siLastTest, DateTimeText(now(), m_list.localeFormats()));
+            r.roundTripMicroseconds = result.roundTripMicroseconds;
+            r.replySize = result.reply.DataSize;
+            r.ttl = result.reply.Options.Ttl;
         } else {
-            failRow(row, QStringLiteral("Cannot ping host : ") + result.errorText);
+            m_list.setImageIndex(row, imgFailure);
+            m_list.setSubItem(row, siMessage, QStringLiteral("Cannot ping host : ") + result.errorText);
+            r.detail = result.errorText;
         }
+        m_list.setSubItem(row, siLastTest, DateTimeText(at, m_list.localeFormats()));
+        record(row, r);
     }
     endRow(id);
 }

@@ -1,77 +1,76 @@
 #pragma once
 
+#include "resources/PingResult.h"
+
 #include <QDateTime>
+#include <QObject>
 #include <QString>
+
 #include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <map>
+#include <vector>
 
-class QEventLoop;
 class ResourceList;
 class TPing;
 struct EchoResult;
 
-// What the sweep needs of the window around the list.
-class SweepView {
-public:
-    virtual ~SweepView() = default;
-    // Selects the row and scrolls it fully into view.
-    virtual void showRow(int row) = 0;
-    // Status panel 6.
-    virtual void setMessage(const QString &text) = 0;
-};
-
-// How many rows a sweep tests at once: each is looked up, then sent one
-// echo request, and stays "in flight" until its outcome is written.
-namespace SweepParallel {
-constexpr int kMin = 1; // one after another
-constexpr int kMax = 64;
-// A sweep takes about one timeout as long as no more than this many of the
-// ticked hosts are silent; the send gap keeps the rate on the wire the same
-// whatever the number.
-constexpr int kDefault = 64;
-// With rows in flight together, echo requests leave at least this long
-// after one another: at most 1000 a second, the rate Linux allows its own
-// ICMP messages by default, so a router that limits ICMP like that lets
-// every request through. One row at a time needs no gap: each request
-// waits for the answer to the one before.
-constexpr std::chrono::microseconds kSendGap{1000};
-} // namespace SweepParallel
-
 // The ping sweep: the ticked rows are started in list order, at most
-// parallel() at a time, and each one's outcome is written into that row.
-// Rows are followed by id, so edits made while the sweep waits never send
-// one host's outcome to another host's row: a row that went away is
-// skipped and its outcome dropped.
-class PingSweep {
+// parallel() at a time, and each one's outcome is written into that row,
+// as the cells' words and as a typed record (ResourceRow::result).
+//
+// It never waits in a loop of its own: start() begins, the event loop
+// carries the lookups and echoes, and finished() says when it is over.
+// Rows are followed by id, so edits made meanwhile never send one host's
+// outcome to another host's row: a row that went away is skipped and its
+// outcome dropped. Whoever wants to know what happens listens to its
+// signals (the window, the command line, a log).
+class PingSweep : public QObject {
+    Q_OBJECT
 public:
-    PingSweep(ResourceList &list, TPing &ping, SweepView &view);
-    ~PingSweep();
+    PingSweep(ResourceList &list, TPing &ping, QObject *parent = nullptr);
+    ~PingSweep() override;
     PingSweep(const PingSweep &) = delete;
     PingSweep &operator=(const PingSweep &) = delete;
 
-    // Runs the whole sweep. A second call while one runs does nothing: the
-    // running sweep already covers the list. Throws what a lookup start or
-    // a handler raised, once the rows already started have ended; the rows
-    // not started then are not tested.
-    void run();
+    // Starts a sweep of the list as it is now (rows added later wait for
+    // the next one). Returns false, and changes nothing, while one runs:
+    // the running sweep already covers the list.
+    bool start();
     bool running() const { return m_running; }
     // Stops a running sweep at once (Abort, or the window is closing): every
-    // row in flight is dropped and keeps what it shows.
+    // row in flight is dropped and keeps what its cells show; its record
+    // says it was aborted.
     void abort();
 
-    // At most this many rows in flight (SweepParallel::kMin .. kMax; values
-    // outside are brought within). It applies from the next row started.
+    // At most this many rows in flight (EchoLimits::kMinParallel ..
+    // kMaxParallel; values outside are brought within). It applies from the
+    // next row started.
     int parallel() const { return m_parallel; }
     void setParallel(int rows);
     // The gap between requests when rows are in flight together.
     std::chrono::microseconds sendGap() const { return m_sendGap; }
     void setSendGap(std::chrono::microseconds gap) { m_sendGap = gap; }
 
-    // The clock for Last Test (written in the list's locale); tests set a fixed one.
+    // The clock for Last Test (written in the list's locale) and for the
+    // records (in UTC); tests set a fixed one.
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+
+signals:
+    // The sweep came to ROW: the view selects it and scrolls it into view.
+    void rowVisited(int row);
+    // A tested row has its outcome (in its cells and in RESULT).
+    void rowFinished(int row, const PingResult &result);
+    // Status panel 6: "Pinging resources..." at the start, "Done" at a
+    // complete end.
+    void message(const QString &text);
+    // A lookup start or a handler raised FAILURE; rows already started
+    // still end, no more start, and the sweep then finishes without "Done".
+    void failed(std::exception_ptr failure);
+    // The sweep is over: every row is done, or it failed or was aborted.
+    void finished();
 
 private:
     // One row between its start and its outcome.
@@ -80,14 +79,19 @@ private:
         int pingIndex = -1; // where the row was: the first place to look for it
         int lookupId = 0;   // the pending lookup, if any
         int echoTicket = 0; // the echo waiting or in flight, if any
+        QString host;       // what was asked for
+        QString address;    // the address found, once it is
     };
 
+    void pump();
     void startRow(std::uint64_t id, int row);
     void endRow(int slot);
     void dropAll();
+    void finish();
     Slot *slot(int id);
     int rowOf(const Slot &s) const;
-    void failRow(int row, const QString &message);
+    void record(int row, const PingResult &result);
+    PingResult resultFor(const Slot &s, PingOutcome outcome) const;
     template <typename Fn>
     void guarded(int slot, Fn &&fn);
 
@@ -98,14 +102,19 @@ private:
 
     ResourceList &m_list;
     TPing &m_ping;
-    SweepView &m_view;
     std::map<int, Slot> m_slots;
     int m_nextSlot = 1;
-    int m_parallel = SweepParallel::kDefault;
-    std::chrono::microseconds m_sendGap = SweepParallel::kSendGap;
+    int m_parallel;
+    std::chrono::microseconds m_sendGap;
+    std::vector<std::uint64_t> m_ids; // the rows this sweep visits
+    std::size_t m_next = 0;           // the next of them to start
+    int m_hint = 0;
     bool m_running = false;
-    bool m_aborted = false;
-    bool m_rowEnded = false; // a row ended while the sweep waited
-    QEventLoop *m_wait = nullptr;
+    bool m_pumping = false;
+    bool m_pumpAgain = false;
+    bool m_pumpQueued = false;
     std::exception_ptr m_failure;
 };
+
+// The typed outcome of an echo's result.
+PingOutcome outcomeOfEcho(const EchoResult &result, bool echoServiceAvailable);

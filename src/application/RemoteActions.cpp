@@ -33,33 +33,21 @@ RemoteActions::RemoteActions(std::shared_ptr<RemoteTransport> transport, QObject
 {
 }
 
-RemoteActions::~RemoteActions()
-{
-    m_stop.request_stop();
-    if (m_worker.joinable())
-        m_worker.join();
-}
-
-void RemoteActions::setTransport(std::shared_ptr<RemoteTransport> transport) { m_transport = std::move(transport); }
+RemoteActions::~RemoteActions() = default;
 
 bool RemoteActions::start(const QString &machine, std::function<std::function<void()>(std::stop_token)> work)
 {
     if (busy())
         return false;
-    m_stop = std::stop_source();
+    m_busy = true;
     m_machine = machine;
-    // WORK runs on the worker and returns what is left to do here.
-    m_worker = std::thread([this, work = std::move(work), stop = m_stop.get_token()] {
-        std::function<void()> finish = work(stop);
-        QMetaObject::invokeMethod(
-            this,
-            [this, finish = std::move(finish)] {
-                m_worker.join();
-                m_machine.clear();
-                finish();
-            },
-            Qt::QueuedConnection);
-    });
+    // WORK runs in the background and returns what is left to do here.
+    m_background.run([work = std::move(work)](std::stop_token stop) { return work(stop); },
+                     [this](std::function<void()> finish) {
+                         m_busy = false;
+                         m_machine.clear();
+                         finish();
+                     });
     return true;
 }
 

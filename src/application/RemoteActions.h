@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Background.h"
 #include "base/Deadline.h"
 #include "remote/MachineFinder.h"
 #include "remote/RemoteTimeOfDay.h"
@@ -13,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
-#include <thread>
 
 // The network side of the two remote commands; tests put a fake in its
 // place. Both calls block, at most until DEADLINE. HINTS are addresses the
@@ -53,9 +53,9 @@ struct TimeOfDayAnswer {
     TIME_OF_DAY_INFO info;
 };
 
-// Runs the remote commands' network waits on a worker thread, so that the
-// window stays live, and one at a time, so that answers cannot be mixed
-// up: while one waits, another is refused.
+// Runs the remote commands' network waits in the background, so that the
+// window stays live, and one at a time, so that answers cannot be mixed up:
+// while one waits, another is refused.
 class RemoteActions : public QObject {
     Q_OBJECT
 public:
@@ -64,11 +64,10 @@ public:
     static constexpr std::chrono::milliseconds kTimeWait{4000};
 
     explicit RemoteActions(std::shared_ptr<RemoteTransport> transport, QObject *parent = nullptr);
-    // Cuts a wait in progress short and lets the worker end; DONE is not run.
+    // Cuts a wait in progress short; DONE is not run.
     ~RemoteActions() override;
 
-    void setTransport(std::shared_ptr<RemoteTransport> transport);
-    bool busy() const { return m_worker.joinable(); }
+    bool busy() const { return m_busy; }
     // The machine of the action that waits, empty when none does.
     QString waitingFor() const { return m_machine; }
 
@@ -83,9 +82,9 @@ private:
     bool start(const QString &machine, std::function<std::function<void()>(std::stop_token)> work);
 
     std::shared_ptr<RemoteTransport> m_transport;
-    std::thread m_worker;
-    std::stop_source m_stop;
     QString m_machine;
+    bool m_busy = false;
+    Background m_background{this};
 };
 
 // The dotted addresses in a row's address text ("10.0.0.1,10.0.0.2").

@@ -1,26 +1,26 @@
 #include "gui/MainWindow.h"
 
-#include "application/BusyWait.h"
 #include "application/Caption.h"
 #include "application/CommandEnabling.h"
 #include "application/FormStorage.h"
-#include "application/LocalSubnets.h"
 #include "application/NetworkTreeLoader.h"
 #include "application/PendingAdd.h"
+#include "application/PingSweep.h"
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
+#include "application/Workspace.h"
 #include "base/Exception.h"
-#include "discovery/NetworkNeighborhood.h"
 #include "gui/AboutDialog.h"
 #include "gui/CommandRunner.h"
+#include "gui/InputBlocker.h"
 #include "gui/NetworkTree.h"
 #include "gui/PaintThrottle.h"
 #include "gui/Pictures.h"
 #include "gui/PropsDialog.h"
 #include "gui/RemotePrompts.h"
+#include "gui/StatusPanels.h"
 #include "gui/UserPrompts.h"
 #include "ping/Ping.h"
-#include "ping/WSocket.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ListColours.h"
 #include "resources/ResourceList.h"
@@ -40,11 +40,13 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -52,31 +54,18 @@
 #include <QTreeWidget>
 
 #include <algorithm>
-#include <climits>
 
 using namespace Pictures;
 
-TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
-    : QMainWindow(parent), m_prompts(services.prompts), m_list(new ResourceList(this)),
-      m_wsocket(std::make_unique<TWSocket>(services.resolver)),
-      m_ping(std::make_unique<TPing>(services.echo, services.resolver)), m_neighborhood(services.neighborhood)
+TfrmMain::TfrmMain(Workspace &workspace, const TfrmMainServices &services, QWidget *parent)
+    : QMainWindow(parent), m_workspace(workspace), m_prompts(services.prompts), m_remotePrompts(services.remotePrompts),
+      m_storage(services.settings ? std::make_unique<TFormStorage>(*services.settings) : nullptr),
+      m_ntRemoteDateTime(std::make_unique<TNTRemoteDateTime>())
 {
-    m_ping->setSize(56);
-    m_ping->setTimeout(4000);
-    m_ping->setTTL(64);
-    m_ping->setFlags(0);
-    m_sweep = std::make_unique<PingSweep>(*m_list, *m_ping, static_cast<SweepView &>(*this));
-    m_pendingAdd = std::make_unique<PendingAdd>(*m_list, *m_wsocket, services.resolver);
-    m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) { WSocketDnsLookupDone(sender, error); };
-    m_dialogRemotePrompts = std::make_unique<DialogRemotePrompts>();
-    m_remotePrompts = m_dialogRemotePrompts.get();
-    m_remote = std::make_unique<RemoteActions>(std::make_shared<NetworkTransport>());
-    m_ntRemoteDateTime = std::make_unique<TNTRemoteDateTime>();
-
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(windowCaption(QString()));
     m_commandPictures = Pictures::commandPictures();
-    m_list->setStatusImages(Pictures::statusPictures());
+    m_workspace.list().setStatusImages(Pictures::statusPictures());
 
     createActions();
     createMenus();
@@ -85,9 +74,10 @@ TfrmMain::TfrmMain(const TfrmMainServices &services, QWidget *parent)
     createTree();
     createList();
     createStatusBar();
+    wireWorkspace();
     FormCreate(services.network);
 
-    resize(713, 504);
+    resize(kDesignedSize);
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -97,10 +87,24 @@ TfrmMain::~TfrmMain()
     // The program ends without the close having been confirmed: save now.
     if (m_storage)
         runCommand(m_prompts, this, [this] { saveSettings(false); });
-    // Whatever the scan or the tree still waits for on the network is no
-    // longer wanted: the program ends now, not when the network answers.
-    if (m_neighborhood)
-        m_neighborhood->abandon();
+}
+
+void TfrmMain::wireWorkspace()
+{
+    PingSweep &sweep = m_workspace.sweep();
+    connect(&sweep, &PingSweep::rowVisited, this, &TfrmMain::showRow);
+    connect(&sweep, &PingSweep::message, this, [this](const QString &text) { setStatus(spMessage, text); });
+    connect(&sweep, &PingSweep::failed, this, &TfrmMain::showFailure);
+    connect(&sweep, &PingSweep::finished, this, &TfrmMain::sweepFinished);
+    connect(&m_workspace, &Workspace::message, this, [this](const QString &text) { setStatus(spMessage, text); });
+    connect(&m_workspace, &Workspace::scanStarted, this, &TfrmMain::scanStarted);
+    connect(&m_workspace, &Workspace::scanFinished, this, &TfrmMain::scanFinished);
+}
+
+void TfrmMain::showFailure(std::exception_ptr failure)
+{
+    if (failure)
+        runCommand(m_prompts, this, [failure] { std::rethrow_exception(failure); });
 }
 
 void TfrmMain::FormCreate(const LocalNetworkSource &network)
@@ -116,11 +120,7 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
     setStatus(spMachine, net.machineName);
     setStatus(spAddress, net.firstAddress());
     setStatus(spProtocol, net.socketText());
-    // The panels before the message panel are just as wide as their texts.
-    for (int i = spMachineCaption; i < spMessage; ++i) {
-        QLabel *panel = m_panels[std::size_t(i)];
-        panel->setFixedWidth(panel->fontMetrics().horizontalAdvance(panel->text()) + 10);
-    }
+    fitStatusPanels();
     const bool clocks = GetSystemTimeVisible(systemSummary());
     mmGetDateTime->setVisible(clocks);
     pmGetDateTime->setVisible(clocks);
@@ -129,10 +129,11 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
         if (m_idleInstalled)
             AppEventsIdle();
     };
-    connect(m_list, &QAbstractItemModel::rowsInserted, this, idle);
-    connect(m_list, &QAbstractItemModel::rowsRemoved, this, idle);
-    connect(m_list, &QAbstractItemModel::modelReset, this, idle);
-    connect(m_list, &QAbstractItemModel::layoutChanged, this, idle);
+    ResourceList *list = &m_workspace.list();
+    connect(list, &QAbstractItemModel::rowsInserted, this, idle);
+    connect(list, &QAbstractItemModel::rowsRemoved, this, idle);
+    connect(list, &QAbstractItemModel::modelReset, this, idle);
+    connect(list, &QAbstractItemModel::layoutChanged, this, idle);
     connect(lv->selectionModel(), &QItemSelectionModel::selectionChanged, this, idle);
     m_idleInstalled = true;
     AppEventsIdle();
@@ -296,8 +297,7 @@ void TfrmMain::createTree()
     twTree = new QDockWidget(QStringLiteral("Workstations"), this);
     twTree->setObjectName(QStringLiteral("twTree"));
     twTree->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    m_treeLoader = new NetworkTreeLoader([this] { return neighborhood(); }, localComputerName(), this);
-    Tree = new NetworkTree(m_treeLoader, twTree);
+    Tree = new NetworkTree(&m_workspace.treeLoader(), twTree);
     twTree->setWidget(Tree);
     addDockWidget(Qt::LeftDockWidgetArea, twTree);
     resizeDocks({twTree}, {185}, Qt::Horizontal);
@@ -307,7 +307,7 @@ void TfrmMain::createList()
 {
     lv = new QTreeView(this);
     lv->setObjectName(QStringLiteral("lv"));
-    lv->setModel(m_list);
+    lv->setModel(&m_workspace.list());
     lv->setRootIsDecorated(false);
     lv->setItemsExpandable(false);
     lv->setUniformRowHeights(true);
@@ -336,7 +336,7 @@ void TfrmMain::createList()
     lv->installEventFilter(this);
     m_listPaints = new PaintThrottle(lv->viewport(), 40);
     setCentralWidget(lv);
-    m_list->setSortTint(readableSortTint(lv->palette()));
+    m_workspace.list().setSortTint(readableSortTint(lv->palette()));
 }
 
 void TfrmMain::createStatusBar()
@@ -345,7 +345,7 @@ void TfrmMain::createStatusBar()
     bar->setObjectName(QStringLiteral("sb"));
     bar->setSizeGripEnabled(false);
     for (int i = 0; i < StatusPanelCount; ++i) {
-        auto *panel = new QLabel(bar);
+        auto *panel = new StatusBarPanel(bar);
         const bool caption = i == spMachineCaption || i == spAddressCaption || i == spProtocolCaption;
         if (caption) {
             panel->setAlignment(Qt::AlignCenter);
@@ -366,6 +366,33 @@ void TfrmMain::createStatusBar()
 
 void TfrmMain::setStatus(StatusPanel panel, const QString &text) { m_panels[std::size_t(panel)]->setText(text); }
 
+// The panels before the message panel are just as wide as their texts.
+void TfrmMain::fitStatusPanels()
+{
+    for (int i = spMachineCaption; i < spMessage; ++i) {
+        QLabel *panel = m_panels[std::size_t(i)];
+        panel->setFixedWidth(panel->fontMetrics().horizontalAdvance(panel->text()) + 10);
+    }
+}
+
+// Where the texts need more than the window's width, the socket layer's
+// description gives up room first, then the address and the machine's name,
+// each down to a few characters; what a panel shortens its tooltip shows
+// whole. Captions stay as they are.
+void TfrmMain::shrinkStatusPanelsToWindow()
+{
+    const int excess = statusBar()->sizeHint().width() - width();
+    if (excess <= 0)
+        return;
+    QList<int> widths;
+    for (const QLabel *panel : m_panels)
+        widths << panel->width();
+    const int least = fontMetrics().horizontalAdvance(QStringLiteral("MMMM")) + 10;
+    widths = shrinkPanels(widths, {spProtocol, spAddress, spMachine}, excess, least);
+    for (const int i : {spProtocol, spAddress, spMachine})
+        m_panels[std::size_t(i)]->setFixedWidth(widths[i]);
+}
+
 QString TfrmMain::statusText(int panel) const
 {
     return panel >= 0 && panel < StatusPanelCount ? m_panels[std::size_t(panel)]->text() : QString();
@@ -379,13 +406,13 @@ int TfrmMain::selectedRow() const
 
 void TfrmMain::selectRow(int row)
 {
-    const QModelIndex idx = m_list->index(row, 0);
+    const QModelIndex idx = m_workspace.list().index(row, 0);
     lv->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void TfrmMain::AppEventsIdle()
 {
-    const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_list->count());
+    const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_workspace.list().count());
     for (QAction *a : {mmRemove, mmSend})
         a->setEnabled(e.selectionCommands);
     for (QAction *a : {mmClearAll, mmCheckAll, mmUncheckAll, mmInvert, mmPing, mmSave, mmGetDateTime})
@@ -394,7 +421,7 @@ void TfrmMain::AppEventsIdle()
 
 void TfrmMain::ListMenuPopup()
 {
-    const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_list->count());
+    const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_workspace.list().count());
     for (QAction *a : {pmRemove, pmSend})
         a->setEnabled(e.selectionCommands);
     for (QAction *a : {pmClearAll, pmCheckAll, pmUncheckAll, pmInvert, pmGetDateTime, pmPing})
@@ -410,29 +437,23 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
     // The desktop's theme changed: the sorted column's tint follows the
     // list's own new colours (the window hears of them before the list has them).
     if (watched == lv && event->type() == QEvent::PaletteChange)
-        m_list->setSortTint(readableSortTint(lv->palette()));
+        m_workspace.list().setSortTint(readableSortTint(lv->palette()));
     return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::lvEnter()
 {
-    setStatus(spMessage, QString::number(m_list->count()) + QStringLiteral(" resources in list"));
+    setStatus(spMessage, QString::number(m_workspace.list().count()) + QStringLiteral(" resources in list"));
 }
 
-void TfrmMain::lvColumnClick(int column) { m_list->columnClicked(column); }
+void TfrmMain::lvColumnClick(int column) { m_workspace.list().columnClicked(column); }
 
 void TfrmMain::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_shownOnce) {
         m_shownOnce = true;
-        // The status bar's panels are laid out only now: widen the window if
-        // they need more than its initial width in this font.
-        if (statusBar()->sizeHint().width() > width()) {
-            const QPoint centre = geometry().center();
-            resize(statusBar()->sizeHint().width(), height());
-            move(centre - rect().center());
-        }
+        shrinkStatusPanelsToWindow();
         bool reopen = true;
         runCommand(m_prompts, this, [this, &reopen] { reopen = restoreSettings(); });
         if (!m_startFile.isEmpty())
@@ -450,7 +471,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
         runCommand(m_prompts, this, [this] { saveSettings(true); });
     m_idleInstalled = false; // no enabling runs while the window goes away
     // A sweep in progress ends at once; the rows keep what they have.
-    m_sweep->abort();
+    m_workspace.sweep().abort();
     QMainWindow::closeEvent(event);
 }
 
@@ -458,9 +479,8 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::openSession(const QString &path, bool rememberAsLast)
 {
-    const QString notReadCompletely = m_session.open(path, *m_list, rememberAsLast);
-    setStatus(spMessage, QString::number(m_list->count()) + QStringLiteral(" resources loaded"));
-    setWindowTitle(windowCaption(m_session.fileName()));
+    const QString notReadCompletely = m_workspace.openSession(path, rememberAsLast);
+    setWindowTitle(windowCaption(m_workspace.session().fileName()));
     cmCheckAll();
     if (!notReadCompletely.isEmpty())
         m_prompts.showWarning(this, notReadCompletely);
@@ -475,7 +495,7 @@ void TfrmMain::cmOpen()
 
 void TfrmMain::StorageRestorePlacement()
 {
-    const QString last = m_session.fileToRestore();
+    const QString last = m_workspace.session().fileToRestore();
     if (!last.isEmpty())
         openSession(last, false);
 }
@@ -491,25 +511,26 @@ void TfrmMain::openStartFile()
 
 void TfrmMain::cmSave()
 {
+    SessionState &session = m_workspace.session();
     QString newName;
-    if (m_session.needsName()) {
+    if (session.needsName()) {
         // A file read only in part is not replaced by that part unless the
         // user picks it again (the dialog then asks before replacing it).
-        if (!m_session.complete())
+        if (!session.complete())
             setStatus(spMessage, QStringLiteral("File not read completely"));
-        newName = m_prompts.saveSessionName(this, m_session.fileName());
+        newName = m_prompts.saveSessionName(this, session.fileName());
         if (newName.isEmpty())
             return;
     }
-    m_session.save(*m_list, newName);
-    setWindowTitle(windowCaption(m_session.fileName()));
+    session.save(m_workspace.list(), newName);
+    setWindowTitle(windowCaption(session.fileName()));
 }
 
 // --- List commands ---
 
-void TfrmMain::cmCheckAll() { m_list->checkAll(); }
-void TfrmMain::cmUncheckAll() { m_list->uncheckAll(); }
-void TfrmMain::cmInvert() { m_list->invertChecks(); }
+void TfrmMain::cmCheckAll() { m_workspace.list().checkAll(); }
+void TfrmMain::cmUncheckAll() { m_workspace.list().uncheckAll(); }
+void TfrmMain::cmInvert() { m_workspace.list().invertChecks(); }
 
 void TfrmMain::cmAdd()
 {
@@ -517,14 +538,9 @@ void TfrmMain::cmAdd()
     if (const QList<QTreeWidgetItem *> nodes = Tree->selectedItems(); !nodes.isEmpty())
         workstation = nodes.first()->text(0);
     // The box starts from the stored value; the user's choice here is not kept.
-    const std::optional<AddEntry> entry = m_prompts.addWorkstation(this, workstation, dns());
+    const std::optional<AddEntry> entry = m_prompts.addWorkstation(this, workstation, m_workspace.dns());
     if (entry)
-        m_pendingAdd->start(*entry);
-}
-
-void TfrmMain::WSocketDnsLookupDone(TWSocket *sender, std::uint16_t error)
-{
-    m_pendingAdd->lookupDone(error, sender->DnsResultList());
+        m_workspace.pendingAdd().start(*entry);
 }
 
 void TfrmMain::cmRemove()
@@ -532,16 +548,18 @@ void TfrmMain::cmRemove()
     const int row = selectedRow();
     if (row < 0)
         return;
-    if (m_prompts.confirm(this, QStringLiteral("Remove ") + m_list->row(row).subItem(siResource) + QLatin1Char('?')))
-        m_list->removeAt(row);
+    ResourceList &list = m_workspace.list();
+    if (m_prompts.confirm(this, QStringLiteral("Remove ") + list.row(row).subItem(siResource) + QLatin1Char('?')))
+        list.removeAt(row);
 }
 
 void TfrmMain::cmClearAll()
 {
-    if (m_list->count() == 0)
+    ResourceList &list = m_workspace.list();
+    if (list.count() == 0)
         return;
     if (m_prompts.confirm(this, QStringLiteral("Clear list?")))
-        m_list->clear();
+        list.clear();
 }
 
 void TfrmMain::cmExit() { close(); }
@@ -553,26 +571,14 @@ void TfrmMain::cmAbout() { ShowAbout(this); }
 void TfrmMain::cmProps()
 {
     TformProps dialog(m_prompts, this);
-    dialog.load({m_ping->Size(), int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX)), m_ping->TTL(), dns(),
-                 m_sweep->parallel()});
+    dialog.load(PropsValues{m_workspace.echoSettings(), m_workspace.dns()});
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The dialog accepts only values the echo service works with; they apply
     // from the next echo request and are stored when the window closes.
-    const PingProps v = dialog.values();
-    m_ping->setSize(v.size);
-    m_ping->setTimeout(std::uint32_t(v.timeout));
-    m_ping->setTTL(v.ttl);
-    m_sweep->setParallel(v.parallel);
-    setDns(v.dns);
-}
-
-bool TfrmMain::dns() const { return textToBool(m_dns); }
-void TfrmMain::setDns(bool lookUp) { m_dns = boolToText(lookUp); }
-
-void TfrmMain::setSettingsStore(SettingsStore *store)
-{
-    m_storage = store ? std::make_unique<TFormStorage>(*store) : nullptr;
+    const PropsValues v = dialog.values();
+    m_workspace.setEchoSettings(v.echo);
+    m_workspace.setDns(v.dns);
 }
 
 ScreenFacts TfrmMain::screenFacts() const
@@ -602,13 +608,10 @@ FormSettings TfrmMain::currentSettings() const
     }
     s.placement.normal = normal;
     s.placement.showCmd = isMinimized() ? 2 : isMaximized() ? 3 : 1;
-    s.pingTimeout = int(std::min<std::uint32_t>(m_ping->Timeout(), INT_MAX));
-    s.pingSize = m_ping->Size();
-    s.pingTTL = m_ping->TTL();
-    s.pingParallel = m_sweep->parallel();
+    s.echo = m_workspace.echoSettings();
     s.treeWidth = twTree->width();
-    s.dns = m_dns;
-    s.lastFile = m_session.lastFile();
+    s.dns = m_workspace.dnsText();
+    s.lastFile = m_workspace.session().lastFile();
     return s;
 }
 
@@ -629,18 +632,15 @@ bool TfrmMain::restoreSettings()
         if (r.movePosition)
             move(r.normal->topLeft());
     }
-    m_ping->setTimeout(std::uint32_t(s.pingTimeout));
-    m_ping->setSize(s.pingSize);
-    m_ping->setTTL(s.pingTTL);
-    m_sweep->setParallel(s.pingParallel);
+    m_workspace.setEchoSettings(s.echo);
     resizeDocks({twTree}, {s.treeWidth}, Qt::Horizontal);
-    m_session.setLastFile(s.lastFile);
+    m_workspace.session().setLastFile(s.lastFile);
     if (!r.refused.isEmpty())
         m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n")
                                         + r.refused.join(QLatin1Char('\n')));
     // "DNS" stays as stored: a text that is no boolean fails where it is
     // read (adding, the Settings dialog), and is stored back unchanged.
-    m_dns = s.dns;
+    m_workspace.setDnsText(s.dns);
     return r.runRestoreEvent;
 }
 
@@ -654,29 +654,27 @@ void TfrmMain::saveSettings(bool closing)
 
 void TfrmMain::cmPing()
 {
-    if (m_sweep->running())
-        return; // the running sweep already covers the list
+    // A running sweep already covers the list.
+    if (m_workspace.sweep().running())
+        return;
     // The list shows the sweep's progress some twenty-five times a second.
     m_listPaints->setActive(true);
-    struct Done {
-        PaintThrottle *t;
-        ~Done() { t->setActive(false); }
-    } done{m_listPaints};
-    m_sweep->run();
+    m_workspace.sweep().start();
 }
+
+void TfrmMain::sweepFinished() { m_listPaints->setActive(false); }
 
 void TfrmMain::showRow(int row)
 {
     selectRow(row);
-    lv->scrollTo(m_list->index(row, 0), QAbstractItemView::EnsureVisible);
+    lv->scrollTo(m_workspace.list().index(row, 0), QAbstractItemView::EnsureVisible);
 }
-
-void TfrmMain::setMessage(const QString &text) { setStatus(spMessage, text); }
 
 void TfrmMain::explainPingUnavailable()
 {
-    if (!m_ping->available())
-        m_prompts.showWarning(this, EchoUnavailableText(*m_ping, QCoreApplication::applicationFilePath()));
+    const TPing &ping = m_workspace.ping();
+    if (!ping.available())
+        m_prompts.showWarning(this, EchoUnavailableText(ping, QCoreApplication::applicationFilePath()));
 }
 
 // --- Remote actions ---
@@ -686,8 +684,9 @@ int TfrmMain::remoteActionRow()
     const int row = selectedRow();
     if (row < 0)
         return -1;
-    if (m_remote->busy()) {
-        setStatus(spMessage, RemoteBusyText(m_remote->waitingFor()));
+    const RemoteActions &remote = m_workspace.remote();
+    if (remote.busy()) {
+        setStatus(spMessage, RemoteBusyText(remote.waitingFor()));
         return -1;
     }
     return row;
@@ -698,12 +697,12 @@ void TfrmMain::cmSend()
     const int row = remoteActionRow();
     if (row < 0)
         return;
-    const std::optional<QString> text = m_remotePrompts->messageText(this);
+    const std::optional<QString> text = m_remotePrompts.messageText(this);
     if (!text)
         return;
     // Whether it went out is not told: the messenger gives no answer.
-    const ResourceRow &r = m_list->row(row);
-    m_remote->sendMessage(r.subItem(siResource), r.subItem(siAddress), *text);
+    const ResourceRow &r = m_workspace.list().row(row);
+    m_workspace.remote().sendMessage(r.subItem(siResource), r.subItem(siAddress), *text);
 }
 
 void TfrmMain::cmGetDateTime()
@@ -711,49 +710,41 @@ void TfrmMain::cmGetDateTime()
     const int row = remoteActionRow();
     if (row < 0)
         return;
-    const ResourceRow &r = m_list->row(row);
+    const ResourceRow &r = m_workspace.list().row(row);
     m_ntRemoteDateTime->setServer(r.subItem(siResource));
     setCursor(Qt::BusyCursor);
-    m_remote->readTime(m_ntRemoteDateTime->Server(), r.subItem(siAddress), [this](const TimeOfDayAnswer &answer) {
-        unsetCursor();
-        runCommand(m_prompts, this, [this, &answer] { remoteTimeRead(answer); });
-    });
+    m_workspace.remote().readTime(m_ntRemoteDateTime->Server(), r.subItem(siAddress),
+                                  [this](const TimeOfDayAnswer &answer) {
+                                      unsetCursor();
+                                      runCommand(m_prompts, this, [this, &answer] { remoteTimeRead(answer); });
+                                  });
 }
 
 void TfrmMain::remoteTimeRead(const TimeOfDayAnswer &answer)
 {
     if (m_ntRemoteDateTime->GetRemoteTime(m_ntRemoteDateTime->Server(), answer.status, answer.info) != NERR_Success) {
-        m_remotePrompts->showTimeError(this, kCannotObtainDateTime);
+        m_remotePrompts.showTimeError(this, kCannotObtainDateTime);
         return;
     }
-    m_remotePrompts->showSystemTime(this, SystemTimeText(*m_ntRemoteDateTime));
+    m_remotePrompts.showSystemTime(this, SystemTimeText(*m_ntRemoteDateTime));
 }
+
 // --- Network scan ---
 
-std::shared_ptr<NeighborhoodSource> TfrmMain::neighborhood()
+void TfrmMain::mmScanClick() { m_workspace.startScan(); }
+
+// The window keeps painting while the scan runs but takes no input until
+// it ends.
+void TfrmMain::scanStarted()
 {
-    if (!m_neighborhood)
-        m_neighborhood = systemNeighborhood();
-    return m_neighborhood;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_inputBlocker = std::make_unique<InputBlocker>();
+    repaint();
 }
 
-void TfrmMain::mmScanClick()
+void TfrmMain::scanFinished(std::exception_ptr failure)
 {
-    const std::shared_ptr<NeighborhoodSource> source = neighborhood();
-    scanNetwork(*m_list, *this, [source] {
-        std::unique_ptr<TNetworkNeighborhood> result;
-        // The walk takes seconds: the window keeps painting meanwhile.
-        runWhileRepainting([&] { result = std::make_unique<TNetworkNeighborhood>(*source, localComputerName()); });
-        return result;
-    });
+    m_inputBlocker.reset();
+    QGuiApplication::restoreOverrideCursor();
+    showFailure(failure);
 }
-
-void TfrmMain::setBusyCursor(bool busy)
-{
-    if (busy)
-        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QGuiApplication::restoreOverrideCursor();
-}
-
-void TfrmMain::repaintNow() { repaint(); }

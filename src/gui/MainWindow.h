@@ -1,14 +1,12 @@
 #pragma once
 
-#include "application/NetworkScan.h"
-#include "application/PingSweep.h"
-#include "application/SessionState.h"
 #include "gui/Pictures.h"
 
 #include <QMainWindow>
 #include <QString>
+
 #include <array>
-#include <cstdint>
+#include <exception>
 #include <memory>
 
 class QAction;
@@ -20,43 +18,38 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class QTreeWidget;
-class EchoChannelFactory;
-class HostResolver;
+class InputBlocker;
 class LocalNetworkSource;
-class NeighborhoodSource;
-class NetworkTreeLoader;
 class PaintThrottle;
-class PendingAdd;
-class RemoteActions;
 class RemotePrompts;
-class TNTRemoteDateTime;
-struct TimeOfDayAnswer;
-class ResourceList;
 class SettingsStore;
 class TFormStorage;
-struct FormSettings;
-struct ScreenFacts;
-class TPing;
-class TWSocket;
+class TNTRemoteDateTime;
 class UserPrompts;
+class Workspace;
+struct FormSettings;
+struct PingResult;
+struct ScreenFacts;
+struct TimeOfDayAnswer;
 
-// What the window needs from outside: the user's answers, the local
-// machine's description, name resolution and the echo service.
+// What the window needs besides the core: the user's answers, the local
+// machine's description and, optionally, where its settings are kept
+// (restored at first show and saved at close; without one nothing is read
+// or written).
 struct TfrmMainServices {
     UserPrompts &prompts;
+    RemotePrompts &remotePrompts;
     const LocalNetworkSource &network;
-    HostResolver &resolver;
-    EchoChannelFactory &echo;
-    // The network that the scan and the tree look at; the real one if none.
-    std::shared_ptr<NeighborhoodSource> neighborhood = {};
+    SettingsStore *settings = nullptr;
 };
 
 // The main window: menus, toolbar, the resource list and the status bar.
-// It wires commands; formats and protocols live outside it.
-class TfrmMain : public QMainWindow, private SweepView, private ScanView {
+// It shows the state of the core it is given and wires commands to it;
+// formats and protocols live outside it.
+class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmMain(const TfrmMainServices &services, QWidget *parent = nullptr);
+    TfrmMain(Workspace &workspace, const TfrmMainServices &services, QWidget *parent = nullptr);
     ~TfrmMain() override;
 
     // The status bar's panels, left to right.
@@ -72,22 +65,19 @@ public:
         StatusPanelCount
     };
 
-    ResourceList &list() const { return *m_list; }
+    // The designed size of the window at its first start.
+    static constexpr QSize kDesignedSize{713, 504};
+
     QTreeView *listView() const { return lv; }
     QString statusText(int panel) const;
-    QString fileName() const { return m_session.fileName(); }
-    QString lastFile() const { return m_session.lastFile(); }
-    void setLastFile(const QString &path) { m_session.setLastFile(path); }
-    // The stored value "DNS": look a host name up before adding it. It is
-    // kept as the text stored and read as a boolean where it is used, which
-    // raises the conversion error for a text that is none.
-    bool dns() const;
-    void setDns(bool lookUp);
     int selectedRow() const;
     void selectRow(int row);
-    // Where the settings are restored from at first show and saved to at
-    // close; without one nothing is read or written. Set before showing.
-    void setSettingsStore(SettingsStore *store);
+    // A session file named when the program was started: opened when the
+    // window is first shown, in place of the last one, and then remembered
+    // as the last one. Set before showing.
+    void setStartFile(const QString &path) { m_startFile = path; }
+    // The clock last read from a workstation.
+    TNTRemoteDateTime &remoteDateTime() const { return *m_ntRemoteDateTime; }
 
     // Commands
     void cmOpen();
@@ -108,30 +98,15 @@ public:
     // background; while one waits, another is refused.
     void cmSend();
     void cmGetDateTime();
-
-    RemoteActions &remoteActions() const { return *m_remote; }
-    TNTRemoteDateTime &remoteDateTime() const { return *m_ntRemoteDateTime; }
-    // The remote commands' boxes; tests answer in the user's place.
-    void setRemotePrompts(RemotePrompts &prompts) { m_remotePrompts = &prompts; }
     // Appends the machines of the network that the list does not hold yet.
+    // The window takes no input until the scan is over.
     void mmScanClick();
-
-    TPing &ping() const { return *m_ping; }
-    TWSocket &wsocket() const { return *m_wsocket; }
-    PingSweep &sweep() const { return *m_sweep; }
-    PendingAdd &pendingAdd() const { return *m_pendingAdd; }
-    // The socket component's lookup for an add finished.
-    void WSocketDnsLookupDone(TWSocket *sender, std::uint16_t error);
 
     // The one place that computes command enabling.
     void AppEventsIdle();
     void ListMenuPopup();
     // Reopens the last session file; runs once when the window is first shown.
     void StorageRestorePlacement();
-    // A session file named when the program was started: opened when the
-    // window is first shown, in place of the last one, and then remembered
-    // as the last one. Set before showing.
-    void setStartFile(const QString &path) { m_startFile = path; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -141,6 +116,7 @@ protected:
 
 private:
     void FormCreate(const LocalNetworkSource &network);
+    void wireWorkspace();
     void createActions();
     void createMenus();
     void createToolbar();
@@ -148,18 +124,20 @@ private:
     void createTree();
     void createList();
     void createStatusBar();
+    void fitStatusPanels();
+    void shrinkStatusPanelsToWindow();
     QAction *makeAction(const char *name, const QString &text, Pictures::Command picture, void (TfrmMain::*command)());
     void connectCommand(QAction *action, void (TfrmMain::*command)());
     void setStatus(StatusPanel panel, const QString &text);
+    void showFailure(std::exception_ptr failure);
     void lvColumnClick(int column);
     void lvEnter();
     void openSession(const QString &path, bool rememberAsLast);
     void openStartFile();
-    void showRow(int row) override;
-    void setMessage(const QString &text) override;
-    void setBusyCursor(bool busy) override;
-    void repaintNow() override;
-    std::shared_ptr<NeighborhoodSource> neighborhood();
+    void showRow(int row);
+    void scanStarted();
+    void scanFinished(std::exception_ptr failure);
+    void sweepFinished();
     void explainPingUnavailable();
     // The selected row for a remote action, or -1 when there is none or
     // another action still waits (which the status bar then says).
@@ -170,25 +148,16 @@ private:
     bool restoreSettings();
     void saveSettings(bool closing);
 
+    Workspace &m_workspace;
     UserPrompts &m_prompts;
-    ResourceList *m_list = nullptr;
+    RemotePrompts &m_remotePrompts;
+    std::unique_ptr<TFormStorage> m_storage;
+    std::unique_ptr<TNTRemoteDateTime> m_ntRemoteDateTime;
+    std::unique_ptr<InputBlocker> m_inputBlocker;
     QList<QIcon> m_commandPictures;
-    std::unique_ptr<TWSocket> m_wsocket;
-    std::unique_ptr<TPing> m_ping;
-    std::unique_ptr<PingSweep> m_sweep;
-    std::unique_ptr<PendingAdd> m_pendingAdd;
-    SessionState m_session;
-    QString m_dns = QStringLiteral("False");
     bool m_shownOnce = false;
     QString m_startFile;
     bool m_idleInstalled = false;
-    std::unique_ptr<TFormStorage> m_storage;
-    std::unique_ptr<RemotePrompts> m_dialogRemotePrompts;
-    RemotePrompts *m_remotePrompts = nullptr;
-    std::unique_ptr<RemoteActions> m_remote;
-    std::unique_ptr<TNTRemoteDateTime> m_ntRemoteDateTime;
-    std::shared_ptr<NeighborhoodSource> m_neighborhood;
-    NetworkTreeLoader *m_treeLoader = nullptr;
 
     // Main menu items (shared with the toolbar buttons)
     QAction *mmOpen, *mmSave, *mmRefresh, *mmPing, *mmProps, *mmExit;

@@ -1,6 +1,5 @@
 #include "gui/PropsDialog.h"
 
-#include "application/FormStorage.h"
 #include "gui/Pictures.h"
 #include "gui/SpinEdit.h"
 #include "gui/UserPrompts.h"
@@ -94,27 +93,28 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
         move(s->availableGeometry().center() - rect().center());
 }
 
-void TformProps::load(const PingProps &props)
+void TformProps::load(const PropsValues &values)
 {
-    seSize->setValue(props.size);
-    seTimeout->setValue(props.timeout);
-    seTTL->setValue(props.ttl);
-    seParallel->setValue(props.parallel);
-    cbxDNS->setChecked(props.dns);
+    seSize->setValue(values.echo.size);
+    seTimeout->setValue(values.echo.timeoutMs);
+    seTTL->setValue(values.echo.ttl);
+    seParallel->setValue(values.echo.parallel);
+    cbxDNS->setChecked(values.dns);
 }
 
-PingProps TformProps::values() const
+PropsValues TformProps::values() const
 {
-    return PingProps{seSize->value(), seTimeout->value(), seTTL->value(), cbxDNS->isChecked(), seParallel->value()};
+    return PropsValues{EchoSettings{seSize->value(), seTimeout->value(), seTTL->value(), seParallel->value()},
+                       cbxDNS->isChecked()};
 }
 
 void TformProps::accept()
 {
     const std::pair<QString, TSpinEdit *> checks[] = {
-        {PingLimits::checkSize(seSize->wideValue()), seSize},
-        {PingLimits::checkTimeout(seTimeout->wideValue()), seTimeout},
-        {PingLimits::checkTTL(seTTL->wideValue()), seTTL},
-        {PingLimits::checkParallel(seParallel->wideValue()), seParallel},
+        {EchoLimits::checkSize(seSize->wideValue()), seSize},
+        {EchoLimits::checkTimeout(seTimeout->wideValue()), seTimeout},
+        {EchoLimits::checkTTL(seTTL->wideValue()), seTTL},
+        {EchoLimits::checkParallel(seParallel->wideValue()), seParallel},
     };
     for (const auto &[problem, edit] : checks) {
         if (!problem.isEmpty()) {

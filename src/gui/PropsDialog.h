@@ -1,6 +1,6 @@
 #pragma once
 
-#include "application/PingSweep.h"
+#include "ping/EchoSettings.h"
 
 #include <QDialog>
 
@@ -10,12 +10,10 @@ class TSpinEdit;
 class UserPrompts;
 
 // What the Settings dialog edits.
-struct PingProps {
-    int size = 56;
-    int timeout = 4000;
-    int ttl = 64;
+struct PropsValues {
+    EchoSettings echo;
     bool dns = false;
-    int parallel = SweepParallel::kDefault; // simultaneous pings
+    friend bool operator==(const PropsValues &, const PropsValues &) = default;
 };
 
 // The Settings dialog: the echo's data size, timeout and time to live, how
@@ -27,8 +25,8 @@ class TformProps : public QDialog {
 public:
     explicit TformProps(UserPrompts &prompts, QWidget *parent = nullptr);
 
-    void load(const PingProps &props);
-    PingProps values() const;
+    void load(const PropsValues &values);
+    PropsValues values() const;
 
     void accept() override;
 

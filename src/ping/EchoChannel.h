@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ping/EchoSettings.h"
 #include "ping/IcmpTypes.h"
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,9 +15,9 @@
 struct EchoRequest {
     std::uint32_t target = 0; // network byte order
     QByteArray data;
-    int ttl = 64;  // 1..255; 0 means the system's default
-    int flags = 0; // IP_FLAG_DF asks for no fragmentation
-    std::uint32_t timeoutMs = 4000;
+    int ttl = EchoSettings{}.ttl; // 1..255; 0 means the system's default
+    int flags = 0;                // IP_FLAG_DF asks for no fragmentation
+    std::uint32_t timeoutMs = EchoSettings{}.timeoutMs;
 };
 
 // What came back: a count of replies (0 or 1) and the reply record. A
@@ -48,9 +50,11 @@ public:
     // Ends every request in flight at once; each reports a timeout.
     virtual void abort() = 0;
 
-    // Sends one request and waits for its outcome. The wait runs the event
-    // loop, so the window stays live and other requests go on meanwhile.
-    EchoOutcome exchange(const EchoRequest &request);
+    // Blocks the calling thread, without running its event loop, until a
+    // request in flight has its outcome or MAX has passed; the outcomes
+    // known by then are reported as usual. For the one blocking echo
+    // (TICMP::Ping); everything else waits on the event loop.
+    virtual void wait(std::chrono::milliseconds max) = 0;
 };
 
 // Why the echo service could not start.

@@ -45,13 +45,13 @@ void PendingLookup::drop()
 bool PendingLookup::start(const QString &name, std::function<void(const LookupResult &)> done)
 {
     drop();
-    std::weak_ptr<bool> alive = m_alive;
-    const int id = m_resolver.lookup(name, [this, alive, done = std::move(done)](int id, const LookupResult &r) {
-        if (alive.expired() || id != m_id)
-            return;
-        m_id = 0;
-        done(r);
-    });
+    const int id = m_resolver.lookup(
+        name, [this, alive = m_liveness.guard(), done = std::move(done)](int id, const LookupResult &r) {
+            if (!alive.alive() || id != m_id)
+                return;
+            m_id = 0;
+            done(r);
+        });
     m_id = id;
     return id != 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Liveness.h"
+
 #include <QList>
 #include <QString>
 #include <cstdint>
@@ -73,7 +75,7 @@ public:
 private:
     HostResolver &m_resolver;
     int m_id = 0;
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    Liveness m_liveness;
 };
 
 // The canonical dotted form of a text inet_addr accepts, which needs no

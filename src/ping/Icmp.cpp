@@ -2,9 +2,8 @@
 
 #include "ping/HostResolver.h"
 
-#include <QEventLoop>
-
 #include <cstring>
+#include <thread>
 
 TICMP::TICMP(EchoChannelFactory &channels, HostResolver &resolver) : m_resolver(resolver)
 {
@@ -65,10 +64,10 @@ EchoRequest TICMP::request(std::uint32_t target) const
 {
     EchoRequest r;
     r.target = target;
-    r.data = requestData(m_size);
-    r.ttl = m_ttl & 0xFF;
+    r.data = requestData(m_settings.size);
+    r.ttl = m_settings.ttl & 0xFF;
     r.flags = m_flags & 0xFF;
-    r.timeoutMs = m_timeout;
+    r.timeoutMs = std::uint32_t(m_settings.timeoutMs);
     return r;
 }
 
@@ -83,20 +82,26 @@ int TICMP::Ping()
             OnDisplay(this, QStringLiteral("Invalid host address"));
         return 0;
     }
+    // The one blocking echo: the thread waits, without an event loop, for
+    // the request's turn after the send gap and then for its outcome.
+    if (m_sentBefore && m_gap.count() > 0)
+        std::this_thread::sleep_until(m_lastSend + m_gap);
     std::optional<EchoResult> result;
-    QEventLoop loop;
     const int ticket = enqueue(request(m_targetIP), EchoHandlers{[this](int) {
                                                                      if (OnEchoRequest)
                                                                          OnEchoRequest(this);
                                                                  },
-                                                                 [&result, &loop](const EchoResult &r) {
-                                                                     result = r;
-                                                                     loop.quit();
-                                                                 }});
-    if (!result)
-        loop.exec();
+                                                                 [&result](const EchoResult &r) { result = r; }});
+    // The channel ends the request at its timeout; the margin only guards
+    // against a channel that never does.
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.timeoutMs) + std::chrono::seconds(1);
+    while (!result && std::chrono::steady_clock::now() < giveUp) {
+        if (!m_queue.empty())
+            pump(); // another request waited for its turn before ours
+        m_channel->wait(std::chrono::milliseconds(10));
+    }
     if (!result) {
-        // The wait was ended from outside (the application is quitting).
         cancel(ticket);
         result = EchoResult{};
         result->error = result->reply.Status = IP_REQ_TIMED_OUT;
@@ -130,7 +135,7 @@ int TICMP::enqueue(EchoRequest request, EchoHandlers handlers)
     const int ticket = m_nextTicket++;
     if (m_nextTicket <= 0)
         m_nextTicket = 1;
-    m_queue.push_back(Queued{ticket, m_size, std::move(request), std::move(handlers)});
+    m_queue.push_back(Queued{ticket, m_settings.size, std::move(request), std::move(handlers)});
     pump();
     return ticket;
 }

@@ -2,9 +2,11 @@
 
 #include "base/Exception.h"
 #include "ping/EchoChannel.h"
+#include "ping/EchoSettings.h"
 #include "ping/IcmpTypes.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -58,14 +60,20 @@ public:
 
     QString Address() const { return m_address; }
     void setAddress(const QString &address);
-    int Size() const { return m_size; }
-    void setSize(int size) { m_size = size; }
-    std::uint32_t Timeout() const { return m_timeout; }
-    void setTimeout(std::uint32_t timeout) { m_timeout = timeout; }
-    int TTL() const { return m_ttl; }
-    void setTTL(int ttl) { m_ttl = ttl; }
+    int Size() const { return m_settings.size; }
+    void setSize(int size) { m_settings.size = size; }
+    std::uint32_t Timeout() const { return std::uint32_t(m_settings.timeoutMs); }
+    // A timeout beyond the range the settings take is the longest they take.
+    void setTimeout(std::uint32_t timeout)
+    {
+        m_settings.timeoutMs = int(std::min<std::uint32_t>(timeout, EchoLimits::kMaxTimeout));
+    }
+    int TTL() const { return m_settings.ttl; }
+    void setTTL(int ttl) { m_settings.ttl = ttl; }
     int Flags() const { return m_flags; }
     void setFlags(int flags) { m_flags = flags; }
+    const EchoSettings &settings() const { return m_settings; }
+    void setSettings(const EchoSettings &settings) { m_settings = settings; }
 
     void ResolveAddress();
     // Sends one request to Address() and waits for it on the event loop;
@@ -116,9 +124,7 @@ private:
     std::unique_ptr<EchoChannel> m_channel;
     HostResolver &m_resolver;
     QString m_address;
-    int m_size = 56;
-    std::uint32_t m_timeout = 4000;
-    int m_ttl = 64;
+    EchoSettings m_settings;
     int m_flags = 0;
     IcmpEchoReply m_lastReply;
     std::uint32_t m_lastError = 0;

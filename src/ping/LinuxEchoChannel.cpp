@@ -10,6 +10,7 @@
 #include <linux/icmp.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
+#include <poll.h>
 #include <random>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -304,9 +305,9 @@ void LinuxEchoChannel::settle(Finished &finished)
     }
     // A report may send, cancel or even end this channel: nothing of it is
     // touched once the reports have begun.
-    const std::weak_ptr<bool> alive = m_alive;
+    const Liveness::Guard alive = m_liveness.guard();
     for (auto &[done, outcome] : finished) {
-        if (alive.expired())
+        if (!alive.alive())
             return;
         if (done)
             done(outcome);
@@ -328,6 +329,21 @@ void LinuxEchoChannel::expire()
         finish(it++, finished);
     }
     settle(finished);
+}
+
+void LinuxEchoChannel::wait(std::chrono::milliseconds max)
+{
+    if (m_inFlight.empty())
+        return;
+    auto until = std::chrono::steady_clock::now() + max;
+    for (const auto &[seq, r] : m_inFlight)
+        until = std::min(until, r.deadline);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, int(std::clamp<long long>(left.count(), 0, INT32_MAX))) > 0)
+        readable(); // an error report shows as POLLERR, which poll always reports
+    else
+        expire();
 }
 
 void LinuxEchoChannel::readable()

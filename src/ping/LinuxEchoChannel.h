@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Liveness.h"
 #include "ping/EchoChannel.h"
 #include "ping/IcmpPacket.h"
 
@@ -33,6 +34,7 @@ public:
     int send(const EchoRequest &request, Done done) override;
     void cancel(int ticket) override;
     void abort() override;
+    void wait(std::chrono::milliseconds max) override;
     Kind kind() const { return m_kind; }
     int inFlight() const { return int(m_inFlight.size()); }
 
@@ -76,7 +78,7 @@ private:
     QObject m_context;                           // the notifier's and the timer's callbacks die with it
     QSocketNotifier *m_notifier = nullptr;
     QTimer m_deadlines; // the earliest deadline in flight
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    Liveness m_liveness;
 };
 
 class LinuxEchoChannelFactory : public EchoChannelFactory {

@@ -47,10 +47,10 @@ void TPing::setSize(int size)
     if (m_icmp)
         m_icmp->setSize(size);
 }
-std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout() : m_settings.timeout; }
+std::uint32_t TPing::Timeout() const { return m_icmp ? m_icmp->Timeout() : std::uint32_t(m_settings.timeoutMs); }
 void TPing::setTimeout(std::uint32_t timeout)
 {
-    m_settings.timeout = timeout;
+    m_settings.timeoutMs = int(std::min<std::uint32_t>(timeout, EchoLimits::kMaxTimeout));
     if (m_icmp)
         m_icmp->setTimeout(timeout);
 }
@@ -61,12 +61,19 @@ void TPing::setTTL(int ttl)
     if (m_icmp)
         m_icmp->setTTL(ttl);
 }
-int TPing::Flags() const { return m_icmp ? m_icmp->Flags() : m_settings.flags; }
+int TPing::Flags() const { return m_icmp ? m_icmp->Flags() : m_flags; }
 void TPing::setFlags(int flags)
 {
-    m_settings.flags = flags;
+    m_flags = flags;
     if (m_icmp)
         m_icmp->setFlags(flags);
+}
+EchoSettings TPing::settings() const { return m_icmp ? m_icmp->settings() : m_settings; }
+void TPing::setSettings(const EchoSettings &settings)
+{
+    m_settings = settings;
+    if (m_icmp)
+        m_icmp->setSettings(settings);
 }
 
 void TPing::DnsLookup(const QString &hostName)
@@ -111,10 +118,9 @@ int TPing::lookUp(const QString &hostName, LookupDone done)
         done(RESOLVE_OK, *dotted);
         return 0;
     }
-    const std::weak_ptr<bool> alive = m_alive;
-    const int id = m_resolver.lookup(hostName, [this, alive, done](int id, const LookupResult &r) {
+    const int id = m_resolver.lookup(hostName, [this, alive = m_liveness.guard(), done](int id, const LookupResult &r) {
         // A cancelled lookup may still deliver (from Qt's cache): dropped.
-        if (alive.expired() || !m_lookups.remove(id))
+        if (!alive.alive() || !m_lookups.remove(id))
             return;
         if (r.error == RESOLVE_OK)
             done(RESOLVE_OK, InetNtoa(r.addresses.value(0, INADDR_NONE_VALUE))); // only the first address counts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Liveness.h"
 #include "ping/HostResolver.h"
 #include "ping/Icmp.h"
 
@@ -33,6 +34,9 @@ public:
     void setTTL(int ttl);
     int Flags() const;
     void setFlags(int flags);
+    // All of them at once, as the settings hold them.
+    EchoSettings settings() const;
+    void setSettings(const EchoSettings &settings);
 
     // Starts a lookup; a dotted address completes before this returns.
     // Throws when the resolver cannot start the lookup.
@@ -81,12 +85,8 @@ private:
 
     std::unique_ptr<TICMP> m_icmp;
     // The echo settings, kept here too for when there is no echo service.
-    struct {
-        int size = 56;
-        std::uint32_t timeout = 4000;
-        int ttl = 64;
-        int flags = 0;
-    } m_settings;
+    EchoSettings m_settings;
+    int m_flags = 0;
     QString m_unavailableDetail;
     std::optional<EchoFailure> m_unavailableKind;
     PendingLookup m_lookup;
@@ -94,7 +94,7 @@ private:
     HostResolver &m_resolver;
     QSet<int> m_lookups; // the many-at-once lookups pending
     std::chrono::microseconds m_sendGap{0};
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    Liveness m_liveness;
 };
 
 // The reason a row is not pinged when there is no echo service.

@@ -8,11 +8,9 @@
 #include <QUrl>
 
 #include <arpa/inet.h>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <atomic>
+#include <csignal>
 #include <netdb.h>
-#include <thread>
 
 namespace {
 
@@ -112,41 +110,72 @@ std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &t
     return std::nullopt;
 }
 
+namespace {
+
+// One asynchronous lookup. The caller and the C library's completion each
+// hold a reference; whoever lets go last frees it, so that a caller that
+// gives up at its deadline never waits for the resolver.
+struct Lookup {
+    QByteArray host;
+    addrinfo hints{};
+    gaicb request{};
+    std::atomic<int> references{2};
+
+    void release()
+    {
+        if (references.fetch_sub(1) == 1) {
+            if (::gai_error(&request) == 0)
+                ::freeaddrinfo(request.ar_result);
+            delete this;
+        }
+    }
+    static void completed(sigval value) { static_cast<Lookup *>(value.sival_ptr)->release(); }
+};
+
+} // namespace
+
 std::optional<quint32> systemLookup(const QString &name, const Deadline &deadline)
 {
-    struct Lookup {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-        std::optional<quint32> address;
-    };
     const QByteArray host = QUrl::toAce(name);
     if (host.isEmpty() || host.contains('\0'))
         return std::nullopt;
-    auto lookup = std::make_shared<Lookup>();
-    std::thread([lookup, host] {
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo *list = nullptr;
-        std::optional<quint32> found;
-        if (::getaddrinfo(host.constData(), nullptr, &hints, &list) == 0) {
-            for (const addrinfo *ai = list; ai && !found; ai = ai->ai_next)
-                found = ntohl(reinterpret_cast<const sockaddr_in *>(ai->ai_addr)->sin_addr.s_addr);
-            ::freeaddrinfo(list);
-        }
-        const std::lock_guard<std::mutex> lock(lookup->mutex);
-        lookup->address = found;
-        lookup->finished = true;
-        lookup->done.notify_all();
-    }).detach();
-
-    std::unique_lock<std::mutex> lock(lookup->mutex);
-    while (!lookup->finished) {
-        const int ms = deadline.waitMs();
-        if (ms == 0)
-            return std::nullopt;
-        lookup->done.wait_for(lock, std::chrono::milliseconds(ms));
+    // The C library's own asynchronous lookup: the wait is ours, bounded by
+    // the deadline, and a lookup no longer wanted is left to end by itself.
+    auto *lookup = new Lookup;
+    lookup->host = host;
+    lookup->hints.ai_family = AF_INET;
+    lookup->hints.ai_socktype = SOCK_STREAM;
+    lookup->request.ar_name = lookup->host.constData();
+    lookup->request.ar_request = &lookup->hints;
+    sigevent notify{};
+    notify.sigev_notify = SIGEV_THREAD;
+    notify.sigev_notify_function = &Lookup::completed;
+    notify.sigev_value.sival_ptr = lookup;
+    gaicb *list[] = {&lookup->request};
+    if (::getaddrinfo_a(GAI_NOWAIT, list, 1, &notify) != 0) {
+        lookup->references = 1; // no completion will come
+        lookup->release();
+        return std::nullopt;
     }
-    return lookup->address;
+    std::optional<quint32> found;
+    for (;;) {
+        const int state = ::gai_error(&lookup->request);
+        if (state != EAI_INPROGRESS) {
+            if (state == 0 && lookup->request.ar_result)
+                found =
+                    ntohl(reinterpret_cast<const sockaddr_in *>(lookup->request.ar_result->ai_addr)->sin_addr.s_addr);
+            break;
+        }
+        const int ms = deadline.waitMs();
+        if (ms == 0) {
+            // A lookup taken off the queue before it ran never completes.
+            if (::gai_cancel(&lookup->request) == EAI_CANCELED)
+                lookup->release();
+            break;
+        }
+        const timespec slice{ms / 1000, (ms % 1000) * 1000000L};
+        ::gai_suspend(list, 1, &slice);
+    }
+    lookup->release();
+    return found;
 }

@@ -66,7 +66,6 @@ std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &t
 bool answerSourceAccepted(quint32 source, const QList<quint32> &targets, bool broadcast,
                           const QList<Ipv4Subnet> &local);
 
-// The system resolver's first IPv4 address for NAME. The lookup cannot be
-// interrupted, so it runs on a thread of its own that is left to finish
-// when the deadline passes first.
+// The system resolver's first IPv4 address for NAME, or nothing when the
+// deadline passes first (the lookup then ends by itself, unwaited for).
 std::optional<quint32> systemLookup(const QString &name, const Deadline &deadline);

@@ -17,12 +17,12 @@ enum class PingOutcome {
     HostUnreachable,     // ... the host itself unreachable
     ProtocolUnreachable, // ... ICMP refused by the host
     PortUnreachable,
-    TtlExpired,          // the time to live ran out on the way
-    PacketTooBig,        // the request was too big to pass unfragmented
-    BadDestination,      // an address no echo can go to (a broadcast, 0.0.0.0)
-    NoEchoService,       // this machine may not ping
-    Failed,              // any other failure
-    Aborted,             // the sweep was stopped before the outcome was known
+    TtlExpired,     // the time to live ran out on the way
+    PacketTooBig,   // the request was too big to pass unfragmented
+    BadDestination, // an address no echo can go to (a broadcast, 0.0.0.0)
+    NoEchoService,  // this machine may not ping
+    Failed,         // any other failure
+    Aborted,        // the sweep was stopped before the outcome was known
 };
 
 // A short, stable name for an outcome, as exports and the command line
@@ -35,15 +35,15 @@ std::optional<PingOutcome> outcomeFromKey(QStringView key);
 // keeps only the cells.
 struct PingResult {
     PingOutcome outcome = PingOutcome::Failed;
-    QString host;                         // what was asked for: the address cell, or the name
-    std::optional<Ipv4Address> address;  // the address the echo went to; none when the name was not found
+    QString host;                       // what was asked for: the address cell, or the name
+    std::optional<Ipv4Address> address; // the address the echo went to; none when the name was not found
     std::optional<qint64> roundTripMicroseconds;
-    std::optional<int> replySize;         // bytes of echoed data
-    std::optional<int> ttl;               // the reply's time to live
-    quint32 status = 0;                   // the echo's status code (IP_SUCCESS, IP_REQ_TIMED_OUT, ...)
-                                          // or the resolver's error for an unknown host
-    QString detail;                       // a failure's reason as the Message cell gives it
-    QDateTime when;                       // when the outcome was known, in UTC
+    std::optional<int> replySize; // bytes of echoed data
+    std::optional<int> ttl;       // the reply's time to live
+    quint32 status = 0;           // the echo's status code (IP_SUCCESS, IP_REQ_TIMED_OUT, ...)
+                                  // or the resolver's error for an unknown host
+    QString detail;               // a failure's reason as the Message cell gives it
+    QDateTime when;               // when the outcome was known, in UTC
 
     bool answered() const { return outcome == PingOutcome::Reply; }
     friend bool operator==(const PingResult &, const PingResult &) = default;

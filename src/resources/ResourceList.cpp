@@ -148,6 +148,13 @@ void ResourceList::setSubItem(int i, int subItem, const QString &text)
     emit dataChanged(index(i, subItem + 1), index(i, subItem + 1));
 }
 
+void ResourceList::setResult(int i, std::optional<PingResult> result)
+{
+    if (i < 0 || i >= count())
+        return;
+    m_rows[std::size_t(i)].result = std::move(result);
+}
+
 void ResourceList::setImageIndex(int i, int image)
 {
     if (i < 0 || i >= count())

@@ -63,8 +63,8 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
     EXPECT_TRUE(r.unreadable.isEmpty());
     EXPECT_TRUE(r.refused.isEmpty());
     EXPECT_TRUE(r.runRestoreEvent);
-    EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.pingParallel, s.treeWidth, s.dns, s.lastFile),
-              std::tuple(56, 4000, 64, SweepParallel::kDefault, 185, QString("False"), QString()));
+    EXPECT_EQ(std::tuple(s.echo.size, s.echo.timeoutMs, s.echo.ttl, s.echo.parallel, s.treeWidth, s.dns, s.lastFile),
+              std::tuple(56, 4000, 64, EchoSettings{}.parallel, 185, QString("False"), QString()));
 
     ASSERT_TRUE(storage.save(s, screen1024(), true));
     EXPECT_EQ(store.writtenOrder,
@@ -170,7 +170,7 @@ TEST(FormStorage, OtherPixelsPerInchStillRestoresTheRest)
     FormSettings s = windowDefaults();
     const RestoreResult r = storage.restore(s, screen1024());
     EXPECT_FALSE(r.normal);
-    EXPECT_EQ(s.pingSize, 128);
+    EXPECT_EQ(s.echo.size, 128);
     EXPECT_EQ(s.dns, "True");
     EXPECT_EQ(s.lastFile, "/x.lu");
 }
@@ -182,7 +182,7 @@ TEST(FormStorage, StoredProperties)
         int size, timeout, ttl, parallel, treeWidth;
         int refused;
     };
-    constexpr int n = SweepParallel::kDefault;
+    constexpr int n = EchoSettings{}.parallel;
     const std::vector<Case> cases = {
         {{}, 56, 4000, 64, n, 185, 0},
         {{{"Ping_Size", "abc"}}, 0, 4000, 64, n, 185, 0}, // not an integer: 0
@@ -225,7 +225,7 @@ TEST(FormStorage, StoredProperties)
         FormSettings s = windowDefaults();
         const RestoreResult r = storage.restore(s, screen1024());
         const QString what = QStringList(c.stored.keys()).join(' ') + " = " + QStringList(c.stored.values()).join(' ');
-        EXPECT_EQ(std::tuple(s.pingSize, s.pingTimeout, s.pingTTL, s.pingParallel, s.treeWidth),
+        EXPECT_EQ(std::tuple(s.echo.size, s.echo.timeoutMs, s.echo.ttl, s.echo.parallel, s.treeWidth),
                   std::tuple(c.size, c.timeout, c.ttl, c.parallel, c.treeWidth))
             << what.toStdString();
         EXPECT_EQ(r.refused.size(), c.refused) << what.toStdString() << r.refused.join('|').toStdString();
@@ -255,7 +255,7 @@ TEST(FormStorage, NegativeVersionRestoresNothing)
     const RestoreResult r = storage.restore(s, screen1024());
     EXPECT_FALSE(r.runRestoreEvent);
     EXPECT_FALSE(r.normal);
-    EXPECT_EQ(s.pingSize, 56);
+    EXPECT_EQ(s.echo.size, 56);
     EXPECT_TRUE(s.lastFile.isEmpty());
     // Nor are they written over with defaults at close.
     EXPECT_FALSE(storage.save(s, screen1024(), true));
@@ -300,7 +300,7 @@ TEST(FormStorage, UnreadableSettingsAreNeverWrittenOver)
     const RestoreResult r = storage.restore(s, screen1024());
     EXPECT_EQ(r.unreadable, "The settings file /x/Lumeo.ini cannot be used: it holds binary data. "
                             "The default settings apply, and the file is not changed.");
-    EXPECT_EQ(s.pingSize, 56);
+    EXPECT_EQ(s.echo.size, 56);
     EXPECT_FALSE(storage.save(s, screen1024(), true));
     EXPECT_EQ(store.writes, 0);
 }

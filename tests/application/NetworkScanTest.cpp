@@ -1,5 +1,4 @@
 #include "application/NetworkScan.h"
-#include "application/BusyWait.h"
 #include "application/LocalSubnets.h"
 #include "base/NetworkText.h"
 #include "discovery/NetworkNeighborhood.h"
@@ -162,37 +161,6 @@ TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)
         EXPECT_EQ(view.log, QStringList({"busy", "Scanning network...", "paint", "1 resources in list", "idle"}));
     }
     EXPECT_EQ(list.count(), 1);
-}
-
-TEST(BusyWaitTest, TheEventLoopRunsButInputIsDropped)
-{
-    // A receiver that counts what reaches it while the work runs.
-    class Counter : public QObject {
-    public:
-        int keys = 0, closes = 0;
-        bool event(QEvent *e) override
-        {
-            keys += e->type() == QEvent::KeyPress;
-            closes += e->type() == QEvent::Close;
-            return QObject::event(e);
-        }
-    } counter;
-    bool timerFired = false;
-    QTimer::singleShot(10, [&] {
-        timerFired = true;
-        QCoreApplication::postEvent(&counter, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
-        QCoreApplication::postEvent(&counter, new QEvent(QEvent::Close));
-    });
-    runWhileRepainting([] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
-    EXPECT_TRUE(timerFired);
-    EXPECT_EQ(counter.keys, 0);
-    EXPECT_EQ(counter.closes, 0);
-
-    // Afterwards input arrives again, and a failure of the work is raised.
-    QCoreApplication::postEvent(&counter, new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(counter.keys, 1);
-    EXPECT_THROW(runWhileRepainting([] { throw ECannotFindNetwork(QStringLiteral("x")); }), ECannotFindNetwork);
 }
 
 TEST(LocalSubnetsTest, EachSubnetWithRoomForOneHasOneBroadcastAddress)

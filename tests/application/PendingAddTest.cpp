@@ -3,7 +3,7 @@
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
+#include "support/FakePlatform.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -11,12 +11,6 @@
 namespace {
 
 std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
-
-class NoView : public SweepView {
-public:
-    void showRow(int) override {}
-    void setMessage(const QString &) override {}
-};
 
 // The add's collaborators as the window wires them, with a resolver whose
 // lookups wait until the test completes them.
@@ -109,13 +103,12 @@ TEST_F(Adding, ASweepWhileTheLookupWaitsDoesNotReachTheAdd)
 {
     FakeEchoFactory echo;
     TPing ping(echo, resolver);
-    NoView view;
-    PingSweep sweep(list, ping, view);
+    PingSweep sweep(list, ping);
     list.append(ResourceRow::created("swept", "10.0.0.5", "LAB"));
     echo.channel->outcomes[ip("10.0.0.5")] = FakeEchoChannel::reply(ip("10.0.0.5"), 56, 1);
 
     add.start(AddEntry{"alpha", "", "FIRST", true});
-    sweep.run(); // the dotted address needs no lookup: done before it returns
+    ASSERT_TRUE(runSweep(sweep)); // the dotted address needs no lookup
     EXPECT_EQ(list.row(0).subItem(siMessage), "Received 56 bytes in 1 ms");
     completeAll();
     ASSERT_EQ(list.count(), 2);

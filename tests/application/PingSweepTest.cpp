@@ -2,7 +2,7 @@
 #include "ping/Ping.h"
 #include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
+#include "support/FakePlatform.h"
 #include "support/LocaleFixtures.h"
 
 #include <QCoreApplication>
@@ -16,18 +16,27 @@ namespace {
 std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
 std::uint32_t host(int k) { return InetAddr(QStringLiteral("10.0.0.%1").arg(k)); }
 
-class RecordingView : public SweepView {
+// What the sweep tells its observers.
+class RecordingView : public QObject {
 public:
     QList<int> shown;
     QStringList messages;
     std::function<void(int)> onShow;
-    void showRow(int row) override
+    std::exception_ptr failure;
+    QList<std::pair<int, PingResult>> results;
+    void watch(PingSweep &sweep)
     {
-        shown << row;
-        if (onShow)
-            onShow(row);
+        connect(&sweep, &PingSweep::rowVisited, this, [this](int row) {
+            shown << row;
+            if (onShow)
+                onShow(row);
+        });
+        connect(&sweep, &PingSweep::message, this, [this](const QString &text) { messages << text; });
+        connect(&sweep, &PingSweep::failed, this, [this](std::exception_ptr e) { failure = e; });
+        connect(&sweep, &PingSweep::rowFinished, this, [this](int row, const PingResult &r) {
+            results.append({row, r});
+        });
     }
-    void setMessage(const QString &text) override { messages << text; }
 };
 
 class SweepBase : public ::testing::Test {
@@ -45,7 +54,8 @@ protected:
         sweep.reset();
         ping = std::make_unique<TPing>(factory, resolver);
         ping->setSize(56);
-        sweep = std::make_unique<PingSweep>(list, *ping, view);
+        sweep = std::make_unique<PingSweep>(list, *ping);
+        view.watch(*sweep);
         sweep->setParallel(parallel);
         sweep->now = [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 3, 12)); };
         list.setLocaleFormats(us());
@@ -82,7 +92,7 @@ protected:
 } // namespace
 
 INSTANTIATE_TEST_SUITE_P(InFlight, Sweep,
-                         ::testing::Values(Width{1, false}, Width{3, false}, Width{SweepParallel::kMax, false},
+                         ::testing::Values(Width{1, false}, Width{3, false}, Width{EchoLimits::kMaxParallel, false},
                                            Width{1, true}, Width{3, true}),
                          [](const auto &info) {
                              return "N" + std::to_string(info.param.parallel)
@@ -91,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(InFlight, Sweep,
 
 TEST_P(Sweep, EmptyListOnlyReportsStartAndEnd)
 {
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     EXPECT_EQ(view.messages, QStringList({"Pinging resources...", "Done"}));
     EXPECT_TRUE(view.shown.isEmpty());
 }
@@ -102,7 +112,7 @@ TEST_P(Sweep, UntickedRowsAreVisitedButKeepTheirCells)
     add("b", "10.0.0.2");
     list.uncheckAll();
     const auto before = list.rows();
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     EXPECT_EQ(view.shown, QList<int>({0, 1}));
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(list.row(i).subItems, before[std::size_t(i)].subItems);
@@ -126,7 +136,7 @@ TEST_P(Sweep, WritesEachOutcomeIntoItsRow)
     list.setChecked(6, false);
     list.setSubItem(2, siLastTest, "old");
 
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
 
     EXPECT_EQ(list.row(0).subItem(siAddress), "10.0.0.10");
     EXPECT_EQ(message(0), "Received 56 bytes in 3 ms");
@@ -149,6 +159,51 @@ TEST_P(Sweep, WritesEachOutcomeIntoItsRow)
     EXPECT_EQ(view.messages, QStringList({"Pinging resources...", "Done"}));
     EXPECT_EQ(view.shown, QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(echo().requests.size(), 4u);
+
+    // The same outcomes as data, in each row and to the sweep's observers.
+    const QDateTime when = QDateTime(QDate(2026, 12, 8), QTime(14, 3, 12)).toUTC();
+    const auto address = [](const char *text) { return Ipv4Address::fromText(QString::fromLatin1(text)); };
+    const struct {
+        int row;
+        PingOutcome outcome;
+        QString host;
+        std::optional<Ipv4Address> address;
+        std::optional<qint64> micros;
+        quint32 status;
+        QString detail;
+    } expected[] = {
+        {0, PingOutcome::Reply, "alpha", address("10.0.0.10"), 3250, IP_SUCCESS, ""},
+        {1, PingOutcome::Reply, "10.1", address("10.0.0.1"), 250, IP_SUCCESS, ""},
+        {2, PingOutcome::UnknownHost, "ghost", std::nullopt, std::nullopt, WSAHOST_NOT_FOUND, "Unknown host"},
+        {3, PingOutcome::TimedOut, "10.0.0.2", address("10.0.0.2"), std::nullopt, IP_REQ_TIMED_OUT,
+         "Request timed out"},
+        {4, PingOutcome::HostUnreachable, "10.0.0.3", address("10.0.0.3"), std::nullopt, IP_DEST_HOST_UNREACHABLE,
+         "Destination host unreachable"},
+        {5, PingOutcome::UnknownHost, "10.0.0.4,10.0.0.5", std::nullopt, std::nullopt, WSAHOST_NOT_FOUND,
+         "Unknown host"},
+        {7, PingOutcome::BadDestination, "255.255.255.255", address("255.255.255.255"), std::nullopt,
+         IP_BAD_DESTINATION, "Bad Destination"},
+    };
+    // Observers hear of each row once, in the order the outcomes come.
+    std::map<int, PingResult> heard;
+    for (const auto &[row, result] : view.results)
+        EXPECT_TRUE(heard.emplace(row, result).second) << row;
+    ASSERT_EQ(heard.size(), std::size(expected));
+    for (const auto &e : expected) {
+        SCOPED_TRACE(e.row);
+        ASSERT_TRUE(list.row(e.row).result);
+        const PingResult &r = *list.row(e.row).result;
+        EXPECT_TRUE(heard[e.row] == r);
+        EXPECT_EQ(r.outcome, e.outcome);
+        EXPECT_EQ(r.host, e.host);
+        EXPECT_EQ(r.address, e.address);
+        EXPECT_EQ(r.roundTripMicroseconds, e.micros);
+        EXPECT_EQ(r.replySize, e.outcome == PingOutcome::Reply ? std::optional<int>(56) : std::nullopt);
+        EXPECT_EQ(r.status, e.status);
+        EXPECT_EQ(r.detail, e.detail);
+        EXPECT_EQ(r.when, when);
+    }
+    EXPECT_FALSE(list.row(6).result); // not ticked, not tested
 }
 
 TEST_P(Sweep, ShowsProgressInTheRowWhileItWorks)
@@ -162,7 +217,7 @@ TEST_P(Sweep, ShowsProgressInTheRowWhileItWorks)
         seen << message(0);
         resolver.complete(resolver.pending.firstKey());
     });
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     EXPECT_EQ(seen, QStringList({"Resolving hostname...", "Sending 56 bytes..."}));
 }
 
@@ -172,7 +227,7 @@ TEST_P(Sweep, WithoutAnEchoServiceEveryTickedRowSaysSo)
     build(GetParam().parallel);
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(message(i), "Cannot ping host : Echo service not available");
         EXPECT_EQ(list.row(i).imageIndex, imgFailure);
@@ -208,7 +263,7 @@ TEST_P(Sweep, RemovingTheRowUnderTestNeverWritesIntoAnotherRow)
         else if (name == "second")
             QTimer::singleShot(0, [&] { completeLookupOf("second"); });
     };
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.row(0).subItem(0), "second");
     EXPECT_EQ(message(0), "Received 56 bytes in 2 ms");
@@ -230,7 +285,7 @@ TEST_P(Sweep, SortingDuringTheEchoWaitKeepsOutcomesWithTheirHosts)
             list.columnClicked(ResourceList::colResource); // zulu moves to row 1
         }
     };
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     EXPECT_EQ(list.row(0).subItem(0), "alpha");
     EXPECT_EQ(message(0), "Received 56 bytes in 1 ms");
     EXPECT_EQ(list.row(1).subItem(0), "zulu");
@@ -246,7 +301,7 @@ TEST_P(Sweep, ReplacingTheListDuringAWaitEndsTheSweepQuietly)
         std::vector<ResourceRow> fresh{ResourceRow::created("other", "10.0.0.9", "")};
         list.setRows(fresh);
     };
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     ASSERT_EQ(list.count(), 1);
     EXPECT_EQ(message(0), "<not tested>");
     // Only rows started before the list was replaced were pinged: the second
@@ -260,8 +315,8 @@ TEST_P(Sweep, ASecondPingWhileOneRunsIsIgnored)
 {
     add("a", "10.0.0.1");
     add("b", "10.0.0.2");
-    echo().duringWait = [&] { sweep->run(); };
-    sweep->run();
+    echo().duringWait = [&] { EXPECT_FALSE(sweep->start()); };
+    ASSERT_TRUE(runSweep(*sweep));
     EXPECT_EQ(echo().requests.size(), 2u);
     EXPECT_EQ(view.messages, QStringList({"Pinging resources...", "Done"}));
 }
@@ -274,7 +329,9 @@ TEST_P(Sweep, ALookupThatCannotStartLeavesTheSweepWithAnError)
     add("first", "10.0.0.1");
     add("name");
     add("next", "10.0.0.2");
-    EXPECT_THROW(sweep->run(), Exception);
+    ASSERT_TRUE(runSweep(*sweep));
+    ASSERT_TRUE(view.failure);
+    EXPECT_THROW(std::rethrow_exception(view.failure), Exception);
     EXPECT_FALSE(sweep->running());
     EXPECT_EQ(message(0), "Received 56 bytes in 1 ms");
     EXPECT_EQ(message(1), "Resolving hostname...");
@@ -291,7 +348,7 @@ TEST_P(Sweep, WaitingForALookupLeavesTheProcessorIdle)
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
     QElapsedTimer t;
     t.start();
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
     const double cpuMs = double(b.tv_sec - a.tv_sec) * 1000.0 + double(b.tv_nsec - a.tv_nsec) / 1e6;
     EXPECT_GE(t.elapsed(), 390);
@@ -310,7 +367,7 @@ TEST_F(SweepBase, OnlyRowsInFlightTogetherArePaced)
         list.clear();
         for (int k = 1; k <= 3; ++k)
             add(QStringLiteral("h%1").arg(k), QStringLiteral("10.0.0.%1").arg(k));
-        sweep->run();
+        ASSERT_TRUE(runSweep(*sweep));
         ASSERT_EQ(echo().sentAt.size(), 3u);
         for (std::size_t i = 1; i < 3; ++i)
             EXPECT_EQ(echo().sentAt[i] - echo().sentAt[i - 1] >= gap, parallel > 1) << parallel;
@@ -402,7 +459,7 @@ TEST_F(SweepInFlight, AnswersInAnyOrderAndEditsDuringTheWaitsReachOnlyTheirOwnRo
                 });
         };
         driver.start();
-        sweep->run();
+        ASSERT_TRUE(runSweep(*sweep));
         driver.stop();
         ASSERT_EQ(list.count(), c.rowsLeft) << c.what;
         int answered = 0;
@@ -432,7 +489,7 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
     });
     QElapsedTimer t;
     t.start();
-    sweep->run();
+    ASSERT_TRUE(runSweep(*sweep));
     EXPECT_LT(t.elapsed(), 1000);
     EXPECT_FALSE(sweep->running());
     EXPECT_TRUE(resolver.pending.isEmpty());
@@ -448,4 +505,10 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
     EXPECT_EQ(shown,
               QStringList({"Resolving hostname...", "Sending 56 bytes...", "Resolving hostname...", "<not tested>"}));
     EXPECT_EQ(view.messages, QStringList({"Pinging resources..."}));
+    // The rows dropped in flight say so as data; the one not started has no record.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(list.row(i).result) << i;
+        EXPECT_EQ(list.row(i).result->outcome, PingOutcome::Aborted) << i;
+    }
+    EXPECT_FALSE(list.row(3).result);
 }

@@ -7,9 +7,13 @@
 //
 // Usage: exit_probe LOG
 
+#include "application/LocalSubnets.h"
+#include "application/RemoteActions.h"
+#include "application/Workspace.h"
 #include "gui/MainWindow.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
+#include "remote/FakeRemotePrompts.h"
 #include "support/FakePrompts.h"
 #include "sysinfo/LocalNetwork.h"
 
@@ -48,10 +52,13 @@ int main(int argc, char *argv[])
     }
     const QString log = QString::fromLocal8Bit(argv[1]);
     FakePrompts prompts;
+    FakeRemotePrompts remotePrompts;
     SystemNetworkSource network;
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
-    TfrmMain window(TfrmMainServices{prompts, network, resolver, echo});
+    Workspace workspace(
+        Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(), localComputerName()});
+    TfrmMain window(workspace, TfrmMainServices{prompts, remotePrompts, network});
     window.show();
 
     QElapsedTimer waited;

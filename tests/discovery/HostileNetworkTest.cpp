@@ -3,11 +3,11 @@
 // builds; the peers are tests/discovery/hostile-peer.py, started by each
 // test with the answers it needs.
 
+#include "application/LocalSubnets.h"
 #include "base/NetworkText.h"
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -70,21 +70,31 @@ QJsonArray table(const QByteArray &computer, const QByteArray &workgroup, int co
 
 class HostileWindow : public ::testing::Test {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
+    FakePlatform fakes;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
 
-    std::unique_ptr<TfrmMain> window()
+    // One run of the program on the real network.
+    std::unique_ptr<StartedWindow> window()
     {
-        auto w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
+        auto w = std::make_unique<StartedWindow>(Platform{fakes.resolver, fakes.echo, systemNeighborhood(),
+                                                          std::make_shared<FakeRemoteTransport>(), "HOSTILETEST"},
+                                                 ui.services());
         w->show();
         return w;
     }
-    static QStringList rows(const TfrmMain &w)
+    static void scan(StartedWindow &w)
+    {
+        w.findChild<QAction *>("mmScan")->trigger();
+        QElapsedTimer t;
+        t.start();
+        while (w.workspace().scanning() && t.elapsed() < 15000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    static QStringList rows(StartedWindow &w)
     {
         QStringList out;
-        for (const ResourceRow &r : w.list().rows())
+        for (const ResourceRow &r : w.workspace().list().rows())
             out << r.subItems.join('|') + QString::number(r.imageIndex);
         return out;
     }
@@ -131,9 +141,9 @@ TEST_F(HostileWindow, HostileNamesComeBackFromTheSessionFileAsTheyWereScanned)
     const QString file = dir.filePath("office.lu");
     auto w = window();
     for (int i = 0; i < 13; ++i)
-        w->list().append(
+        w->workspace().list().append(
             ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
-    w->findChild<QAction *>("mmScan")->trigger();
+    scan(*w);
     const QStringList scanned = rows(*w);
     EXPECT_EQ(scanned.mid(13), QStringList({"PC1||A??B?C|<not tested>|0", "?0??X?10.84.0.7||OFFICE|<not tested>|0",
                                             "?????Z||OFFICE|<not tested>|0", "A?B||OFFICE|<not tested>|0",

@@ -3,8 +3,7 @@
 #include "discovery/SmbClient.h"
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,28 +35,33 @@ bool onNetwork(const char *which) { return qgetenv("LUMEO_SAMBANET") == which; }
 // the echo service are fakes.
 class SambaWindow : public ::testing::Test {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
+    FakePlatform fakes;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
+    std::unique_ptr<Workspace> core;
     std::unique_ptr<TfrmMain> w;
 
     void SetUp() override
     {
-        w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
+        core = std::make_unique<Workspace>(Platform{fakes.resolver, fakes.echo, systemNeighborhood(),
+                                                    std::make_shared<FakeRemoteTransport>(), localComputerName()});
+        w = std::make_unique<TfrmMain>(*core, ui.services());
         w->show();
     }
+    // Scans as the menu does, waits for the scan's end and says how long it took.
     qint64 scan()
     {
         QElapsedTimer t;
         t.start();
         w->findChild<QAction *>("mmScan")->trigger();
+        while (core->scanning() && t.elapsed() < 15000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
         return t.elapsed();
     }
     QStringList rows() const
     {
         QStringList out;
-        for (const ResourceRow &r : w->list().rows())
+        for (const ResourceRow &r : core->list().rows())
             out << r.subItem(siResource) + "|" + r.subItem(siAddress) + "|" + r.subItem(siWorkgroup);
         return out;
     }
@@ -83,7 +87,7 @@ TEST_F(SambaWindow, ScanFindsEachMachineOnceWithItsWorkgroupAndNothingTwice)
 {
     REQUIRE_NETWORK("lan");
     // S2 was entered by hand in another letter case: it stays as it is.
-    w->list().append(ResourceRow::created("s2", "10.210.1.12", "HAND"));
+    core->list().append(ResourceRow::created("s2", "10.210.1.12", "HAND"));
     const qint64 ms = scan();
     std::printf("scan of 10.210.1.0/24 with three Samba servers: %lld ms\n", static_cast<long long>(ms));
     EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
@@ -162,7 +166,7 @@ TEST(SambaNetwork, TheSweepHearsEveryServerOnceWithinASecondAndAHalf)
 TEST_F(SambaWindow, WithoutANetworkTheScanShowsTheErrorBox)
 {
     REQUIRE_NETWORK("empty");
-    w->list().append(ResourceRow::created("S1", "", "ALPHA"));
+    core->list().append(ResourceRow::created("S1", "", "ALPHA"));
     scan();
     EXPECT_EQ(prompts.errors, QStringList({"Cannot find network neiborhood."}));
     EXPECT_EQ(w->statusText(TfrmMain::spMessage), "1 resources in list");

@@ -1,8 +1,7 @@
 #include "gui/AboutDialog.h"
 #include "application/AboutText.h"
 #include "gui/MainWindow.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 #include "sysinfo/SystemSummary.h"
 
 #include <QAction>
@@ -41,11 +40,9 @@ void click(QWidget *w)
 
 TEST(AboutBox, TheCommandShowsTheMachineAndClosesWithOK)
 {
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
+    FakePlatform platform;
+    FakeWindowServices ui;
+    StartedWindow w(platform.platform(), ui.services());
     QMap<QString, QString> seen;
     bool modal = false;
     // The box runs its own loop; look at it from there and press OK.
@@ -67,7 +64,7 @@ TEST(AboutBox, TheCommandShowsTheMachineAndClosesWithOK)
     EXPECT_EQ(seen["lMem"], memoryLine(systemSummary().TotalPhysMem));
     EXPECT_TRUE(seen["lCPU"].startsWith("CPU: ") && seen["lCPU"].endsWith(" Mhz")) << seen["lCPU"].toStdString();
     EXPECT_TRUE(w.findChildren<TdlgAbout *>().isEmpty()); // freed when closed
-    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_TRUE(ui.prompts.errors.isEmpty());
 }
 
 TEST(AboutBox, LinksOpenWithTheDesktopsHandlers)

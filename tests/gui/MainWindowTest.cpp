@@ -1,8 +1,7 @@
 #include "gui/MainWindow.h"
 #include "resources/ListColours.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
@@ -25,12 +24,14 @@ namespace {
 
 class MainWindow : public TemporaryFiles {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    TfrmMainServices services{prompts, network, resolver, echo};
-    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(services);
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
+    FixedNetwork &network = ui.network;
+    FakeResolver &resolver = platform.resolver;
+    FakeEchoFactory &echo = platform.echo;
+    std::unique_ptr<Workspace> core = std::make_unique<Workspace>(platform.platform());
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(*core, ui.services());
 
     QAction *action(const char *name) { return w->findChild<QAction *>(QString::fromLatin1(name)); }
     QString file(const char *name, const QByteArray &bytes)
@@ -41,7 +42,7 @@ protected:
     void addRows(int n)
     {
         for (int i = 0; i < n; ++i)
-            w->list().append(
+            core->list().append(
                 ResourceRow::created(QStringLiteral("PC%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "OFFICE"));
     }
     std::map<QString, bool> enabled(const QStringList &names)
@@ -77,7 +78,7 @@ TEST_F(MainWindow, EnablingFollowsRowsAndSelection)
     for (const QString &n : kSelectionItems)
         EXPECT_TRUE(action(n.toLatin1())->isEnabled()) << n.toStdString();
 
-    w->list().clear();
+    core->list().clear();
     for (const QString &n : kSelectionItems + kListItems)
         EXPECT_FALSE(action(n.toLatin1())->isEnabled()) << n.toStdString();
 }
@@ -175,18 +176,30 @@ TEST_F(MainWindow, StatusBarShowsTheMachineEachPanelJustWideEnough)
     EXPECT_EQ(panels[6]->width(), 200);
     EXPECT_TRUE(panels[7]->text().isEmpty());
     EXPECT_EQ(w->windowTitle(), "Lumeo");
-    // Shown at its initial size, no panel is squeezed below its width.
-    network.value.socketDescription = "Linux sockets 6.18.44-some-long-kernel-build";
-    TfrmMain wide(services);
+    // At the designed size every panel is whole and apart, however long the
+    // socket layer's description: a text too long for its panel is shortened
+    // and shown whole as the panel's tooltip, captions never.
+    const QString longText = "Linux sockets 6.18.44-some-long-kernel-build, glibc 2.36 (Running)";
+    network.value.socketDescription = "Linux sockets 6.18.44-some-long-kernel-build, glibc 2.36";
+    Workspace wideCore(platform.platform());
+    TfrmMain wide(wideCore, ui.services());
     wide.show();
     QApplication::processEvents();
+    EXPECT_EQ(wide.size(), TfrmMain::kDesignedSize);
+    EXPECT_LE(wide.statusBar()->sizeHint().width(), TfrmMain::kDesignedSize.width());
     const QList<QLabel *> shown = wide.statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(shown[i]->width(), shown[i]->fontMetrics().horizontalAdvance(shown[i]->text()) + 10) << i;
     for (int i = 1; i < 8; ++i)
         EXPECT_GE(shown[i]->x(), shown[i - 1]->x() + shown[i - 1]->width())
             << "panel " << i << " overlaps its neighbour";
     EXPECT_LE(shown[7]->x() + shown[7]->width(), wide.statusBar()->width());
+    for (const int caption : {0, 2, 4})
+        EXPECT_EQ(shown[caption]->width(),
+                  shown[caption]->fontMetrics().horizontalAdvance(shown[caption]->text()) + 10);
+    EXPECT_EQ(shown[1]->width(), fm.horizontalAdvance("WORKHORSE") + 10); // short texts stay whole
+    EXPECT_LT(shown[5]->width(), shown[5]->fontMetrics().horizontalAdvance(longText));
+    EXPECT_EQ(wide.statusText(5), longText);
+    EXPECT_EQ(shown[5]->toolTip(), longText);
+    EXPECT_TRUE(shown[1]->toolTip().isEmpty());
     EXPECT_EQ(shown[6]->width(), 200);
     EXPECT_GE(shown[7]->width(), 50);
 }
@@ -197,14 +210,14 @@ TEST_F(MainWindow, OpenLoadsTicksCountsAndNamesTheWindow)
     action("mmUncheckAll")->trigger();
     action("mmOpen")->trigger();
     EXPECT_TRUE(prompts.errors.isEmpty());
-    EXPECT_EQ(w->list().count(), 2);
-    EXPECT_TRUE(w->list().row(0).checked && w->list().row(1).checked);
+    EXPECT_EQ(core->list().count(), 2);
+    EXPECT_TRUE(core->list().row(0).checked && core->list().row(1).checked);
     EXPECT_EQ(w->statusText(6), "2 resources loaded");
     EXPECT_EQ(w->windowTitle(), "Lumeo - [office.lu]");
-    EXPECT_EQ(w->lastFile(), prompts.openName);
+    EXPECT_EQ(core->session().lastFile(), prompts.openName);
     prompts.openName.clear(); // cancel changes nothing
     action("mmOpen")->trigger();
-    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_EQ(core->list().count(), 2);
 }
 
 TEST_F(MainWindow, OpenOfABadFileShowsTheErrorAndKeepsWhatItRead)
@@ -212,10 +225,10 @@ TEST_F(MainWindow, OpenOfABadFileShowsTheErrorAndKeepsWhatItRead)
     prompts.openName = file("bad.lu", "0,,A,\r\nzz,,B,\r\n0,,C,\r\n");
     action("mmOpen")->trigger();
     EXPECT_EQ(prompts.errors, QStringList({"'zz' is not a valid integer value."}));
-    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_EQ(core->list().count(), 2);
     EXPECT_EQ(w->windowTitle(), "Lumeo");
-    EXPECT_TRUE(w->lastFile().isEmpty());
-    EXPECT_EQ(w->fileName(), prompts.openName);
+    EXPECT_TRUE(core->session().lastFile().isEmpty());
+    EXPECT_EQ(core->session().fileName(), prompts.openName);
     EXPECT_TRUE(w->statusText(6).isEmpty());
 }
 
@@ -239,7 +252,7 @@ TEST_F(MainWindow, SaveAfterAnOpenThatStoppedEarlyGoesToTheSaveDialog)
         EXPECT_EQ(readBytes(prompts.openName), bytes);
         prompts.saveName = dir.filePath("rescued.lu");
         action("mmSave")->trigger();
-        EXPECT_EQ(w->fileName(), prompts.saveName);
+        EXPECT_EQ(core->session().fileName(), prompts.saveName);
         EXPECT_EQ(readBytes(prompts.openName), bytes);
         action("mmSave")->trigger(); // a whole session again: saves in place
         EXPECT_EQ(prompts.saveDialogs, 2);
@@ -252,7 +265,7 @@ TEST_F(MainWindow, SaveAsksOnceThenOverwrites)
     addRows(1);
     prompts.saveName.clear();
     action("mmSave")->trigger(); // cancelled
-    EXPECT_TRUE(w->fileName().isEmpty());
+    EXPECT_TRUE(core->session().fileName().isEmpty());
     prompts.saveName = dir.filePath("saved");
     action("mmSave")->trigger();
     EXPECT_EQ(readBytes(prompts.saveName), "0,,PC0,10.0.0.0,OFFICE,<not tested>,,\r\n");
@@ -266,11 +279,11 @@ TEST_F(MainWindow, SaveAsksOnceThenOverwrites)
 TEST_F(MainWindow, SavingAnEmptyListWritesNothingButNamesTheFile)
 {
     prompts.saveName = dir.filePath("empty.lu");
-    w->list().append(ResourceRow::created("x", "", ""));
-    w->list().clear();
+    core->list().append(ResourceRow::created("x", "", ""));
+    core->list().clear();
     w->cmSave(); // the menu item is disabled now; the command itself still names the file
     EXPECT_FALSE(QFile::exists(prompts.saveName));
-    EXPECT_EQ(w->lastFile(), prompts.saveName);
+    EXPECT_EQ(core->session().lastFile(), prompts.saveName);
     EXPECT_EQ(w->windowTitle(), "Lumeo - [empty.lu]");
 }
 
@@ -281,7 +294,7 @@ TEST_F(MainWindow, SaveFailureIsReportedAndKeepsTheCaption)
     action("mmSave")->trigger();
     EXPECT_EQ(prompts.errors, QStringList({"Cannot create file " + prompts.saveName + ", no such file or directory."}));
     EXPECT_EQ(w->windowTitle(), "Lumeo");
-    EXPECT_EQ(w->lastFile(), prompts.saveName);
+    EXPECT_EQ(core->session().lastFile(), prompts.saveName);
 }
 
 TEST_F(MainWindow, RemoveAndClearAskFirst)
@@ -296,14 +309,14 @@ TEST_F(MainWindow, RemoveAndClearAskFirst)
     w->selectRow(1);
     prompts.answer = false;
     w->cmRemove();
-    EXPECT_EQ(w->list().count(), 3);
+    EXPECT_EQ(core->list().count(), 3);
     prompts.answer = true;
     w->cmRemove();
-    EXPECT_EQ(w->list().count(), 2);
-    EXPECT_EQ(w->list().row(1).subItem(0), "PC2");
+    EXPECT_EQ(core->list().count(), 2);
+    EXPECT_EQ(core->list().row(1).subItem(0), "PC2");
     w->cmClearAll();
     EXPECT_EQ(prompts.questions, QStringList({"Remove PC1?", "Remove PC1?", "Clear list?"}));
-    EXPECT_EQ(w->list().count(), 0);
+    EXPECT_EQ(core->list().count(), 0);
 }
 
 TEST_F(MainWindow, TheSortedColumnStaysReadableWhenTheThemeTurnsDark)
@@ -319,57 +332,60 @@ TEST_F(MainWindow, TheSortedColumnStaysReadableWhenTheThemeTurnsDark)
     QApplication::setPalette(dark);
     QCoreApplication::processEvents();
     const QColor tint =
-        w->list().data(w->list().index(0, ResourceList::colAddress), Qt::BackgroundRole).value<QColor>();
+        core->list().data(core->list().index(0, ResourceList::colAddress), Qt::BackgroundRole).value<QColor>();
     QApplication::setPalette(light);
     EXPECT_GE(contrastRatio(tint, dark.color(QPalette::Text)), 4.5) << tint.name().toStdString();
     EXPECT_NE(tint, dark.color(QPalette::Base));
     // Unsorted cells keep the theme's own background.
-    EXPECT_FALSE(w->list().data(w->list().index(0, ResourceList::colResource), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(core->list().data(core->list().index(0, ResourceList::colResource), Qt::BackgroundRole).isValid());
 }
 
 TEST_F(MainWindow, HeaderClicksSortAndTheCountShowsOnFocus)
 {
     addRows(3);
-    w->list().setSubItem(0, siResource, "zeta");
+    core->list().setSubItem(0, siResource, "zeta");
     w->listView()->header()->sectionClicked(ResourceList::colResource);
-    EXPECT_EQ(w->list().row(0).subItem(0), "PC1");
-    EXPECT_EQ(w->list().row(2).subItem(0), "zeta");
+    EXPECT_EQ(core->list().row(0).subItem(0), "PC1");
+    EXPECT_EQ(core->list().row(2).subItem(0), "zeta");
     w->listView()->header()->sectionClicked(ResourceList::colResource);
-    EXPECT_EQ(w->list().row(0).subItem(0), "zeta");
+    EXPECT_EQ(core->list().row(0).subItem(0), "zeta");
     QFocusEvent focus(QEvent::FocusIn);
     QApplication::sendEvent(w->listView(), &focus);
     EXPECT_EQ(w->statusText(6), "3 resources in list");
-    w->list().append(ResourceRow::created("late", "", ""));
+    core->list().append(ResourceRow::created("late", "", ""));
     EXPECT_EQ(w->statusText(6), "3 resources in list"); // only focus refreshes the count
 }
 
 TEST_F(MainWindow, TheLastFileReopensWhenTheWindowIsFirstShown)
 {
     const QString path = file("last.lu", "0,,A,\r\n0,,B,\r\n");
-    w->setLastFile(path);
+    core->session().setLastFile(path);
     w->show();
-    EXPECT_EQ(w->list().count(), 2);
+    EXPECT_EQ(core->list().count(), 2);
     EXPECT_EQ(w->windowTitle(), "Lumeo - [last.lu]");
     EXPECT_EQ(w->statusText(6), "2 resources loaded");
 
-    TfrmMain other(services);
-    other.setLastFile(dir.filePath("gone.lu"));
+    Workspace otherCore(platform.platform());
+    TfrmMain other(otherCore, ui.services());
+    otherCore.session().setLastFile(dir.filePath("gone.lu"));
     other.show();
-    EXPECT_EQ(other.list().count(), 0);
+    EXPECT_EQ(otherCore.list().count(), 0);
     EXPECT_EQ(other.windowTitle(), "Lumeo");
-    EXPECT_TRUE(other.fileName().isEmpty());
+    EXPECT_TRUE(otherCore.session().fileName().isEmpty());
 }
 
 TEST_F(MainWindow, PingRunsTheSweepFromMenuPopupAndToolbar)
 {
-    w->list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
+    core->list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
     echo.channel->outcomes[InetAddr("10.0.0.1")] = FakeEchoChannel::reply(InetAddr("10.0.0.1"), 56, 2);
     action("mmPing")->trigger();
-    EXPECT_EQ(w->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
+    ASSERT_TRUE(waitForSweep(core->sweep()));
+    EXPECT_EQ(core->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
     EXPECT_EQ(w->statusText(6), "Done");
-    w->list().setSubItem(0, siMessage, "");
+    core->list().setSubItem(0, siMessage, "");
     action("pmPing")->trigger();
-    EXPECT_EQ(w->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
+    ASSERT_TRUE(waitForSweep(core->sweep()));
+    EXPECT_EQ(core->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
     EXPECT_EQ(w->selectedRow(), 0);
     EXPECT_EQ(echo.channel->requests.size(), 2u);
     EXPECT_TRUE(prompts.warnings.isEmpty());
@@ -380,25 +396,26 @@ TEST_F(MainWindow, ClosingDuringASweepEndsItAndTheRowsKeepWhatTheyHave)
     resolver.manual = true;
     // One row at a time, so that the second row is still waiting its turn
     // when the window closes.
-    w->sweep().setParallel(1);
-    w->list().append(ResourceRow::created("slow", "", "LAB"));
-    w->list().append(ResourceRow::created("later", "10.0.0.2", "LAB"));
+    core->sweep().setParallel(1);
+    core->list().append(ResourceRow::created("slow", "", "LAB"));
+    core->list().append(ResourceRow::created("later", "10.0.0.2", "LAB"));
     w->show();
     QTimer::singleShot(50, w.get(), [this] { w->close(); });
     action("mmPing")->trigger();
-    EXPECT_FALSE(w->sweep().running());
-    EXPECT_EQ(w->list().row(1).subItem(siMessage), "<not tested>");
+    EXPECT_TRUE(core->sweep().running());
+    ASSERT_TRUE(waitForSweep(core->sweep(), 2000));
+    EXPECT_EQ(core->list().row(1).subItem(siMessage), "<not tested>");
     EXPECT_TRUE(echo.channel->requests.empty());
 }
 
 TEST(MainWindowWithoutEcho, ExplainsOnceWhyPingingIsUnavailableAndKeepsWorking)
 {
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    echo.failWith = EchoFailure::NotPermitted;
-    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
+    platform.echo.failWith = EchoFailure::NotPermitted;
+    Workspace core(platform.platform());
+    TfrmMain w(core, ui.services());
     w.show();
     QCoreApplication::processEvents();
     w.hide();
@@ -408,9 +425,10 @@ TEST(MainWindowWithoutEcho, ExplainsOnceWhyPingingIsUnavailableAndKeepsWorking)
     EXPECT_TRUE(prompts.warnings[0].contains("Pinging is not available"));
     EXPECT_TRUE(prompts.warnings[0].contains("setcap cap_net_raw+ep"));
     EXPECT_TRUE(prompts.warnings[0].contains("net.ipv4.ping_group_range"));
-    w.list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
+    core.list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
     w.cmPing();
-    EXPECT_EQ(w.list().row(0).subItem(siMessage), "Cannot ping host : Echo service not available");
+    ASSERT_TRUE(waitForSweep(core.sweep()));
+    EXPECT_EQ(core.list().row(0).subItem(siMessage), "Cannot ping host : Echo service not available");
     EXPECT_EQ(w.statusText(6), "Done");
 }
 
@@ -436,11 +454,13 @@ public:
 
 class AddCommand : public ::testing::Test {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
     AddResolver resolver;
     FakeEchoFactory echo;
-    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
+    std::unique_ptr<Workspace> core = std::make_unique<Workspace>(Platform{
+        resolver, echo, std::make_shared<FakeNeighborhood>(), std::make_shared<FakeRemoteTransport>(), "HERE"});
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(*core, ui.services());
 
     // Runs Add as the menu does, the dialog answered with `entry`, and lets
     // the lookup complete.
@@ -450,7 +470,7 @@ protected:
         w->findChild<QAction *>("mmAdd")->trigger();
         QCoreApplication::processEvents();
     }
-    QStringList row(int i) const { return w->list().row(i).subItems; }
+    QStringList row(int i) const { return core->list().row(i).subItems; }
 };
 
 } // namespace
@@ -483,17 +503,17 @@ TEST_F(AddCommand, TheLookupsDecideTheRow)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        w->list().clear();
+        core->list().clear();
         resolver.asked.clear();
         addThroughMenu(c.entry);
         EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
         EXPECT_EQ(resolver.asked, c.forward);
         if (c.row.isEmpty()) {
-            EXPECT_EQ(w->list().count(), 0);
+            EXPECT_EQ(core->list().count(), 0);
             continue;
         }
-        ASSERT_EQ(w->list().count(), 1);
-        const ResourceRow &r = w->list().row(0);
+        ASSERT_EQ(core->list().count(), 1);
+        const ResourceRow &r = core->list().row(0);
         EXPECT_EQ(r.subItems, c.row + QStringList({"<not tested>", ""}));
         EXPECT_TRUE(r.caption.isEmpty());
         EXPECT_TRUE(r.checked);
@@ -508,30 +528,30 @@ TEST_F(AddCommand, UnusableAddressesAndLookupsThatCannotStartShowTheirError)
     EXPECT_EQ(prompts.errors, QStringList({"WSocketGetHostByAddr: Invalid address."}));
     EXPECT_TRUE(resolver.reversed.isEmpty());
     EXPECT_TRUE(resolver.asked.isEmpty());
-    EXPECT_EQ(w->list().count(), 0);
+    EXPECT_EQ(core->list().count(), 0);
 
     // 256 characters are still an address text: it has no name, the typed one is used.
     prompts.errors.clear();
     addThroughMenu(AddEntry{"alpha", QString(256, QLatin1Char('1')), "LAB", true});
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_EQ(resolver.reversed, QStringList({"255.255.255.255"}));
-    EXPECT_EQ(w->list().count(), 1);
+    EXPECT_EQ(core->list().count(), 1);
 
     resolver.refuseStart = true;
     addThroughMenu(AddEntry{"multi", "", "LAB", true});
     EXPECT_EQ(prompts.errors, QStringList({"multi: can't start DNS lookup, error #11002."}));
-    EXPECT_EQ(w->list().count(), 1);
+    EXPECT_EQ(core->list().count(), 1);
 }
 
 TEST_F(AddCommand, CancelAsksNothingOfTheResolver)
 {
-    w->setDns(true);
+    core->setDns(true);
     addThroughMenu(std::nullopt);
     ASSERT_EQ(prompts.addsAsked.size(), 1);
     EXPECT_TRUE(resolver.asked.isEmpty());
     EXPECT_TRUE(resolver.reversed.isEmpty());
-    EXPECT_EQ(w->list().count(), 0);
-    EXPECT_FALSE(w->pendingAdd().pending());
+    EXPECT_EQ(core->list().count(), 0);
+    EXPECT_FALSE(core->pendingAdd().pending());
 }
 
 TEST_F(AddCommand, TheDialogStartsFromTheTreeAndTheStoredLookupValue)
@@ -539,31 +559,31 @@ TEST_F(AddCommand, TheDialogStartsFromTheTreeAndTheStoredLookupValue)
     auto *tree = w->findChild<QTreeWidget *>("Tree");
     auto *office = new QTreeWidgetItem(tree, QStringList({"OFFICE"}));
     auto *server = new QTreeWidgetItem(office, QStringList({"SERVER1"}));
-    w->setDns(true);
+    core->setDns(true);
     addThroughMenu(std::nullopt);
     server->setSelected(true);
-    w->setDns(false);
+    core->setDns(false);
     addThroughMenu(AddEntry{"SERVER1", "", "", true}); // ticked in the dialog...
     ASSERT_EQ(prompts.addsAsked.size(), 2);
     EXPECT_EQ(prompts.addsAsked[0].workstation, "");
     EXPECT_TRUE(prompts.addsAsked[0].lookUp);
     EXPECT_EQ(prompts.addsAsked[1].workstation, "SERVER1");
     EXPECT_FALSE(prompts.addsAsked[1].lookUp);
-    EXPECT_FALSE(w->dns()); // ...but the stored value stays
+    EXPECT_FALSE(core->dns()); // ...but the stored value stays
 }
 
 TEST_F(AddCommand, TheNewRowGoesLastEvenInASortedList)
 {
-    w->list().append(ResourceRow::created("charlie", "", "LAB"));
-    w->list().append(ResourceRow::created("bravo", "", "LAB"));
-    w->list().setChecked(0, false);
+    core->list().append(ResourceRow::created("charlie", "", "LAB"));
+    core->list().append(ResourceRow::created("bravo", "", "LAB"));
+    core->list().setChecked(0, false);
     w->listView()->header()->sectionClicked(ResourceList::colResource);
-    ASSERT_EQ(w->list().row(0).subItem(siResource), "bravo");
+    ASSERT_EQ(core->list().row(0).subItem(siResource), "bravo");
     addThroughMenu(AddEntry{"alpha", "", "LAB", true});
-    ASSERT_EQ(w->list().count(), 3);
-    EXPECT_EQ(w->list().row(2).subItem(siResource), "alpha");
-    EXPECT_EQ(w->list().row(2).subItem(siAddress), "10.0.0.1");
-    EXPECT_TRUE(w->list().row(2).checked);
-    EXPECT_FALSE(w->list().row(1).checked); // the others keep their ticks
-    EXPECT_EQ(w->list().sortColumn(), ResourceList::colResource);
+    ASSERT_EQ(core->list().count(), 3);
+    EXPECT_EQ(core->list().row(2).subItem(siResource), "alpha");
+    EXPECT_EQ(core->list().row(2).subItem(siAddress), "10.0.0.1");
+    EXPECT_TRUE(core->list().row(2).checked);
+    EXPECT_FALSE(core->list().row(1).checked); // the others keep their ticks
+    EXPECT_EQ(core->list().sortColumn(), ResourceList::colResource);
 }

@@ -1,8 +1,6 @@
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
-#include "support/FakeNeighborhood.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,22 +16,31 @@ namespace {
 
 class NetworkWindow : public ::testing::Test {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    std::shared_ptr<FakeNeighborhood> source = std::make_shared<FakeNeighborhood>(
-        FakeNeighborhood::office({{"ALPHA", {"S1", "S2"}}, {"BETA", {"S3"}}}, {"public", "print"}));
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
+    std::shared_ptr<FakeNeighborhood> source = platform.neighborhood;
+    std::unique_ptr<Workspace> core;
     std::unique_ptr<TfrmMain> w;
     QTreeWidget *tree = nullptr;
 
     void SetUp() override
     {
-        w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo, source});
+        *source = FakeNeighborhood::office({{"ALPHA", {"S1", "S2"}}, {"BETA", {"S3"}}}, {"public", "print"});
+        core = std::make_unique<Workspace>(platform.platform());
+        w = std::make_unique<TfrmMain>(*core, ui.services());
         w->show();
         tree = w->findChild<QTreeWidget *>("Tree");
     }
-    void scan() { w->findChild<QAction *>("mmScan")->trigger(); }
+    // Scans as the menu does and waits (bounded) for the scan to end.
+    void scan()
+    {
+        w->findChild<QAction *>("mmScan")->trigger();
+        QElapsedTimer t;
+        t.start();
+        while (core->scanning() && t.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
 
     // Opens ITEM and waits (bounded) until its children have arrived.
     QStringList expand(QTreeWidgetItem *item)
@@ -72,8 +79,8 @@ TEST_F(NetworkWindow, ScanFillsTheListAndAFailureShowsTheErrorBox)
     QTimer::singleShot(20, w.get(), [&] { duringWalk = w->statusText(TfrmMain::spMessage); });
     scan();
     EXPECT_EQ(duringWalk, "Scanning network...");
-    ASSERT_EQ(w->list().count(), 3);
-    EXPECT_EQ(w->list().row(2).subItems, QStringList({"S3", "", "BETA", "<not tested>", ""}));
+    ASSERT_EQ(core->list().count(), 3);
+    EXPECT_EQ(core->list().row(2).subItems, QStringList({"S3", "", "BETA", "<not tested>", ""}));
     EXPECT_EQ(w->statusText(TfrmMain::spMessage), "3 resources in list");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(prompts.errors.isEmpty());
@@ -81,7 +88,7 @@ TEST_F(NetworkWindow, ScanFillsTheListAndAFailureShowsTheErrorBox)
     source->noRoot = true;
     scan();
     EXPECT_EQ(prompts.errors, QStringList({"Cannot find network neiborhood."}));
-    EXPECT_EQ(w->list().count(), 3);
+    EXPECT_EQ(core->list().count(), 3);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

@@ -5,8 +5,7 @@
 #include "remote/FakeRemoteTransport.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -16,25 +15,23 @@ namespace {
 
 class RemoteCommands : public ::testing::Test {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    FakeRemotePrompts boxes;
-    std::shared_ptr<FakeRemoteTransport> transport = std::make_shared<FakeRemoteTransport>();
-    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(TfrmMainServices{prompts, network, resolver, echo});
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
+    FakeRemotePrompts &boxes = ui.remotePrompts;
+    std::shared_ptr<FakeRemoteTransport> transport = platform.remote;
+    std::unique_ptr<Workspace> core = std::make_unique<Workspace>(platform.platform());
+    std::unique_ptr<TfrmMain> w = std::make_unique<TfrmMain>(*core, ui.services());
 
     void SetUp() override
     {
-        w->setRemotePrompts(boxes);
-        w->remoteActions().setTransport(transport);
-        w->list().append(ResourceRow::created("ws-07", "10.0.0.7", "OFFICE"));
-        w->list().append(ResourceRow::created("10.0.0.8", "", "OFFICE"));
+        core->list().append(ResourceRow::created("ws-07", "10.0.0.7", "OFFICE"));
+        core->list().append(ResourceRow::created("10.0.0.8", "", "OFFICE"));
     }
     void trigger(const char *name) { w->findChild<QAction *>(QString::fromLatin1(name))->trigger(); }
     bool settled()
     {
-        return processEventsUntil([&] { return !w->remoteActions().busy(); });
+        return processEventsUntil([&] { return !core->remote().busy(); });
     }
 };
 
@@ -46,7 +43,7 @@ TEST_F(RemoteCommands, SendAsksOnlyForASelectedRowAndTellsNothing)
     w->cmSend(); // no row selected (the items are disabled then, too)
     w->cmGetDateTime();
     EXPECT_EQ(boxes.asked, 0);
-    EXPECT_FALSE(w->remoteActions().busy());
+    EXPECT_FALSE(core->remote().busy());
 
     transport->sent = false; // not told either way
     w->selectRow(1);
@@ -106,7 +103,7 @@ TEST_F(RemoteCommands, TheWindowStaysLiveAndASecondCommandIsRefusedWhileOneWaits
     boxes.text = "hi";
     w->selectRow(0);
     trigger("mmGetDateTime"); // returns while the network is asked
-    EXPECT_TRUE(w->remoteActions().busy());
+    EXPECT_TRUE(core->remote().busy());
     w->selectRow(1);
     trigger("mmSend");
     trigger("pmGetDateTime");

@@ -4,8 +4,7 @@
 #include "gui/SpinEdit.h"
 #include "ping/Ping.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
@@ -54,20 +53,17 @@ void press(QWidget *target, int key, const QString &text = QString())
 
 class SettingsWindow : public TemporaryFiles {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    TfrmMainServices services{prompts, network, resolver, echo};
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
 
     QString iniPath() const { return path("Korvell/Lumeo.ini"); }
     std::unique_ptr<IniSettingsStore> store = std::make_unique<IniSettingsStore>(iniPath());
 
-    std::unique_ptr<TfrmMain> window()
+    // One run of the program, with the settings file.
+    std::unique_ptr<StartedWindow> window()
     {
-        auto w = std::make_unique<TfrmMain>(services);
-        w->setSettingsStore(store.get());
-        return w;
+        return std::make_unique<StartedWindow>(platform.platform(), ui.services(store.get()));
     }
     QMap<QString, QString> stored() { return IniSettingsStore(iniPath()).read(); }
     void storeValues(const SettingsStore::Values &values) { IniSettingsStore(iniPath()).write(values); }
@@ -83,12 +79,13 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
 {
     auto w = window();
     w->show();
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()),
+    EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(), w->workspace().ping().TTL(),
+                         w->workspace().dns()),
               std::tuple(56, 4000u, 64, false));
-    EXPECT_EQ(w->sweep().parallel(), SweepParallel::kDefault);
+    EXPECT_EQ(w->workspace().sweep().parallel(), EchoSettings{}.parallel);
     EXPECT_GE(w->width(), 713);
     EXPECT_EQ(w->height(), 504);
-    EXPECT_TRUE(w->fileName().isEmpty());
+    EXPECT_TRUE(w->workspace().session().fileName().isEmpty());
     EXPECT_FALSE(QFile::exists(iniPath()));
     const QRect at(w->pos(), w->size());
     w->close();
@@ -131,13 +128,14 @@ TEST_F(SettingsWindow, StoredSettingsComeBackAtFirstShow)
     w->show();
     EXPECT_EQ(w->pos(), QPoint(20, 30));
     EXPECT_EQ(w->size(), QSize(750, 540));
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns()),
+    EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(), w->workspace().ping().TTL(),
+                         w->workspace().dns()),
               std::tuple(1472, 250u, 8, true));
-    EXPECT_EQ(w->sweep().parallel(), 5);
+    EXPECT_EQ(w->workspace().sweep().parallel(), 5);
     QApplication::processEvents();
     EXPECT_EQ(w->findChild<QDockWidget *>("twTree")->width(), 240);
-    EXPECT_EQ(w->fileName(), last);
-    EXPECT_EQ(w->list().count(), 1);
+    EXPECT_EQ(w->workspace().session().fileName(), last);
+    EXPECT_EQ(w->workspace().list().count(), 1);
     EXPECT_TRUE(prompts.warnings.isEmpty() && prompts.errors.isEmpty());
 
     // What was restored is what is saved again.
@@ -182,7 +180,7 @@ TEST_F(SettingsWindow, DamagedSettingsFileWarnsOnceAndIsLeftAlone)
     w->show();
     ASSERT_EQ(prompts.warnings.size(), 1);
     EXPECT_TRUE(prompts.warnings[0].contains(iniPath())) << prompts.warnings[0].toStdString();
-    EXPECT_EQ(w->ping().Size(), 56);
+    EXPECT_EQ(w->workspace().ping().Size(), 56);
     w->close();
     EXPECT_EQ(readBytes(iniPath()), damaged);
     EXPECT_EQ(prompts.warnings.size(), 1);
@@ -193,8 +191,9 @@ TEST_F(SettingsWindow, OutOfRangeStoredValuesKeepTheDefaultsAndAreReported)
     storeValues({{"Ping_Size", "70000"}, {"Ping_TTL", "-3"}, {"Ping_Timeout", "-1"}, {"Ping_Parallel", "65"}});
     auto w = window();
     w->show();
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->sweep().parallel()),
-              std::tuple(56, 4000u, 64, SweepParallel::kDefault));
+    EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(), w->workspace().ping().TTL(),
+                         w->workspace().sweep().parallel()),
+              std::tuple(56, 4000u, 64, EchoSettings{}.parallel));
     ASSERT_EQ(prompts.warnings.size(), 1);
     EXPECT_TRUE(prompts.warnings[0].contains("The data size must be between 0 and 65535, not 70000"))
         << prompts.warnings[0].toStdString();
@@ -211,7 +210,7 @@ TEST_F(SettingsWindow, DnsThatIsNoBooleanFailsWithTheConversionError)
     auto w = window();
     w->show();
     EXPECT_TRUE(prompts.errors.isEmpty()); // read where it is used, not at start
-    EXPECT_EQ(w->fileName(), last);
+    EXPECT_EQ(w->workspace().session().fileName(), last);
     const QString error = "Could not convert variant of type (String) into type (Boolean).";
     w->findChild<QAction *>("mmAdd")->trigger();
     EXPECT_TRUE(prompts.addsAsked.isEmpty());
@@ -242,7 +241,7 @@ TEST_F(SettingsWindow, ResolutionNameAndPixelsPerInch)
     for (const Case &c : cases) {
         QFile::remove(iniPath());
         storeValues(c.values);
-        TfrmMain plain(services); // where a window without settings opens
+        StartedWindow plain(platform.platform(), ui.services()); // where a window without settings opens
         plain.show();
         const QPoint centred = plain.pos();
         plain.close();
@@ -252,7 +251,7 @@ TEST_F(SettingsWindow, ResolutionNameAndPixelsPerInch)
         if (!c.at) {
             EXPECT_EQ(w->height(), 504) << c.what;
         }
-        EXPECT_EQ(w->ping().Size(), c.values.size() == 3 ? 9 : 56) << c.what;
+        EXPECT_EQ(w->workspace().ping().Size(), c.values.size() == 3 ? 9 : 56) << c.what;
     }
 }
 
@@ -266,7 +265,7 @@ TEST_F(SettingsWindow, OkAppliesTheDialogsValuesAndCancelChangesNothing)
             EXPECT_EQ(edit(d, "seSize")->value(), 56);
             EXPECT_EQ(edit(d, "seTimeout")->value(), 4000);
             EXPECT_EQ(edit(d, "seTTL")->value(), 64);
-            EXPECT_EQ(edit(d, "seParallel")->value(), SweepParallel::kDefault);
+            EXPECT_EQ(edit(d, "seParallel")->value(), EchoSettings{}.parallel);
             EXPECT_FALSE(d.findChild<QCheckBox *>("cbxDNS")->isChecked());
             edit(d, "seSize")->setValue(1000);
             edit(d, "seTimeout")->setValue(500);
@@ -277,12 +276,13 @@ TEST_F(SettingsWindow, OkAppliesTheDialogsValuesAndCancelChangesNothing)
         });
         w->cmProps();
         if (!ok) {
-            EXPECT_EQ(
-                std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
-                std::tuple(56, 4000u, 64, false, SweepParallel::kDefault));
+            EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(),
+                                 w->workspace().ping().TTL(), w->workspace().dns(), w->workspace().sweep().parallel()),
+                      std::tuple(56, 4000u, 64, false, EchoSettings{}.parallel));
         }
     }
-    EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->dns(), w->sweep().parallel()),
+    EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(), w->workspace().ping().TTL(),
+                         w->workspace().dns(), w->workspace().sweep().parallel()),
               std::tuple(1000, 500u, 3, true, 1));
     EXPECT_FALSE(QFile::exists(iniPath())); // stored only when the window closes
 }
@@ -317,8 +317,9 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
             d.reject();
         });
         w->cmProps();
-        EXPECT_EQ(std::tuple(w->ping().Size(), w->ping().Timeout(), w->ping().TTL(), w->sweep().parallel()),
-                  std::tuple(56, 4000u, 64, SweepParallel::kDefault))
+        EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(), w->workspace().ping().TTL(),
+                             w->workspace().sweep().parallel()),
+                  std::tuple(56, 4000u, 64, EchoSettings{}.parallel))
             << c.edit;
     }
 }
@@ -332,7 +333,7 @@ TEST_F(SettingsWindow, EnterAndEscInASpinEditActOnOkAndCancel)
             press(edit(d, "seTTL"), key);
         });
         w->cmProps();
-        EXPECT_EQ(w->ping().TTL(), key == Qt::Key_Return ? 32 : 64);
+        EXPECT_EQ(w->workspace().ping().TTL(), key == Qt::Key_Return ? 32 : 64);
     }
 }
 

@@ -3,8 +3,7 @@
 
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -14,11 +13,9 @@ namespace {
 
 class StartFile : public TemporaryFiles {
 protected:
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    TfrmMainServices services{prompts, network, resolver, echo};
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
 };
 
 } // namespace
@@ -44,14 +41,14 @@ TEST_F(StartFile, OpensInPlaceOfTheLastFileOrSaysWhyNot)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         prompts.errors.clear();
-        TfrmMain w(services);
-        w.setLastFile(path("last.lu"));
+        StartedWindow w(platform.platform(), ui.services());
+        w.workspace().session().setLastFile(path("last.lu"));
         w.setStartFile(path(c.name));
         w.show();
-        EXPECT_EQ(w.list().count(), c.rows);
+        EXPECT_EQ(w.workspace().list().count(), c.rows);
         EXPECT_EQ(prompts.errors, c.error.isEmpty() ? QStringList() : QStringList({c.error}));
         EXPECT_EQ(w.windowTitle(), c.title);
-        EXPECT_EQ(w.lastFile(), path(c.last));
+        EXPECT_EQ(w.workspace().session().lastFile(), path(c.last));
         // Shown again (restored from minimised, say), nothing is opened twice.
         w.hide();
         w.show();

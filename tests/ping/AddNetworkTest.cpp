@@ -28,11 +28,11 @@ protected:
         w->findChild<QAction *>("mmAdd")->trigger();
         QElapsedTimer t;
         t.start();
-        while (w->pendingAdd().pending() && t.elapsed() < 3000)
+        while (core->pendingAdd().pending() && t.elapsed() < 3000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        EXPECT_FALSE(w->pendingAdd().pending()) << "no answer within three seconds";
+        EXPECT_FALSE(core->pendingAdd().pending()) << "no answer within three seconds";
     }
-    QStringList row(int i) const { return w->list().row(i).subItems.mid(0, 3); }
+    QStringList row(int i) const { return core->list().row(i).subItems.mid(0, 3); }
 };
 
 } // namespace
@@ -53,25 +53,25 @@ TEST_F(AddOnTestNetwork, ByNameAndByAddressFromTheHostsFile)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        w->list().clear();
+        core->list().clear();
         add(c.entry);
         EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join('\n').toStdString();
         if (c.row.isEmpty()) {
-            EXPECT_EQ(w->list().count(), 0);
+            EXPECT_EQ(core->list().count(), 0);
             continue;
         }
-        ASSERT_EQ(w->list().count(), 1);
+        ASSERT_EQ(core->list().count(), 1);
         EXPECT_EQ(row(0), c.row);
     }
 }
 
 TEST_F(AddOnTestNetwork, TheAddedRowPingsLikeAnyOther)
 {
-    w->ping().setTimeout(400);
+    setEcho(400);
     add(AddEntry{"", "10.201.2.2", "LAB", true});
-    ASSERT_EQ(w->list().count(), 1);
+    ASSERT_EQ(core->list().count(), 1);
     EXPECT_EQ(row(0), QStringList({"bravo", "10.201.2.2", "LAB"}));
-    w->findChild<QAction *>("mmPing")->trigger();
-    EXPECT_TRUE(w->list().row(0).subItem(siMessage).startsWith("Received 56 bytes in "))
-        << w->list().row(0).subItem(siMessage).toStdString();
+    ping();
+    EXPECT_TRUE(core->list().row(0).subItem(siMessage).startsWith("Received 56 bytes in "))
+        << core->list().row(0).subItem(siMessage).toStdString();
 }

@@ -36,7 +36,13 @@ protected:
         r.ttl = ttl;
         r.flags = flags;
         r.timeoutMs = timeout;
-        return channel->exchange(r);
+        // The blocking wait, as the one blocking echo waits.
+        std::optional<EchoOutcome> outcome;
+        channel->send(r, [&outcome](const EchoOutcome &o) { outcome = o; });
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout + 1000);
+        while (!outcome && std::chrono::steady_clock::now() < giveUp)
+            channel->wait(std::chrono::milliseconds(50));
+        return outcome.value_or(EchoOutcome{});
     }
 };
 

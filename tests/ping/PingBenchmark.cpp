@@ -8,7 +8,7 @@
 #include "ping/Ping.h"
 #include "ping/TestNetwork.h"
 #include "resources/ResourceList.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,7 +34,10 @@ struct Run {
 
 class Bench {
 public:
-    Bench() : w(TfrmMainServices{prompts, network, resolver, echo})
+    Bench()
+        : core(Platform{resolver, echo, std::make_shared<FakeNeighborhood>(), std::make_shared<FakeRemoteTransport>(),
+                        "LAB"}),
+          w(core, ui.services())
     {
         if (qgetenv("LUMEO_BENCH_HIDDEN") != "1")
             w.show();
@@ -48,25 +51,28 @@ public:
         std::vector<ResourceRow> rows;
         for (const QString &h : hosts)
             rows.push_back(ResourceRow::created(byName ? nameOf(h) : h, byName ? QString() : h, "LAB"));
-        w.list().setRows(std::move(rows));
+        core.list().setRows(std::move(rows));
         m_byName = byName;
     }
 
     Run sweep(int parallel, int timeoutMs)
     {
         if (m_byName)
-            for (int i = 0; i < w.list().count(); ++i)
-                w.list().setSubItem(i, siAddress, QString());
-        w.sweep().setParallel(parallel);
-        w.ping().setTimeout(std::uint32_t(timeoutMs));
+            for (int i = 0; i < core.list().count(); ++i)
+                core.list().setSubItem(i, siAddress, QString());
+        EchoSettings settings = core.echoSettings();
+        settings.parallel = parallel;
+        settings.timeoutMs = timeoutMs;
+        core.setEchoSettings(settings);
         Run r;
         const double cpu0 = TestNet::cpuMs();
         QElapsedTimer t;
         t.start();
         pingAction->trigger();
+        waitForSweep(core.sweep(), 600000);
         r.ms = double(t.nsecsElapsed()) / 1e6;
         r.cpuMs = TestNet::cpuMs() - cpu0;
-        for (const ResourceRow &row : w.list().rows()) {
+        for (const ResourceRow &row : core.list().rows()) {
             r.replied += row.imageIndex == imgReply;
             r.timedOut += row.subItem(siMessage) == "Cannot ping host : Request timed out";
         }
@@ -81,13 +87,13 @@ public:
     }
 
 private:
-    FakePrompts prompts;
-    FixedNetwork network;
+    FakeWindowServices ui;
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
     bool m_byName = false;
 
 public:
+    Workspace core;
     TfrmMain w;
     QAction *pingAction = nullptr;
 };
@@ -135,7 +141,7 @@ int main(int argc, char **argv)
     const int n = argc > 1 ? std::atoi(argv[1]) : 250;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const bool haveFping = !QStandardPaths::findExecutable(QStringLiteral("fping")).isEmpty();
-    const int wide = SweepParallel::kDefault;
+    const int wide = EchoSettings{}.parallel;
     Bench bench;
     int failures = 0;
 

@@ -26,10 +26,9 @@ class SweepOnTestNetwork : public WindowOnTestNetwork {
 protected:
     void add(const QString &name, const QString &address)
     {
-        w->list().append(ResourceRow::created(name, address, "LAB"));
+        core->list().append(ResourceRow::created(name, address, "LAB"));
     }
-    QString cell(int row, int sub) const { return w->list().row(row).subItem(sub); }
-    void ping() { w->findChild<QAction *>("mmPing")->trigger(); }
+    QString cell(int row, int sub) const { return core->list().row(row).subItem(sub); }
 };
 
 // What a row ended with, the round-trip time left out.
@@ -50,11 +49,11 @@ QString outcome(const ResourceRow &row)
 TEST_F(SweepOnTestNetwork, EveryKindOfHostEndsTheSameOneAtATimeAndManyAtOnce)
 {
     constexpr int kTimeout = 400, kLive = 32, kSilent = kLive / 4;
-    w->ping().setTimeout(kTimeout);
+    setEcho(kTimeout);
     std::map<int, QStringList> ended;
     std::map<int, qint64> took;
-    for (const int parallel : {1, SweepParallel::kDefault}) {
-        w->list().clear();
+    for (const int parallel : {1, EchoSettings{}.parallel}) {
+        core->list().clear();
         add("refusing", rejected);
         add("far", noRoute);
         add("off", switchedOff);
@@ -67,17 +66,17 @@ TEST_F(SweepOnTestNetwork, EveryKindOfHostEndsTheSameOneAtATimeAndManyAtOnce)
         add("everyone", "255.255.255.255");
         add("typed", "10.201.2.05");
         add("skipped", live1);
-        w->list().setChecked(w->list().count() - 1, false);
-        w->sweep().setParallel(parallel);
+        core->list().setChecked(core->list().count() - 1, false);
+        setEcho(kTimeout, parallel);
         QElapsedTimer t;
         t.start();
         ping();
         took[parallel] = t.elapsed();
         EXPECT_EQ(w->statusText(6), "Done");
-        for (const ResourceRow &row : w->list().rows())
+        for (const ResourceRow &row : core->list().rows())
             ended[parallel] << outcome(row);
     }
-    EXPECT_EQ(ended[SweepParallel::kDefault], ended[1]);
+    EXPECT_EQ(ended[EchoSettings{}.parallel], ended[1]);
     const std::pair<QString, int> expected[] = {
         {" | Received 56 bytes in _ ms | 6 | tested", kLive + 1},
         {" | Cannot ping host : Request timed out | 5 | tested", kSilent},
@@ -92,7 +91,7 @@ TEST_F(SweepOnTestNetwork, EveryKindOfHostEndsTheSameOneAtATimeAndManyAtOnce)
     for (const auto &[text, count] : expected)
         EXPECT_EQ(ended[1].filter(text).size(), count) << text.toStdString();
     EXPECT_GE(took[1], kSilent * kTimeout);
-    EXPECT_LT(took[SweepParallel::kDefault], 3 * kTimeout) << "one at a time took " << took[1] << " ms";
+    EXPECT_LT(took[EchoSettings{}.parallel], 3 * kTimeout) << "one at a time took " << took[1] << " ms";
 }
 
 // The router passes at most 1500 echo requests a second towards the
@@ -100,19 +99,19 @@ TEST_F(SweepOnTestNetwork, EveryKindOfHostEndsTheSameOneAtATimeAndManyAtOnce)
 // bursts are dropped and live hosts end as "Request timed out".
 TEST_F(SweepOnTestNetwork, PacedRequestsGetThroughARoutersEchoRateLimit)
 {
-    w->ping().setTimeout(500);
+    setEcho(500);
     for (int k = 1; k <= 250; ++k)
         add(QStringLiteral("limited%1").arg(k), limited(k));
     auto timedOut = [this] {
         int n = 0;
-        for (const ResourceRow &row : w->list().rows())
+        for (const ResourceRow &row : core->list().rows())
             n += row.subItem(siMessage) == "Cannot ping host : Request timed out";
         return n;
     };
     ping();
     EXPECT_EQ(timedOut(), 0);
     QThread::msleep(200); // the router's allowance fills up again
-    w->sweep().setSendGap(std::chrono::microseconds(0));
+    core->sweep().setSendGap(std::chrono::microseconds(0));
     ping();
     const int lost = timedOut();
     EXPECT_GT(lost, 0) << "the limit does not bite: this test shows nothing";
@@ -121,7 +120,7 @@ TEST_F(SweepOnTestNetwork, PacedRequestsGetThroughARoutersEchoRateLimit)
 
 TEST_F(SweepOnTestNetwork, ClosingTheWindowEndsASweepPromptly)
 {
-    w->ping().setTimeout(4000);
+    setEcho(4000);
     for (int i = 0; i < 5; ++i)
         add(QStringLiteral("quiet%1").arg(i), dropped);
     QTimer::singleShot(300, w.get(), [this] { w->close(); });
@@ -129,15 +128,14 @@ TEST_F(SweepOnTestNetwork, ClosingTheWindowEndsASweepPromptly)
     t.start();
     ping();
     EXPECT_LT(t.elapsed(), 1500);
-    EXPECT_FALSE(w->sweep().running());
+    EXPECT_FALSE(core->sweep().running());
     EXPECT_EQ(cell(4, siMessage), "Sending 56 bytes..."); // in flight when the window closed
 }
 
 TEST_F(SweepOnTestNetwork, EchoWaitsDoNotSpinTheProcessor)
 {
     // Hosts that never answer: the sweep waits on the event loop.
-    w->ping().setTimeout(300);
-    w->sweep().setParallel(1);
+    setEcho(300, 1);
     add("quiet", dropped);
     add("quiet2", dropped);
     const double before = cpuMs();

@@ -9,8 +9,7 @@
 #include "remote/Mailslot.h"
 #include "remote/NTRemoteDateTime.h"
 #include "resources/ResourceList.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 
 #include <QProcess>
 #include <QTimeZone>
@@ -233,19 +232,18 @@ TEST(RemoteNetworkTest, AMachineThatDoesNotExistGetsNoMessageAndNoClock)
     EXPECT_EQ(capture.datagrams(1), QList<QStringList>({{"16"}}));
 
     // The window, with the real network, tells the user within a few seconds.
-    FakePrompts prompts;
-    FixedNetwork network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
-    FakeRemotePrompts boxes;
-    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
-    w.setRemotePrompts(boxes);
-    w.list().append(ResourceRow::created("GHOST", "", "LREMTEST"));
+    FakePlatform fakes;
+    FakeWindowServices ui;
+    FakeRemotePrompts &boxes = ui.remotePrompts;
+    Workspace core(
+        Platform{fakes.resolver, fakes.echo, fakes.neighborhood, std::make_shared<NetworkTransport>(), "LREMCLIENT"});
+    TfrmMain w(core, ui.services());
+    core.list().append(ResourceRow::created("GHOST", "", "LREMTEST"));
     w.selectRow(0);
     QElapsedTimer t;
     t.start();
     w.cmGetDateTime();
-    EXPECT_TRUE(processEventsUntil([&] { return !w.remoteActions().busy(); }, 6000));
+    EXPECT_TRUE(processEventsUntil([&] { return !core.remote().busy(); }, 6000));
     EXPECT_LT(t.elapsed(), 4500);
     EXPECT_EQ(boxes.errors, QStringList{"Cannot obtain datetime info."});
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <chrono>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -141,6 +142,18 @@ public:
         const auto all = std::exchange(inFlight, {});
         for (const InFlight &f : all)
             f.done(failure(IP_REQ_TIMED_OUT));
+    }
+    // The blocking wait answers the oldest request at once, as the table
+    // says; manual requests stay until the test answers them.
+    void wait(std::chrono::milliseconds max) override
+    {
+        if (manual || inFlight.isEmpty()) {
+            std::this_thread::sleep_for(std::min(max, std::chrono::milliseconds(1)));
+            return;
+        }
+        if (duringWait)
+            duringWait();
+        answer(inFlight.firstKey());
     }
     // Answers a request in flight from the table.
     void answer(int ticket)

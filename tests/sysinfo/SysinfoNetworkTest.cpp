@@ -3,8 +3,7 @@
 // name has a domain part.
 
 #include "gui/MainWindow.h"
-#include "support/FakePing.h"
-#include "support/FakePrompts.h"
+#include "support/FakeWindow.h"
 #include "sysinfo/LocalNetwork.h"
 #include "sysinfo/Network.h"
 #include "sysinfo/NetworkProbe.h"
@@ -29,10 +28,10 @@ QString expected(const char *name) { return QString::fromLocal8Bit(qgetenv(name)
 TEST(NamespaceMachine, StatusBarAndAdaptersShowTheOnlyLink)
 {
     REQUIRE_SYSNET();
-    FakePrompts prompts;
+    FakePlatform platform;
+    FakeWindowServices ui;
+    FakePrompts &prompts = ui.prompts;
     SystemNetworkSource network;
-    FakeResolver resolver;
-    FakeEchoFactory echo;
 
     // What the description adds to the window's start: read alone, and a
     // window built with it against one built with a fixed description.
@@ -40,17 +39,16 @@ TEST(NamespaceMachine, StatusBarAndAdaptersShowTheOnlyLink)
     clock.start();
     const LocalNetwork first = network.read();
     const qint64 readMs = clock.elapsed();
-    FixedNetwork fixed;
     {
-        TfrmMain warmUp(TfrmMainServices{prompts, fixed, resolver, echo});
+        StartedWindow warmUp(platform.platform(), ui.services());
     } // Qt's first-use costs
     clock.restart();
     {
-        TfrmMain plain(TfrmMainServices{prompts, fixed, resolver, echo});
+        StartedWindow plain(platform.platform(), ui.services());
     }
     const qint64 plainMs = clock.elapsed();
     clock.restart();
-    TfrmMain w(TfrmMainServices{prompts, network, resolver, echo});
+    StartedWindow w(platform.platform(), TfrmMainServices{ui.prompts, ui.remotePrompts, network});
     const qint64 windowMs = clock.elapsed();
     std::printf("start-up: first description %lld ms; window %lld ms with it, %lld ms with a fixed one\n", readMs,
                 windowMs, plainMs);

@@ -1,5 +1,9 @@
+#include "application/LocalSubnets.h"
+#include "application/RemoteActions.h"
 #include "application/SettingsStore.h"
+#include "application/Workspace.h"
 #include "gui/MainWindow.h"
+#include "gui/RemotePrompts.h"
 #include "gui/UserPrompts.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
@@ -71,12 +75,14 @@ int main(int argc, char *argv[])
     }
 
     DialogPrompts prompts;
+    DialogRemotePrompts remotePrompts;
     SystemNetworkSource network;
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
     IniSettingsStore settings(IniSettingsStore::defaultPath());
-    TfrmMain window(TfrmMainServices{prompts, network, resolver, echo});
-    window.setSettingsStore(&settings);
+    Workspace workspace(
+        Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(), localComputerName()});
+    TfrmMain window(workspace, TfrmMainServices{prompts, remotePrompts, network, &settings});
     if (!files.isEmpty())
         window.setStartFile(QFileInfo(files.first()).absoluteFilePath());
     window.show();

@@ -1,0 +1,88 @@
+#include "application/Workspace.h"
+
+#include "application/FormStorage.h"
+#include "application/NetworkScan.h"
+#include "application/NetworkTreeLoader.h"
+#include "application/PendingAdd.h"
+#include "application/PingSweep.h"
+#include "application/RemoteActions.h"
+#include "discovery/NetworkNeighborhood.h"
+#include "ping/Ping.h"
+#include "ping/WSocket.h"
+#include "resources/ResourceList.h"
+
+Workspace::Workspace(Platform platform, QObject *parent)
+    : QObject(parent), m_platform(std::move(platform)), m_list(new ResourceList(this)),
+      m_wsocket(std::make_unique<TWSocket>(m_platform.resolver)),
+      m_ping(std::make_unique<TPing>(m_platform.echo, m_platform.resolver)),
+      m_sweep(std::make_unique<PingSweep>(*m_list, *m_ping)),
+      m_pendingAdd(std::make_unique<PendingAdd>(*m_list, *m_wsocket, m_platform.resolver)),
+      m_remote(std::make_unique<RemoteActions>(m_platform.remote)),
+      m_treeLoader(std::make_unique<NetworkTreeLoader>(m_platform.neighborhood, m_platform.computerName))
+{
+    m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) {
+        m_pendingAdd->lookupDone(error, sender->DnsResultList());
+    };
+    setEchoSettings(m_echoSettings);
+}
+
+Workspace::~Workspace()
+{
+    abandonBackgroundWork();
+    m_sweep->abort();
+}
+
+void Workspace::setEchoSettings(const EchoSettings &settings)
+{
+    m_echoSettings = settings;
+    m_ping->setSettings(settings);
+    m_sweep->setParallel(settings.parallel);
+}
+
+bool Workspace::dns() const { return textToBool(m_dns); }
+void Workspace::setDns(bool lookUp) { m_dns = boolToText(lookUp); }
+
+QString Workspace::openSession(const QString &path, bool rememberAsLast)
+{
+    QString notReadCompletely = m_session.open(path, *m_list, rememberAsLast);
+    emit message(QString::number(m_list->count()) + QStringLiteral(" resources loaded"));
+    return notReadCompletely;
+}
+
+bool Workspace::startScan()
+{
+    if (m_scanning)
+        return false;
+    m_scanning = true;
+    emit message(QStringLiteral("Scanning network..."));
+    emit scanStarted();
+    struct Walked {
+        std::shared_ptr<TNetworkNeighborhood> neighborhood;
+        std::exception_ptr failure;
+    };
+    m_background.run(
+        [source = m_platform.neighborhood, computer = m_platform.computerName](std::stop_token) {
+            Walked out;
+            try {
+                out.neighborhood = std::make_shared<TNetworkNeighborhood>(*source, computer);
+            } catch (...) {
+                out.failure = std::current_exception();
+            }
+            return out;
+        },
+        [this](Walked walked) {
+            m_scanning = false;
+            if (walked.neighborhood)
+                addNeighborhood(*m_list, *walked.neighborhood);
+            emit message(QString::number(m_list->count()) + QStringLiteral(" resources in list"));
+            emit scanFinished(walked.failure);
+        });
+    return true;
+}
+
+void Workspace::abandonBackgroundWork()
+{
+    if (m_platform.neighborhood)
+        m_platform.neighborhood->abandon();
+    m_background.stop();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <chrono>
+
+// How the program pings: what each echo request is like and how many rows
+// a sweep tests at once. The one place that holds their defaults and the
+// ranges the echo service works with; values outside a range are refused,
+// not clamped, wherever they come from (the Settings dialog, the settings
+// file, the command line).
+struct EchoSettings {
+    int size = 56;        // bytes of echo data
+    int timeoutMs = 4000; // how long an answer is awaited
+    int ttl = 64;         // time to live
+    // How many rows a sweep has between their lookup and their outcome at
+    // once. A sweep takes about one timeout as long as no more than this
+    // many of the ticked hosts are silent; the send gap keeps the rate on the
+    // wire the same whatever the number.
+    int parallel = 64;
+
+    friend bool operator==(const EchoSettings &, const EchoSettings &) = default;
+};
+
+namespace EchoLimits {
+constexpr int kMaxSize = 65535;
+constexpr int kMaxTimeout = 2147483647;
+constexpr int kMaxTTL = 255;
+constexpr int kMinParallel = 1; // one after another
+constexpr int kMaxParallel = 64;
+// With rows in flight together, echo requests leave at least this long
+// after one another: at most 1000 a second, the rate Linux allows its own
+// ICMP messages by default, so a router that limits ICMP like that lets
+// every request through. One row at a time needs no gap: each request
+// waits for the answer to the one before.
+constexpr std::chrono::microseconds kSendGap{1000};
+
+// Empty when VALUE may be used; otherwise why not, in words for the user
+// ("The data size must be between 0 and 65535, not 70000").
+QString checkSize(qint64 value);
+QString checkTimeout(qint64 value);
+QString checkTTL(qint64 value);
+QString checkParallel(qint64 value);
+} // namespace EchoLimits
