@@ -12,6 +12,8 @@
 #include <QDesktopServices>
 #include <QFont>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
@@ -19,45 +21,76 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QWindow>
+
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
-constexpr int kClientWidth = 412;
-constexpr int kClientHeight = 326;
-constexpr int kBannerHeight = 73;
 const QColor kBannerColour(98, 134, 225);
+// The banner's fonts, relative to the box's own: a large product name and
+// a small copyright line.
+constexpr qreal kProductScale = 1.75;
+constexpr qreal kBannerCopyScale = 0.85;
+constexpr int kIconSize = 32;
+// The room around the texts, in line heights of the box's font, so that a
+// larger font gets more of it: the banner's insets, the gaps between the
+// icon and the product name and between them and the copyright line, the
+// box's edges (where the rules end), the lines' further indent (on the right
+// they may run on to the rules' end), the room between the lines and the
+// room above and below a rule.
+constexpr qreal kBannerInset = 0.5;
+constexpr qreal kIconGap = 0.4;
+constexpr qreal kTitleGap = 0.75;
+constexpr qreal kBelowBannerCopy = 0.2;
+constexpr qreal kEdge = 0.75;
+constexpr qreal kTextIndent = 1.25;
+constexpr qreal kLineGap = 0.25;
+constexpr qreal kRuleGap = 0.5;
 
-QLabel *label(QWidget *parent, const char *name, const QRect &where)
+QLabel *label(QWidget *parent, const char *name)
 {
     auto *l = new QLabel(parent);
     l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(where);
     return l;
 }
 
-QFrame *rule(QWidget *parent, const QRect &where)
+QFrame *rule(QWidget *parent)
 {
     auto *line = new QFrame(parent);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    line->setGeometry(where);
     return line;
 }
 
-QFont pixelFont(int pixels, bool bold)
+QFont scaledFont(QFont f, qreal factor)
 {
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
+    if (f.pointSizeF() > 0)
+        f.setPointSizeF(f.pointSizeF() * factor);
+    else
+        f.setPixelSize(qMax(1, qRound(f.pixelSize() * factor)));
     return f;
 }
 
-// The web link's picture: a small network of three stations and the
-// company's name, in the banner's white.
-QPixmap linkPicture()
+// Lines of text set in from the rules, close together as one block.
+QVBoxLayout *textBlock(std::initializer_list<QWidget *> lines)
 {
-    QPixmap picture(80, 50);
+    auto *block = new QVBoxLayout;
+    for (QWidget *line : lines)
+        block->addWidget(line);
+    return block;
+}
+
+// The web link's picture: a small network of three stations and the
+// company's name, in the banner's white. A picture, not text: it keeps its
+// size when the font grows, and is drawn at the screen's pixel density.
+QPixmap linkPicture(qreal pixelRatio)
+{
+    const QSize size(80, 50);
+    QPixmap picture(size * pixelRatio);
+    picture.setDevicePixelRatio(pixelRatio);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
@@ -68,8 +101,11 @@ QPixmap linkPicture()
     p.setBrush(Qt::white);
     for (const QPointF &station : {left, hub, right})
         p.drawEllipse(station, 4, 4);
-    p.setFont(pixelFont(13, true));
-    p.drawText(QRect(0, 26, 80, 20), Qt::AlignCenter, QStringLiteral("Korvell"));
+    QFont name(QStringLiteral("Tahoma"));
+    name.setPixelSize(13);
+    name.setBold(true);
+    p.setFont(name);
+    p.drawText(QRect(0, 26, size.width(), 20), Qt::AlignCenter, QStringLiteral("Korvell"));
     return picture;
 }
 
@@ -80,59 +116,113 @@ TdlgAbout::TdlgAbout(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("dlgAbout"));
     setWindowTitle(QStringLiteral("About..."));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    setFont(font);
 
     auto *banner = new QWidget(this);
     banner->setObjectName(QStringLiteral("banner"));
-    banner->setGeometry(0, 0, kClientWidth, kBannerHeight);
     banner->setAutoFillBackground(true);
     QPalette bannerColours = banner->palette();
     bannerColours.setColor(QPalette::Window, kBannerColour);
     bannerColours.setColor(QPalette::WindowText, Qt::white);
     banner->setPalette(bannerColours);
 
-    Icon = label(banner, "Icon", QRect(87, 8, 32, 32));
-    lproduct = label(banner, "lproduct", QRect(125, 13, 200, 26));
-    lproduct->setFont(pixelFont(19, true));
-    lCopy = label(banner, "lCopy", QRect(7, 56, 320, 14));
-    lCopy->setFont(pixelFont(9, false));
+    Icon = label(banner, "Icon");
+    Icon->setFixedSize(kIconSize, kIconSize);
+    lproduct = label(banner, "lproduct");
+    lCopy = label(banner, "lCopy");
     lCopy->setCursor(Qt::PointingHandCursor);
     lCopy->installEventFilter(this);
-    Image1 = label(banner, "Image1", QRect(332, 25, 80, 50));
-    Image1->setPixmap(linkPicture());
+    Image1 = label(banner, "Image1");
+    Image1->setPixmap(linkPicture(devicePixelRatioF()));
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->installEventFilter(this);
 
-    auto *lower = new QWidget(this);
-    lower->setGeometry(0, kBannerHeight, kClientWidth, kClientHeight - kBannerHeight);
-    rule(lower, QRect(0, 0, kClientWidth, 2));
-    const int textWidth = kClientWidth - 30 - 10;
-    lDesc = label(lower, "lDesc", QRect(30, 19, textWidth, 16));
+    // The icon and the product name side by side at the top, the copyright
+    // line at the bottom left, the picture flush in the lower right corner.
+    m_title = new QHBoxLayout;
+    m_title->addWidget(Icon);
+    m_title->addWidget(lproduct);
+    m_bannerCopy = new QVBoxLayout;
+    m_bannerCopy->addWidget(lCopy);
+    m_banner = new QGridLayout(banner);
+    m_banner->addLayout(m_title, 0, 0, Qt::AlignHCenter | Qt::AlignTop);
+    m_banner->addLayout(m_bannerCopy, 1, 0, Qt::AlignLeft | Qt::AlignBottom);
+    m_banner->addWidget(Image1, 0, 1, 2, 1, Qt::AlignRight | Qt::AlignBottom);
+    m_banner->setRowStretch(1, 1);
+
+    lDesc = label(this, "lDesc");
     lDesc->setText(QStringLiteral("Application Description"));
-    lVer = label(lower, "lVer", QRect(30, 37, textWidth, 16));
+    lVer = label(this, "lVer");
     lVer->installEventFilter(this); // the box is dragged by its version line
-    lCopy1 = label(lower, "lCopy1", QRect(30, 56, textWidth, 16));
-    rule(lower, QRect(11, 80, 390, 2));
-    lComment = label(lower, "lComment", QRect(30, 90, 355, 52));
+    lCopy1 = label(this, "lCopy1");
+    lComment = label(this, "lComment");
     lComment->setWordWrap(true);
     lComment->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QPalette navy = lComment->palette();
     navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
     lComment->setPalette(navy);
-    rule(lower, QRect(11, 156, 390, 2));
-    lOS = label(lower, "lOS", QRect(30, 164, textWidth, 16));
-    lCPU = label(lower, "lCPU", QRect(30, 182, textWidth, 16));
-    lMem = label(lower, "lMem", QRect(30, 200, textWidth, 16));
+    lOS = label(this, "lOS");
+    lCPU = label(this, "lCPU");
+    lMem = label(this, "lMem");
 
-    btnOK = new QPushButton(QStringLiteral("OK"), lower);
+    btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(329, 217, 75, 25);
     btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnOK);
+
+    m_textBlocks = {textBlock({lDesc, lVer, lCopy1}), textBlock({lComment}), textBlock({lOS, lCPU, lMem})};
+    m_body = new QVBoxLayout;
+    m_body->setSpacing(0);
+    m_body->addLayout(m_textBlocks[0]);
+    m_body->addWidget(rule(this));
+    m_body->addLayout(m_textBlocks[1]);
+    m_body->addWidget(rule(this));
+    m_body->addLayout(m_textBlocks[2]);
+    m_body->addLayout(buttons);
+
+    auto *all = new QVBoxLayout(this);
+    all->setContentsMargins(0, 0, 0, 0);
+    all->setSpacing(0);
+    all->addWidget(banner);
+    all->addWidget(rule(this));
+    all->addLayout(m_body);
+    // The box takes the size its lines need, and keeps it.
+    all->setSizeConstraint(QLayout::SetFixedSize);
+
+    applyFontSizes();
     FormCreate();
+}
+
+void TdlgAbout::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange)
+        applyFontSizes();
+    QDialog::changeEvent(event);
+}
+
+void TdlgAbout::applyFontSizes()
+{
+    QFont product = scaledFont(font(), kProductScale);
+    product.setBold(true);
+    lproduct->setFont(product);
+    QFont copy = scaledFont(font(), kBannerCopyScale);
+    copy.setUnderline(lCopy->font().underline()); // the mouse may be over it
+    lCopy->setFont(copy);
+
+    const qreal line = fontMetrics().height();
+    const auto room = [line](qreal lines) { return qRound(lines * line); };
+    m_banner->setContentsMargins(room(kBannerInset), room(kBannerInset), 0, 0);
+    m_banner->setHorizontalSpacing(room(kBannerInset));
+    m_banner->setVerticalSpacing(room(kTitleGap));
+    m_title->setSpacing(room(kIconGap));
+    m_bannerCopy->setContentsMargins(0, 0, 0, room(kBelowBannerCopy));
+    m_body->setContentsMargins(room(kEdge), room(kRuleGap), room(kEdge), room(kEdge));
+    for (QBoxLayout *block : std::as_const(m_textBlocks)) {
+        block->setContentsMargins(room(kTextIndent), room(kRuleGap), 0, room(kRuleGap));
+        block->setSpacing(room(kLineGap));
+    }
 }
 
 void TdlgAbout::FormCreate()
@@ -140,7 +230,7 @@ void TdlgAbout::FormCreate()
     QIcon icon = QApplication::windowIcon();
     if (icon.isNull())
         icon = Pictures::commandPictures().value(Pictures::picPing);
-    Icon->setPixmap(icon.pixmap(32, 32));
+    Icon->setPixmap(icon.pixmap(QSize(kIconSize, kIconSize), devicePixelRatioF()));
 }
 
 void TdlgAbout::setTexts(const AboutTexts &texts)

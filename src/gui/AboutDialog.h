@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QUrl>
 
+class QBoxLayout;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 struct AboutTexts;
@@ -21,7 +24,11 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void applyFontSizes();
     void FormCreate();
     void RxLabelEnter();
     void RxLabelLeave();
@@ -32,6 +39,10 @@ private:
     QLabel *Icon, *lproduct, *lCopy, *Image1;
     QLabel *lDesc, *lVer, *lCopy1, *lComment, *lOS, *lCPU, *lMem;
     QPushButton *btnOK;
+    // The layouts whose room grows with the font.
+    QGridLayout *m_banner;
+    QBoxLayout *m_title, *m_bannerCopy, *m_body;
+    QList<QBoxLayout *> m_textBlocks;
 };
 
 // Builds the about box for the running program, measures the processor's
