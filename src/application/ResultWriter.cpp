@@ -20,6 +20,7 @@ constexpr std::array<std::pair<ResultFormat, const char *>, 4> kFormatNames = {{
 }};
 
 constexpr std::size_t kFieldCount = std::size(kResultFields);
+static_assert(kFieldCount == 11, "fieldValues() fills the fields by their place");
 
 // A field of a CSV row or JSON object: absent, text or a whole number.
 using FieldValue = std::variant<std::monostate, QString, qint64>;
@@ -32,10 +33,7 @@ QString rowAddress(const ResourceRow &row)
 }
 
 // Empty text is as absent as a missing number: one rule for every field.
-FieldValue textValue(const QString &text)
-{
-    return text.isEmpty() ? FieldValue() : FieldValue(text);
-}
+FieldValue textValue(const QString &text) { return text.isEmpty() ? FieldValue() : FieldValue(text); }
 
 template <typename T>
 FieldValue numberValue(const std::optional<T> &number)
@@ -156,10 +154,7 @@ QString csvField(const FieldValue &value)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QByteArray csvRecord(const QStringList &fields)
-{
-    return fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
-}
+QByteArray csvRecord(const QStringList &fields) { return fields.join(QLatin1Char(',')).toUtf8() + "\r\n"; }
 
 QByteArray csvRow(const ResourceRow &row)
 {

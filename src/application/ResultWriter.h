@@ -46,8 +46,9 @@ enum class ResultFormat {
     OpenMetrics,
 };
 
-inline constexpr const char *kResultFields[] = {"resource",    "address", "workgroup", "host",   "outcome",  "round_trip_us",
-                                                "reply_bytes", "ttl",     "status",    "detail", "tested_at"};
+inline constexpr const char *kResultFields[] = {"resource", "address",       "workgroup",   "host",
+                                                "outcome",  "round_trip_us", "reply_bytes", "ttl",
+                                                "status",   "detail",        "tested_at"};
 
 // The names --format takes: "text", "csv", "json", "openmetrics".
 QString resultFormatName(ResultFormat format);

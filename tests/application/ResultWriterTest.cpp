@@ -22,22 +22,22 @@ ResourceRow row(const QString &name, const QString &address, const QString &work
     return r;
 }
 
-PingResult reply(const char *address, qint64 microseconds, QDateTime when = kWhen)
-{
-    return {PingOutcome::Reply, QString::fromLatin1(address), Ipv4Address::fromText(QString::fromLatin1(address)),
-            microseconds, 32, 64, 0, QString(), when};
-}
-
-PingResult failure(PingOutcome outcome, const QString &host, const char *address, quint32 status,
-                   const QString &detail)
+PingResult failure(PingOutcome outcome, const QString &host, const char *address, quint32 status, const QString &detail)
 {
     return {outcome, host, Ipv4Address::fromText(QString::fromLatin1(address)), {}, {}, {}, status, detail, kWhen};
 }
 
-QByteArray written(ResultFormat format, const std::vector<ResourceRow> &rows)
+PingResult reply(const char *address, qint64 microseconds, QDateTime when = kWhen)
 {
-    return writeResults(format, rows);
+    PingResult r = failure(PingOutcome::Reply, QString::fromLatin1(address), address, 0, QString());
+    r.roundTripMicroseconds = microseconds;
+    r.replySize = 32;
+    r.ttl = 64;
+    r.when = when;
+    return r;
 }
+
+QByteArray written(ResultFormat format, const std::vector<ResourceRow> &rows) { return writeResults(format, rows); }
 
 } // namespace
 
@@ -253,7 +253,8 @@ std::vector<HostileRow> hostileRows()
         {row("spare, unused\r", "10.0.0.9", ""),
          {"spare, unused\r", "10.0.0.9", null, null, null, null, null, null, null, null, null}},
         {row("pc\ttab\rx\x01", "10.0.0.10", "WG", stopped),
-         {"pc\ttab\rx\x01", "10.0.0.10", "WG", "10.0.0.10", "aborted", null, null, null, 0, null, "2025-03-01T10:15:30Z"}},
+         {"pc\ttab\rx\x01", "10.0.0.10", "WG", "10.0.0.10", "aborted", null, null, null, 0, null,
+          "2025-03-01T10:15:30Z"}},
         {row("line\u2028sep\rcr\"", "10.0.0.11", "=1+1", slow),
          {"line\u2028sep\rcr\"", "10.0.0.11", "=1+1", "10.0.0.11", "reply", 1234567, 32, 1, 0, null,
           "2025-03-01T10:15:30Z"}},
@@ -314,14 +315,14 @@ TEST(ResultWriterParsed, OpenMetricsByPrometheusParsers)
         const QString outcome = h.fields[4].toString();
         if (outcome.isEmpty() || outcome == QLatin1String("aborted"))
             continue;
-        const QJsonObject labels{{"resource", h.fields[0]},
-                                 {"address", h.fields[1].toString()},
-                                 {"workgroup", h.fields[2].toString()}};
+        const QJsonObject labels{
+            {"resource", h.fields[0]}, {"address", h.fields[1].toString()}, {"workgroup", h.fields[2].toString()}};
         up.append(QJsonArray{"lumeo_up", labels, outcome == QLatin1String("reply") ? 1.0 : 0.0});
         if (outcome == QLatin1String("reply"))
             rtt.append(QJsonArray{"lumeo_rtt_seconds", labels, h.fields[5].toDouble() / 1e6});
-        testedAt.append(QJsonArray{"lumeo_last_test_timestamp_seconds", labels,
-                                   double(QDateTime::fromString(h.fields[10].toString(), Qt::ISODate).toSecsSinceEpoch())});
+        testedAt.append(
+            QJsonArray{"lumeo_last_test_timestamp_seconds", labels,
+                       double(QDateTime::fromString(h.fields[10].toString(), Qt::ISODate).toSecsSinceEpoch())});
     }
     const QJsonArray families{QJsonArray{"lumeo_up", "gauge", up}, QJsonArray{"lumeo_rtt_seconds", "gauge", rtt},
                               QJsonArray{"lumeo_last_test_timestamp_seconds", "gauge", testedAt}};
