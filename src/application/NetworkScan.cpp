@@ -3,16 +3,14 @@
 #include "discovery/NetworkNeighborhood.h"
 #include "resources/ResourceList.h"
 
-int addNeighborhood(ResourceList &list, const TNetworkNeighborhood &neighborhood)
+int addNeighborhood(ResourceList &list, const NetworkSnapshot &snapshot)
 {
     int added = 0;
-    for (int i = 0; i < neighborhood.GetCount(); ++i) {
-        const auto *machines = dynamic_cast<const TStrings *>(neighborhood.GetObject(i));
-        for (int j = 0; machines && j < machines->GetCount(); ++j) {
-            const QString name = machines->Get(j);
-            if (list.indexOfResource(name) != -1)
+    for (const SnapshotWorkgroup &workgroup : snapshot) {
+        for (const SnapshotComputer &computer : workgroup.computers) {
+            if (list.indexOfResource(computer.name) != -1)
                 continue;
-            list.append(ResourceRow::created(name, QString(), neighborhood.Get(i)));
+            list.append(ResourceRow::created(computer.name, QString(), workgroup.name));
             ++added;
         }
     }
@@ -35,7 +33,12 @@ void scanNetwork(ResourceList &list, ScanView &view, const NeighborhoodWalk &wal
             view.setBusyCursor(false);
         }
     } done{list, view};
-    const std::unique_ptr<TNetworkNeighborhood> neighborhood = walk();
-    if (neighborhood)
-        addNeighborhood(list, *neighborhood);
+    NetworkSnapshot snapshot;
+    try {
+        snapshot = walk();
+    } catch (...) {
+        // All or nothing, and one message for the user whatever went wrong.
+        throw ECannotFindNetwork(QStringLiteral("Cannot find network neiborhood"));
+    }
+    addNeighborhood(list, snapshot);
 }

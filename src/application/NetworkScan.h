@@ -1,12 +1,12 @@
 #pragma once
 
+#include "discovery/NetworkSnapshot.h"
+
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 class ResourceList;
-class TNetworkNeighborhood;
 
 // What the scan shows while it runs.
 class ScanView {
@@ -18,16 +18,17 @@ public:
     virtual void repaintNow() = 0;
 };
 
-// Takes one snapshot of the network; raises ECannotFindNetwork.
-using NeighborhoodWalk = std::function<std::unique_ptr<TNetworkNeighborhood>()>;
+// Takes one snapshot of the network (NeighborhoodSource::snapshot); raises
+// where there is none to take.
+using NeighborhoodWalk = std::function<NetworkSnapshot()>;
 
 // The scan command: walks the network and appends a ticked, untested row
 // for every machine whose name no row has yet (ignoring ASCII case), with
 // the workgroup it was first listed under. The message panel then shows
-// the number of rows, also when the walk failed; the failure is raised
-// after that.
+// the number of rows, also when the walk failed; whatever the walk raised,
+// ECannotFindNetwork is raised after that.
 void scanNetwork(ResourceList &list, ScanView &view, const NeighborhoodWalk &walk);
 
-// Appends the machines of NEIGHBORHOOD that the list does not hold yet;
-// returns how many rows were added.
-int addNeighborhood(ResourceList &list, const TNetworkNeighborhood &neighborhood);
+// Appends the machines of SNAPSHOT that the list does not hold yet, names
+// as the snapshot has them; returns how many rows were added.
+int addNeighborhood(ResourceList &list, const NetworkSnapshot &snapshot);

@@ -741,9 +741,9 @@ void TfrmMain::mmScanClick()
 {
     const std::shared_ptr<NeighborhoodSource> source = neighborhood();
     scanNetwork(*m_list, *this, [source] {
-        std::unique_ptr<TNetworkNeighborhood> result;
+        NetworkSnapshot result;
         // The walk takes seconds: the window keeps painting meanwhile.
-        runWhileRepainting([&] { result = std::make_unique<TNetworkNeighborhood>(*source, localComputerName()); });
+        runWhileRepainting([&] { result = source->snapshot(localComputerName()); });
         return result;
     });
 }

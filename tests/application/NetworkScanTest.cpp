@@ -29,7 +29,12 @@ public:
 
 NeighborhoodWalk walkOf(FakeNeighborhood &source)
 {
-    return [&source] { return std::make_unique<TNetworkNeighborhood>(source, QStringLiteral("HERE")); };
+    return [&source] { return source.snapshot(QStringLiteral("HERE")); };
+}
+
+NeighborhoodWalk walkOf(const NetworkSnapshot &snapshot)
+{
+    return [snapshot] { return snapshot; };
 }
 
 QStringList rows(const ResourceList &list)
@@ -46,7 +51,7 @@ TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
 {
     struct Case {
         const char *what;
-        QList<std::pair<QString, QStringList>> network;
+        NetworkSnapshot network;
         QList<ResourceRow> before;
         QStringList after;
     };
@@ -55,38 +60,48 @@ TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
     typed.imageIndex = 6;
     const Case cases[] = {
         {"an empty list gets every machine",
-         {{"ALPHA", {"S1", "S2"}}, {"BETA", {"S3"}}},
+         {{"ALPHA", {{"S1", ""}, {"S2", ""}}}, {"BETA", {{"S3", ""}}}},
          {},
          {"S1||ALPHA|<not tested>|", "S2||ALPHA|<not tested>|", "S3||BETA|<not tested>|"}},
         {"a row in another letter case is kept as it is",
-         {{"ALPHA", {"S1", "S2"}}},
+         {{"ALPHA", {{"S1", ""}, {"S2", ""}}}},
          {typed},
          {"s2|10.0.0.9|HAND|<not tested>| (unticked) (image)", "S1||ALPHA|<not tested>|"}},
         {"names that differ in case only, and a machine in two workgroups, give one row",
-         {{"ALPHA", {"pc", "PC"}}, {"BETA", {"Pc", "S3"}}},
+         {{"ALPHA", {{"pc", ""}, {"PC", ""}}}, {"BETA", {{"Pc", ""}, {"S3", ""}}}},
          {},
          {"pc||ALPHA|<not tested>|", "S3||BETA|<not tested>|"}},
         {"an empty name is a name, added once",
-         {{"ALPHA", {"", "S1"}}, {"BETA", {""}}},
+         {{"ALPHA", {{"", ""}, {"S1", ""}}}, {"BETA", {{"", ""}}}},
          {},
          {"||ALPHA|<not tested>|", "S1||ALPHA|<not tested>|"}},
         {"empty workgroups add nothing", {{"ALPHA", {}}, {"BETA", {}}}, {}, {}},
+        {"the addresses the sweep heard from are not copied: a row is pinged by its name",
+         {{"ALPHA", {{"S1", "10.0.0.1"}}}},
+         {},
+         {"S1||ALPHA|<not tested>|"}},
     };
     for (const Case &c : cases) {
         ResourceList list;
         for (const ResourceRow &r : c.before)
             list.append(r);
-        FakeNeighborhood source = FakeNeighborhood::office(c.network);
         RecordingView view;
-        scanNetwork(list, view, walkOf(source));
+        scanNetwork(list, view, walkOf(c.network));
         EXPECT_EQ(rows(list), c.after) << c.what;
         EXPECT_EQ(view.log.last(), "idle") << c.what;
         EXPECT_EQ(view.log[view.log.size() - 2], QString::number(c.after.size()) + " resources in list") << c.what;
 
         // The same network again adds nothing.
-        scanNetwork(list, view, walkOf(source));
+        scanNetwork(list, view, walkOf(c.network));
         EXPECT_EQ(rows(list), c.after) << c.what;
     }
+
+    // A source's own snapshot is what the scan reads.
+    ResourceList list;
+    RecordingView view;
+    FakeNeighborhood source = FakeNeighborhood::office({{"ALPHA", {"S1"}}, {"BETA", {"S2", "s1"}}});
+    scanNetwork(list, view, walkOf(source));
+    EXPECT_EQ(rows(list), QStringList({"S1||ALPHA|<not tested>|", "S2||BETA|<not tested>|"}));
 }
 
 TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
@@ -102,6 +117,7 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
         {"\x01\x07\x08\x1b\tZ", "OFFICE"},
         {"B\x9aRO", "OFFICE\xc2\x85"},
         {"PC2", "OFFICE"},
+        {" LEAD", "OFFICE"},
     };
     QList<NodeStatusAnswer> answers;
     quint16 id = 1;
@@ -110,22 +126,19 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
         ASSERT_TRUE(status) << t.computer.toHex().constData();
         answers.append(NodeStatusAnswer{0x0A540000u + id++, *status});
     }
-    const NetworkSnapshot browsed = {{"WG\r\nX", {{"S,9", ""}, {QStringLiteral("T") + QChar(0x2028), ""}}}};
-    FakeNeighborhood source;
-    source.folders[QString()] = {};
-    for (const SnapshotWorkgroup &w : mergeSnapshot(answers, browsed)) {
-        source.folders[QString()].append(NetworkItem{w.name, "wg:" + w.name});
-        for (const SnapshotComputer &c : w.computers)
-            source.folders["wg:" + w.name].append(NetworkItem{c.name, "pc:" + c.name});
-    }
+    const NetworkSnapshot browsed = {
+        {"WG\r\nX", {{"S,9", ""}, {QStringLiteral("T") + QChar(0x2028), ""}, {"  U  ", ""}}},
+        {" SPACED ", {{QStringLiteral("V") + QChar(0) + QStringLiteral("W"), ""}}},
+    };
 
-    // A list of the user's own rows, then the scan.
+    // A list of the user's own rows, then the scan of the snapshot the
+    // system's source takes of such a network.
     ResourceList list;
     for (int i = 0; i < 15; ++i)
         list.append(ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
     RecordingView view;
-    scanNetwork(list, view, walkOf(source));
-    ASSERT_EQ(list.count(), 15 + 8);
+    scanNetwork(list, view, walkOf(mergeSnapshot(answers, browsed)));
+    ASSERT_EQ(list.count(), 15 + 11);
     for (const ResourceRow &r : list.rows())
         for (const QString &cell : r.subItems)
             EXPECT_TRUE(isCleanNetworkText(cell)) << cell.toStdString();
@@ -142,26 +155,51 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
     QStringList scanned;
     for (int i = 15; i < list.count(); ++i)
         scanned << list.row(i).subItem(siResource) + "|" + list.row(i).subItem(siWorkgroup);
-    EXPECT_EQ(scanned, QStringList({"PC1|A??B?C", "?0??X?10.84.0.7|OFFICE", "?????Z|OFFICE", "A?B|OFFICE", "PC2|OFFICE",
-                                    "BÜRO|OFFICE?", "S?9|WG??X", "T?|WG??X"}));
+    // Blanks at the ends are gone, a zero character is replaced as the
+    // browse list gives it, and each name is where it was sorted as it came.
+    EXPECT_EQ(scanned,
+              QStringList({"V?W|SPACED", "PC1|A??B?C", "LEAD|OFFICE", "?0??X?10.84.0.7|OFFICE", "?????Z|OFFICE",
+                           "A?B|OFFICE", "PC2|OFFICE", "BÜRO|OFFICE?", "U|WG??X", "S?9|WG??X", "T?|WG??X"}));
 }
 
 TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)
 {
-    ResourceList list;
-    list.append(ResourceRow::created("S1", "", "ALPHA"));
-    FakeNeighborhood source = FakeNeighborhood::office({{"ALPHA", {"S2"}}, {"BETA", {"S3"}}});
-    source.brokenKey = "wg:BETA"; // the last workgroup cannot be opened
-    RecordingView view;
-    try {
-        scanNetwork(list, view, walkOf(source));
-        ADD_FAILURE() << "no failure";
-    } catch (const ECannotFindNetwork &e) {
-        EXPECT_EQ(e.message(), "Cannot find network neiborhood");
-        // By the time the failure arrives, the panel and cursor are back.
-        EXPECT_EQ(view.log, QStringList({"busy", "Scanning network...", "paint", "1 resources in list", "idle"}));
+    struct Case {
+        const char *what;
+        std::function<NetworkSnapshot(FakeNeighborhood &)> walk;
+    };
+    const auto broken = [](std::function<void(FakeNeighborhood &)> breakIt) {
+        return [breakIt](FakeNeighborhood &source) {
+            breakIt(source);
+            return source.snapshot(QStringLiteral("HERE"));
+        };
+    };
+    const Case cases[] = {
+        {"no network", broken([](FakeNeighborhood &s) { s.noRoot = true; })},
+        {"a null root", broken([](FakeNeighborhood &s) { s.nullRoot = true; })},
+        {"the last workgroup cannot be opened", broken([](FakeNeighborhood &s) { s.brokenKey = "wg:BETA"; })},
+        {"a workgroup opens as nothing", broken([](FakeNeighborhood &s) { s.nullKey = "wg:ALPHA"; })},
+        {"a workgroup unknown to the source", broken([](FakeNeighborhood &s) { s.folders.remove("wg:ALPHA"); })},
+        {"the walk's own message is not the scan's",
+         [](FakeNeighborhood &) -> NetworkSnapshot { throw ECannotFindNetwork(QStringLiteral("elsewhere")); }},
+        {"a failure of no exception class", [](FakeNeighborhood &) -> NetworkSnapshot { throw 42; }},
+    };
+    for (const Case &c : cases) {
+        ResourceList list;
+        list.append(ResourceRow::created("S1", "", "ALPHA"));
+        FakeNeighborhood source = FakeNeighborhood::office({{"ALPHA", {"S2"}}, {"BETA", {"S3"}}});
+        RecordingView view;
+        try {
+            scanNetwork(list, view, [&] { return c.walk(source); });
+            ADD_FAILURE() << c.what << ": no failure";
+        } catch (const ECannotFindNetwork &e) {
+            EXPECT_EQ(e.message(), "Cannot find network neiborhood") << c.what;
+            // By the time the failure arrives, the panel and cursor are back.
+            EXPECT_EQ(view.log, QStringList({"busy", "Scanning network...", "paint", "1 resources in list", "idle"}))
+                << c.what;
+        }
+        EXPECT_EQ(list.count(), 1) << c.what;
     }
-    EXPECT_EQ(list.count(), 1);
 }
 
 TEST(BusyWaitTest, TheEventLoopRunsButInputIsDropped)
