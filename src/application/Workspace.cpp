@@ -6,7 +6,7 @@
 #include "application/PendingAdd.h"
 #include "application/PingSweep.h"
 #include "application/RemoteActions.h"
-#include "discovery/NetworkNeighborhood.h"
+#include "discovery/NeighborhoodSource.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "resources/ResourceList.h"
@@ -57,14 +57,14 @@ bool Workspace::startScan()
     emit message(QStringLiteral("Scanning network..."));
     emit scanStarted();
     struct Walked {
-        std::shared_ptr<TNetworkNeighborhood> neighborhood;
+        NetworkSnapshot snapshot;
         std::exception_ptr failure;
     };
     m_background.run(
         [source = m_platform.neighborhood, computer = m_platform.computerName](std::stop_token) {
             Walked out;
             try {
-                out.neighborhood = std::make_shared<TNetworkNeighborhood>(*source, computer);
+                out.snapshot = walkNetwork([&] { return source->snapshot(computer); });
             } catch (...) {
                 out.failure = std::current_exception();
             }
@@ -72,8 +72,8 @@ bool Workspace::startScan()
         },
         [this](Walked walked) {
             m_scanning = false;
-            if (walked.neighborhood)
-                addNeighborhood(*m_list, *walked.neighborhood);
+            addNeighborhood(*m_list, walked.snapshot);
+            // The count comes first, also when the walk failed.
             emit message(QString::number(m_list->count()) + QStringLiteral(" resources in list"));
             emit scanFinished(walked.failure);
         });

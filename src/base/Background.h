@@ -33,21 +33,21 @@ public:
     template <typename Work, typename Done>
     void run(Work work, Done done)
     {
-        QThreadPool::globalInstance()->start(
-            [work = std::move(work), done = std::move(done), guard = m_liveness->guard(), owner = m_owner,
-             token = m_stop.get_token()]() mutable {
-                auto result = work(token);
-                guard.ifAlive([&] {
-                    // Checked again on arrival: stop() may have come since.
-                    QMetaObject::invokeMethod(
-                        owner,
-                        [guard, done = std::move(done), result = std::move(result)]() mutable {
-                            if (guard.alive())
-                                done(std::move(result));
-                        },
-                        Qt::QueuedConnection);
-                });
+        QThreadPool::globalInstance()->start([work = std::move(work), done = std::move(done),
+                                              guard = m_liveness->guard(), owner = m_owner,
+                                              token = m_stop.get_token()]() mutable {
+            auto result = work(token);
+            guard.ifAlive([&] {
+                // Checked again on arrival: stop() may have come since.
+                QMetaObject::invokeMethod(
+                    owner,
+                    [guard, done = std::move(done), result = std::move(result)]() mutable {
+                        if (guard.alive())
+                            done(std::move(result));
+                    },
+                    Qt::QueuedConnection);
             });
+        });
     }
 
     // Asks every job to stop and drops their results; jobs started later

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "discovery/NetworkSnapshot.h"
+
 #include <QList>
 #include <QString>
 
@@ -34,6 +36,10 @@ public:
     // The folder whose items are the workgroups, found from the local
     // computer's name; raises where there is no network to look at.
     virtual std::unique_ptr<NeighborhoodFolder> rootFolder(const QString &computerName) = 0;
+    // The workgroups and their computers at once, as the folder of
+    // workgroups and the workgroups' folders would list them, with names
+    // already as shownNetworkName leaves them; raises where rootFolder does.
+    virtual NetworkSnapshot snapshot(const QString &computerName) = 0;
     // Ends every wait of this source and of its folders at once and for
     // good (the program is ending): from then on they list nothing.
     virtual void abandon() {}

@@ -1,79 +1,43 @@
 #include "discovery/NetworkNeighborhood.h"
 
-#include "base/NetworkText.h"
+QString itemDisplayText(const NetworkItem &item) { return shownNetworkName(item.displayName); }
 
-QString itemDisplayText(const NetworkItem &item)
+TNetworkWorkgroup::TNetworkWorkgroup(const QList<SnapshotComputer> &computers)
 {
-    QString name = item.displayName;
-    if (const qsizetype zero = name.indexOf(QChar(0)); zero >= 0)
-        name.truncate(zero);
-    qsizetype first = 0, last = name.size();
-    while (first < last && name[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && name[last - 1] == QLatin1Char(' '))
-        --last;
-    return cleanNetworkText(QStringView(name).sliced(first, last - first));
+    for (const SnapshotComputer &c : computers)
+        Add(c.name);
 }
 
-TNetworkNeighborhood::TNetworkNeighborhood(NeighborhoodSource &source, const QString &computerName)
+TNetworkNeighborhood::TNetworkNeighborhood(const NetworkSnapshot &snapshot)
 {
-    try {
-        enumerate(source, computerName);
-    } catch (...) {
-        // All or nothing: whatever went wrong, no part of the walk is kept.
-        Clear();
-        throw ECannotFindNetwork(QStringLiteral("Cannot find network neiborhood"));
-    }
+    for (const SnapshotWorkgroup &w : snapshot)
+        addWorkgroup(w.name, std::make_unique<TNetworkWorkgroup>(w.computers));
 }
 
-TNetworkNeighborhood::~TNetworkNeighborhood() { Clear(); }
+TNetworkNeighborhood::~TNetworkNeighborhood() = default;
 
-int TNetworkNeighborhood::Add(const QString &text)
+const TNetworkWorkgroup &TNetworkNeighborhood::Workgroup(int index) const
 {
-    const int index = TStringObjectList::Add(text);
-    PutObject(index, new TNetworkWorkgroup);
+    const TObject *object = GetObject(index);
+    for (const std::unique_ptr<TNetworkWorkgroup> &w : m_workgroups)
+        if (w.get() == object)
+            return *w;
+    throw Exception(QStringLiteral("Entry %1 holds no workgroup of this network").arg(index));
+}
+
+int TNetworkNeighborhood::Add(const QString &text) { return addWorkgroup(text, std::make_unique<TNetworkWorkgroup>()); }
+
+int TNetworkNeighborhood::addWorkgroup(const QString &name, std::unique_ptr<TNetworkWorkgroup> computers)
+{
+    // Owned before the entry points to it: no failure on the way leaks it.
+    m_workgroups.push_back(std::move(computers));
+    const int index = TStringObjectList::Add(name);
+    TStringObjectList::PutObject(index, m_workgroups.back().get());
     return index;
 }
 
 void TNetworkNeighborhood::Clear()
 {
-    for (int i = 0; i < GetCount(); ++i) {
-        delete GetObject(i);
-        PutObject(i, nullptr);
-    }
     TStringObjectList::Clear();
-    m_identifiers.clear();
-}
-
-void TNetworkNeighborhood::enumerate(NeighborhoodSource &source, const QString &computerName)
-{
-    const std::unique_ptr<NeighborhoodFolder> root = source.rootFolder(computerName);
-    if (!root)
-        throw ECannotFindNetwork(QString());
-    enumerateFolder(*root, *this, true);
-    for (int i = 0; i < GetCount(); ++i) {
-        const auto *item = static_cast<const NetworkItem *>(GetData(i));
-        const std::unique_ptr<NeighborhoodFolder> folder = root->open(*item);
-        auto *computers = dynamic_cast<TStringObjectList *>(GetObject(i));
-        if (!folder || !computers)
-            throw ECannotFindNetwork(QString());
-        enumerateFolder(*folder, *computers, false);
-    }
-}
-
-void TNetworkNeighborhood::enumerateFolder(NeighborhoodFolder &folder, TStringObjectList &list, bool keepIdentifiers)
-{
-    list.BeginUpdate();
-    struct End {
-        TStringObjectList &list;
-        ~End() { list.EndUpdate(); }
-    } end{list};
-    list.Clear();
-    for (const NetworkItem &item : folder.items()) {
-        const int index = list.Add(itemDisplayText(item));
-        if (keepIdentifiers) {
-            m_identifiers.push_back(std::make_unique<NetworkItem>(item));
-            list.SetData(index, m_identifiers.back().get());
-        }
-    }
+    m_workgroups.clear();
 }

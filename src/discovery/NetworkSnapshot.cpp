@@ -35,6 +35,17 @@ void addComputer(SnapshotWorkgroup &workgroup, const SnapshotComputer &computer)
 
 } // namespace
 
+QString shownNetworkName(QStringView name)
+{
+    if (const qsizetype zero = name.indexOf(QChar(0)); zero >= 0)
+        name.truncate(zero);
+    while (!name.isEmpty() && name.front() == QLatin1Char(' '))
+        name = name.sliced(1);
+    while (!name.isEmpty() && name.back() == QLatin1Char(' '))
+        name.chop(1);
+    return cleanNetworkText(name);
+}
+
 NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const NetworkSnapshot &browseList)
 {
     NetworkSnapshot out;
@@ -57,5 +68,10 @@ NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const Netw
     for (SnapshotWorkgroup &w : out)
         std::stable_sort(w.computers.begin(), w.computers.end(),
                          [](const auto &a, const auto &b) { return byName(a.name, b.name); });
+    for (SnapshotWorkgroup &w : out) {
+        w.name = shownNetworkName(w.name);
+        for (SnapshotComputer &c : w.computers)
+            c.name = shownNetworkName(c.name);
+    }
     return out;
 }

@@ -62,6 +62,8 @@ private:
     std::stop_token m_stop;
 };
 
+// The workgroups of a snapshot, each opened by its place in the snapshot:
+// two workgroups may show the same name (see mergeSnapshot).
 class WorkgroupsFolder : public NeighborhoodFolder {
 public:
     WorkgroupsFolder(NetworkSnapshot snapshot, std::stop_token stop)
@@ -71,16 +73,17 @@ public:
     QList<NetworkItem> items() override
     {
         QList<NetworkItem> out;
-        for (const SnapshotWorkgroup &w : m_snapshot)
-            out.append(NetworkItem{w.name, w.name});
+        for (qsizetype i = 0; i < m_snapshot.size(); ++i)
+            out.append(NetworkItem{m_snapshot[i].name, QString::number(i)});
         return out;
     }
     std::unique_ptr<NeighborhoodFolder> open(const NetworkItem &item) override
     {
-        for (const SnapshotWorkgroup &w : m_snapshot)
-            if (w.name == item.key)
-                return std::make_unique<WorkgroupFolder>(w.computers, m_stop);
-        throw Exception(QStringLiteral("No workgroup ") + item.key);
+        bool number = false;
+        const qsizetype index = item.key.toLongLong(&number);
+        if (!number || index < 0 || index >= m_snapshot.size())
+            throw Exception(QStringLiteral("No workgroup ") + item.key);
+        return std::make_unique<WorkgroupFolder>(m_snapshot[index].computers, m_stop);
     }
 
 private:
@@ -95,7 +98,17 @@ SystemNeighborhood::SystemNeighborhood(std::function<QList<Ipv4Subnet>()> subnet
 {
 }
 
-std::unique_ptr<NeighborhoodFolder> SystemNeighborhood::rootFolder(const QString &)
+std::unique_ptr<NeighborhoodFolder> snapshotFolder(NetworkSnapshot snapshot, std::stop_token stop)
+{
+    return std::make_unique<WorkgroupsFolder>(std::move(snapshot), std::move(stop));
+}
+
+std::unique_ptr<NeighborhoodFolder> SystemNeighborhood::rootFolder(const QString &computerName)
+{
+    return snapshotFolder(snapshot(computerName), m_stop.get_token());
+}
+
+NetworkSnapshot SystemNeighborhood::snapshot(const QString &)
 {
     QElapsedTimer clock;
     clock.start();
@@ -112,6 +125,5 @@ std::unique_ptr<NeighborhoodFolder> SystemNeighborhood::rootFolder(const QString
     if (!answers)
         throw Exception(QStringLiteral("No query could be sent"));
     const auto left = std::chrono::milliseconds(std::max<qint64>(0, m_limits.totalMs - clock.elapsed()));
-    const NetworkSnapshot browsed = browse.take(Deadline(left, stop));
-    return std::make_unique<WorkgroupsFolder>(mergeSnapshot(*answers, browsed), stop);
+    return mergeSnapshot(*answers, browse.take(Deadline(left, stop)));
 }

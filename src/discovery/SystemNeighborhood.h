@@ -15,9 +15,10 @@ public:
     // SUBNETS tells the local IPv4 addresses and prefixes when a snapshot is
     // taken.
     explicit SystemNeighborhood(std::function<QList<Ipv4Subnet>()> subnets, SweepLimits limits = {});
-    // Raises when there is no subnet to sweep, no query could be sent, or
-    // the source was abandoned.
+    // Both raise when there is no subnet to sweep, no query could be sent,
+    // or the source was abandoned.
     std::unique_ptr<NeighborhoodFolder> rootFolder(const QString &computerName) override;
+    NetworkSnapshot snapshot(const QString &computerName) override;
     void abandon() override { m_stop.request_stop(); }
 
 private:
@@ -25,3 +26,8 @@ private:
     SweepLimits m_limits;
     std::stop_source m_stop;
 };
+
+// The folder of SNAPSHOT's workgroups: each opens as the folder of its
+// computers, and a computer as the folder of the shares it lists when
+// asked (until STOP is requested).
+std::unique_ptr<NeighborhoodFolder> snapshotFolder(NetworkSnapshot snapshot, std::stop_token stop = {});

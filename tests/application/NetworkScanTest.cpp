@@ -7,10 +7,11 @@
 #include "resources/ResourceList.h"
 #include "resources/SessionFile.h"
 #include "support/FakeNeighborhood.h"
+#include "support/FakePlatform.h"
 #include "support/NodeStatusReplies.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
+#include <QEventLoop>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -18,17 +19,32 @@
 
 namespace {
 
-class RecordingView : public ScanView {
+// What the core tells about a scan, in order.
+class ScanLog : public QObject {
 public:
     QStringList log;
-    void setMessage(const QString &text) override { log << text; }
-    void setBusyCursor(bool busy) override { log << (busy ? "busy" : "idle"); }
-    void repaintNow() override { log << "paint"; }
+    std::exception_ptr failure;
+    explicit ScanLog(Workspace &core)
+    {
+        connect(&core, &Workspace::message, this, [this](const QString &text) { log << text; });
+        connect(&core, &Workspace::scanStarted, this, [this] { log << "started"; });
+        connect(&core, &Workspace::scanFinished, this, [this](std::exception_ptr e) {
+            log << "finished";
+            failure = e;
+        });
+    }
 };
 
-NeighborhoodWalk walkOf(FakeNeighborhood &source)
+// Scans with the core and waits (bounded) for the scan's end.
+void scan(Workspace &core)
 {
-    return [&source] { return std::make_unique<TNetworkNeighborhood>(source, QStringLiteral("HERE")); };
+    ASSERT_TRUE(core.startScan());
+    QEventLoop loop;
+    QObject::connect(&core, &Workspace::scanFinished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    if (core.scanning())
+        loop.exec();
+    ASSERT_FALSE(core.scanning());
 }
 
 QStringList rows(const ResourceList &list)
@@ -45,7 +61,7 @@ TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
 {
     struct Case {
         const char *what;
-        QList<std::pair<QString, QStringList>> network;
+        NetworkSnapshot network;
         QList<ResourceRow> before;
         QStringList after;
     };
@@ -54,38 +70,58 @@ TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
     typed.imageIndex = 6;
     const Case cases[] = {
         {"an empty list gets every machine",
-         {{"ALPHA", {"S1", "S2"}}, {"BETA", {"S3"}}},
+         {{"ALPHA", {{"S1", ""}, {"S2", ""}}}, {"BETA", {{"S3", ""}}}},
          {},
          {"S1||ALPHA|<not tested>|", "S2||ALPHA|<not tested>|", "S3||BETA|<not tested>|"}},
         {"a row in another letter case is kept as it is",
-         {{"ALPHA", {"S1", "S2"}}},
+         {{"ALPHA", {{"S1", ""}, {"S2", ""}}}},
          {typed},
          {"s2|10.0.0.9|HAND|<not tested>| (unticked) (image)", "S1||ALPHA|<not tested>|"}},
         {"names that differ in case only, and a machine in two workgroups, give one row",
-         {{"ALPHA", {"pc", "PC"}}, {"BETA", {"Pc", "S3"}}},
+         {{"ALPHA", {{"pc", ""}, {"PC", ""}}}, {"BETA", {{"Pc", ""}, {"S3", ""}}}},
          {},
          {"pc||ALPHA|<not tested>|", "S3||BETA|<not tested>|"}},
         {"an empty name is a name, added once",
-         {{"ALPHA", {"", "S1"}}, {"BETA", {""}}},
+         {{"ALPHA", {{"", ""}, {"S1", ""}}}, {"BETA", {{"", ""}}}},
          {},
          {"||ALPHA|<not tested>|", "S1||ALPHA|<not tested>|"}},
         {"empty workgroups add nothing", {{"ALPHA", {}}, {"BETA", {}}}, {}, {}},
+        {"the addresses the sweep heard from are not copied: a row is pinged by its name",
+         {{"ALPHA", {{"S1", "10.0.0.1"}}}},
+         {},
+         {"S1||ALPHA|<not tested>|"}},
     };
     for (const Case &c : cases) {
         ResourceList list;
         for (const ResourceRow &r : c.before)
             list.append(r);
-        FakeNeighborhood source = FakeNeighborhood::office(c.network);
-        RecordingView view;
-        scanNetwork(list, view, walkOf(source));
+        EXPECT_EQ(addNeighborhood(list, c.network), c.after.size() - c.before.size()) << c.what;
         EXPECT_EQ(rows(list), c.after) << c.what;
-        EXPECT_EQ(view.log.last(), "idle") << c.what;
-        EXPECT_EQ(view.log[view.log.size() - 2], QString::number(c.after.size()) + " resources in list") << c.what;
 
         // The same network again adds nothing.
-        scanNetwork(list, view, walkOf(source));
+        EXPECT_EQ(addNeighborhood(list, c.network), 0) << c.what;
         EXPECT_EQ(rows(list), c.after) << c.what;
     }
+}
+
+TEST(NetworkScanTest, TheCoreScansTheSourcesOwnSnapshotInTheBackground)
+{
+    FakePlatform platform;
+    *platform.neighborhood = FakeNeighborhood::office({{"ALPHA", {"S1"}}, {"BETA", {"S2", "s1"}}});
+    Workspace core(platform.platform());
+    core.list().append(ResourceRow::created("S9", "", "HAND"));
+    // The walk runs off the core's thread: the core's own timers go on.
+    platform.neighborhood->onRoot = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
+    bool timerFired = false;
+    QTimer::singleShot(10, &core, [&] { timerFired = true; });
+    ScanLog log(core);
+    scan(core);
+    EXPECT_TRUE(timerFired);
+    EXPECT_EQ(rows(core.list()),
+              QStringList({"S9||HAND|<not tested>|", "S1||ALPHA|<not tested>|", "S2||BETA|<not tested>|"}));
+    EXPECT_EQ(log.log, QStringList({"Scanning network...", "started", "3 resources in list", "finished"}));
+    EXPECT_FALSE(log.failure);
+    EXPECT_FALSE(core.startScan() && core.startScan()) << "a second scan while one runs starts nothing";
 }
 
 TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
@@ -101,6 +137,7 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
         {"\x01\x07\x08\x1b\tZ", "OFFICE"},
         {"B\x9aRO", "OFFICE\xc2\x85"},
         {"PC2", "OFFICE"},
+        {" LEAD", "OFFICE"},
     };
     QList<NodeStatusAnswer> answers;
     quint16 id = 1;
@@ -109,22 +146,18 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
         ASSERT_TRUE(status) << t.computer.toHex().constData();
         answers.append(NodeStatusAnswer{0x0A540000u + id++, *status});
     }
-    const NetworkSnapshot browsed = {{"WG\r\nX", {{"S,9", ""}, {QStringLiteral("T") + QChar(0x2028), ""}}}};
-    FakeNeighborhood source;
-    source.folders[QString()] = {};
-    for (const SnapshotWorkgroup &w : mergeSnapshot(answers, browsed)) {
-        source.folders[QString()].append(NetworkItem{w.name, "wg:" + w.name});
-        for (const SnapshotComputer &c : w.computers)
-            source.folders["wg:" + w.name].append(NetworkItem{c.name, "pc:" + c.name});
-    }
+    const NetworkSnapshot browsed = {
+        {"WG\r\nX", {{"S,9", ""}, {QStringLiteral("T") + QChar(0x2028), ""}, {"  U  ", ""}}},
+        {" SPACED ", {{QStringLiteral("V") + QChar(0) + QStringLiteral("W"), ""}}},
+    };
 
-    // A list of the user's own rows, then the scan.
+    // A list of the user's own rows, then the scan of the snapshot the
+    // system's source takes of such a network.
     ResourceList list;
     for (int i = 0; i < 15; ++i)
         list.append(ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
-    RecordingView view;
-    scanNetwork(list, view, walkOf(source));
-    ASSERT_EQ(list.count(), 15 + 8);
+    addNeighborhood(list, mergeSnapshot(answers, browsed));
+    ASSERT_EQ(list.count(), 15 + 11);
     for (const ResourceRow &r : list.rows())
         for (const QString &cell : r.subItems)
             EXPECT_TRUE(isCleanNetworkText(cell)) << cell.toStdString();
@@ -141,26 +174,50 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
     QStringList scanned;
     for (int i = 15; i < list.count(); ++i)
         scanned << list.row(i).subItem(siResource) + "|" + list.row(i).subItem(siWorkgroup);
-    EXPECT_EQ(scanned, QStringList({"PC1|A??B?C", "?0??X?10.84.0.7|OFFICE", "?????Z|OFFICE", "A?B|OFFICE", "PC2|OFFICE",
-                                    "BÜRO|OFFICE?", "S?9|WG??X", "T?|WG??X"}));
+    // Blanks at the ends are gone, a zero character is replaced as the
+    // browse list gives it, and each name is where it was sorted as it came.
+    EXPECT_EQ(scanned,
+              QStringList({"V?W|SPACED", "PC1|A??B?C", "LEAD|OFFICE", "?0??X?10.84.0.7|OFFICE", "?????Z|OFFICE",
+                           "A?B|OFFICE", "PC2|OFFICE", "BÜRO|OFFICE?", "U|WG??X", "S?9|WG??X", "T?|WG??X"}));
 }
 
 TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)
 {
-    ResourceList list;
-    list.append(ResourceRow::created("S1", "", "ALPHA"));
-    FakeNeighborhood source = FakeNeighborhood::office({{"ALPHA", {"S2"}}, {"BETA", {"S3"}}});
-    source.brokenKey = "wg:BETA"; // the last workgroup cannot be opened
-    RecordingView view;
-    try {
-        scanNetwork(list, view, walkOf(source));
-        ADD_FAILURE() << "no failure";
-    } catch (const ECannotFindNetwork &e) {
-        EXPECT_EQ(e.message(), "Cannot find network neiborhood");
-        // By the time the failure arrives, the panel and cursor are back.
-        EXPECT_EQ(view.log, QStringList({"busy", "Scanning network...", "paint", "1 resources in list", "idle"}));
+    struct Case {
+        const char *what;
+        std::function<void(FakeNeighborhood &)> breakIt;
+    };
+    const Case cases[] = {
+        {"no network", [](FakeNeighborhood &s) { s.noRoot = true; }},
+        {"a null root", [](FakeNeighborhood &s) { s.nullRoot = true; }},
+        {"the last workgroup cannot be opened", [](FakeNeighborhood &s) { s.brokenKey = "wg:BETA"; }},
+        {"a workgroup opens as nothing", [](FakeNeighborhood &s) { s.nullKey = "wg:ALPHA"; }},
+        {"a workgroup unknown to the source", [](FakeNeighborhood &s) { s.folders.remove("wg:ALPHA"); }},
+        {"the walk's own message is not the scan's",
+         [](FakeNeighborhood &s) { s.onRoot = [] { throw ECannotFindNetwork(QStringLiteral("elsewhere")); }; }},
+        {"a failure of no exception class", [](FakeNeighborhood &s) { s.onRoot = [] { throw 42; }; }},
+    };
+    for (const Case &c : cases) {
+        FakePlatform platform;
+        *platform.neighborhood = FakeNeighborhood::office({{"ALPHA", {"S2"}}, {"BETA", {"S3"}}});
+        c.breakIt(*platform.neighborhood);
+        Workspace core(platform.platform());
+        core.list().append(ResourceRow::created("S1", "", "ALPHA"));
+        ScanLog log(core);
+        scan(core);
+        ASSERT_TRUE(log.failure) << c.what;
+        try {
+            std::rethrow_exception(log.failure);
+        } catch (const ECannotFindNetwork &e) {
+            EXPECT_EQ(e.message(), "Cannot find network neiborhood") << c.what;
+        } catch (...) {
+            ADD_FAILURE() << c.what << ": another failure";
+        }
+        // By the time the failure arrives, the count is shown.
+        EXPECT_EQ(log.log, QStringList({"Scanning network...", "started", "1 resources in list", "finished"}))
+            << c.what;
+        EXPECT_EQ(core.list().count(), 1) << c.what;
     }
-    EXPECT_EQ(list.count(), 1);
 }
 
 TEST(LocalSubnetsTest, EachSubnetWithRoomForOneHasOneBroadcastAddress)

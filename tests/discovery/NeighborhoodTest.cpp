@@ -1,93 +1,101 @@
 #include "discovery/NetworkNeighborhood.h"
-#include "support/FakeNeighborhood.h"
 
-#include <QMap>
 #include <gtest/gtest.h>
 
 namespace {
 
-using FakeSource = FakeNeighborhood;
-
-NetworkItem item(const QString &name, const QString &key) { return NetworkItem{name, key}; }
-
-QStringList computers(const TNetworkNeighborhood &n, int workgroup)
+QStringList names(const TStrings &list)
 {
-    const auto *list = dynamic_cast<TStringObjectList *>(n.GetObject(workgroup));
     QStringList out;
-    for (int i = 0; list && i < list->GetCount(); ++i)
-        out << list->Get(i);
+    for (int i = 0; i < list.GetCount(); ++i)
+        out << list.Get(i);
     return out;
 }
 
-FakeSource office()
-{
-    FakeSource s;
-    s.folders[""] = {item(" ALPHA ", "wa"), item("EMPTY", "we"), item("BETA", "wb")};
-    s.folders["wa"] = {item("S1", "1"), item("s1", "2"), item("  ", "3"), item("\tTAB ", "4"), item("NUL\0tail", "5")};
-    s.folders["we"] = {};
-    s.folders["wb"] = {item("S3", "6"), item("S1", "1")};
-    return s;
-}
+// Workgroups in an order of their own, with duplicates and empty names:
+// the facade shows the snapshot as it is, it does not merge.
+const NetworkSnapshot office = {
+    {"ALPHA", {{"S1", "10.0.0.1"}, {"s1", ""}, {"", ""}}},
+    {"EMPTY", {}},
+    {"BETA", {{"S3", ""}, {"S1", ""}}},
+};
 
 } // namespace
 
-TEST(NetworkNeighborhoodTest, CopiesTheFoldersInOrderTrimmingBlanksOnlyAndCleaningControls)
+TEST(NetworkNeighborhoodTest, ItemTextIsTheNameUpToAZeroWithoutBlanksAtItsEndsAndCleaned)
 {
-    FakeSource source = office();
-    source.folders["wa"][4].displayName = QStringLiteral("NUL") + QChar(0) + QStringLiteral("tail");
-    const TNetworkNeighborhood n(source, QStringLiteral("HERE"));
-    ASSERT_EQ(n.GetCount(), 3);
-    EXPECT_EQ(n.Get(0), "ALPHA");
-    EXPECT_EQ(n.Get(1), "EMPTY");
-    EXPECT_EQ(n.Get(2), "BETA");
-    // Duplicates and empty names stay; a machine in two workgroups is in
-    // both; a tab is no blank, and like any control it is replaced.
-    EXPECT_EQ(computers(n, 0), QStringList({"S1", "s1", "", "?TAB", "NUL"}));
-    EXPECT_EQ(computers(n, 1), QStringList());
-    EXPECT_EQ(computers(n, 2), QStringList({"S3", "S1"}));
-    EXPECT_EQ(source.opened, QStringList({"wa", "we", "wb"}));
+    const struct {
+        QString displayName, shown;
+    } cases[] = {
+        {" ALPHA ", "ALPHA"},
+        {"  ", ""},
+        {"\tTAB ", "?TAB"}, // a tab is no blank, and like any control it is replaced
+        {QStringLiteral("NUL") + QChar(0) + QStringLiteral("tail"), "NUL"},
+        {QStringLiteral(" ") + QChar(0) + QStringLiteral("X"), ""},
+        {QChar(0x00A0) + QStringLiteral("NBSP "), QChar(0x00A0) + QStringLiteral("NBSP")},
+        {"A,B\r\n", "A?B??"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(itemDisplayText(NetworkItem{c.displayName, "key"}), c.shown) << c.displayName.toStdString();
 }
 
-TEST(NetworkNeighborhoodTest, AnyFailureFailsTheWholeWalk)
+TEST(NetworkNeighborhoodTest, ListsTheSnapshotsWorkgroupsInOrderEachWithItsComputers)
 {
-    struct Case {
-        const char *what;
-        std::function<void(FakeSource &)> breakIt;
-    };
-    const Case cases[] = {
-        {"no root", [](FakeSource &s) { s.noRoot = true; }},
-        {"a null root", [](FakeSource &s) { s.nullRoot = true; }},
-        {"the last workgroup cannot be opened", [](FakeSource &s) { s.brokenKey = "wb"; }},
-        {"a workgroup opens as nothing", [](FakeSource &s) { s.nullKey = "we"; }},
-        {"a workgroup unknown to the source", [](FakeSource &s) { s.folders.remove("wa"); }},
-    };
-    for (const Case &c : cases) {
-        FakeSource source = office();
-        c.breakIt(source);
+    const TNetworkNeighborhood n(office);
+    EXPECT_EQ(names(n), QStringList({"ALPHA", "EMPTY", "BETA"}));
+    // Duplicates and empty names stay; a machine in two workgroups is in both.
+    EXPECT_EQ(names(n.Workgroup(0)), QStringList({"S1", "s1", ""}));
+    EXPECT_EQ(names(n.Workgroup(1)), QStringList());
+    EXPECT_EQ(names(n.Workgroup(2)), QStringList({"S3", "S1"}));
+    // The typed view and the list's own objects are one.
+    for (int i = 0; i < n.GetCount(); ++i)
+        EXPECT_EQ(n.GetObject(i), &n.Workgroup(i)) << i;
+    EXPECT_EQ(n.IndexOf("beta"), 2);
+}
+
+TEST(NetworkNeighborhoodTest, AnEntryKeepsItsComputersWhereverItMovesAndOnlyItsOwn)
+{
+    TNetworkNeighborhood n(office);
+    n.Exchange(0, 2);
+    EXPECT_EQ(n.Get(0), "BETA");
+    EXPECT_EQ(names(n.Workgroup(0)), QStringList({"S3", "S1"}));
+    EXPECT_EQ(names(n.Workgroup(2)), QStringList({"S1", "s1", ""}));
+
+    const auto failure = [&](int index) -> QString {
         try {
-            TNetworkNeighborhood n(source, QStringLiteral("HERE"));
-            ADD_FAILURE() << c.what << ": no failure";
-        } catch (const ECannotFindNetwork &e) {
-            EXPECT_EQ(e.message(), "Cannot find network neiborhood") << c.what;
+            n.Workgroup(index);
+        } catch (const Exception &e) {
+            return e.message();
         }
-    }
+        return {};
+    };
+    EXPECT_EQ(failure(3), "Array TStringObjectArray item index is out of bounds (3)");
+    EXPECT_EQ(failure(-1), "Array TStringObjectArray item index is out of bounds (-1)");
+    // An entry made behind the list's back has no workgroup to read.
+    n.Entries().Grow(1);
+    EXPECT_EQ(failure(3), "Entry 3 holds no workgroup of this network");
+    TNetworkWorkgroup stranger;
+    n.Entries().setObject(0, &stranger);
+    EXPECT_EQ(failure(0), "Entry 0 holds no workgroup of this network");
 }
 
-TEST(NetworkNeighborhoodTest, AnEmptyNetworkIsNoFailureAndEntriesChangeOnlyByTheWalk)
+TEST(NetworkNeighborhoodTest, AnEmptyNetworkIsNoFailureAndEntriesChangeOnlyByTheSnapshot)
 {
-    FakeSource none;
-    EXPECT_EQ(TNetworkNeighborhood(none, QString()).GetCount(), 0);
+    EXPECT_EQ(TNetworkNeighborhood(NetworkSnapshot()).GetCount(), 0);
 
-    FakeSource source = office();
-    TNetworkNeighborhood n(source, QString());
+    TNetworkNeighborhood n(office);
     n.Delete(0);
     n.Insert(0, QStringLiteral("X"));
+    TNetworkWorkgroup stranger;
+    n.PutObject(1, &stranger);
     EXPECT_EQ(n.GetCount(), 3);
     EXPECT_EQ(n.Get(0), "ALPHA");
+    EXPECT_EQ(n.GetObject(1), &n.Workgroup(1));
     // Adding gives the entry a list of its own; clearing frees them all
     // (the sanitizer's leak check sees any left).
     const int added = n.Add(QStringLiteral("NEW"));
     EXPECT_NE(dynamic_cast<TNetworkWorkgroup *>(n.GetObject(added)), nullptr);
+    EXPECT_EQ(n.Workgroup(added).GetCount(), 0);
     EXPECT_NE(n.GetObject(added), n.GetObject(0));
     n.Clear();
     EXPECT_EQ(n.GetCount(), 0);

@@ -1,5 +1,7 @@
+#include "base/Exception.h"
 #include "discovery/NetworkSnapshot.h"
 #include "discovery/NodeStatusSweep.h"
+#include "discovery/SystemNeighborhood.h"
 
 #include "support/NodeStatusReplies.h"
 
@@ -105,6 +107,62 @@ TEST(MergeSnapshotTest, EachWorkgroupAndComputerOnceWhateverTheirCase)
     };
     EXPECT_EQ(mergeSnapshot(answers, browsed), expected);
     EXPECT_EQ(mergeSnapshot({}, {}), NetworkSnapshot());
+}
+
+TEST(MergeSnapshotTest, NamesAreComparedAndSortedAsTheyCameAndShownWithoutBlanksAtTheirEnds)
+{
+    struct Case {
+        const char *what;
+        QList<NodeStatusAnswer> answers;
+        NetworkSnapshot browsed, expected;
+    };
+    const Case cases[] = {
+        {"a leading blank sorts first and is dropped",
+         {answer("10.210.1.11", "S1", "ALPHA"), answer("10.210.1.12", " LEAD", "ALPHA")},
+         {},
+         {{"ALPHA", {{"LEAD", "10.210.1.12"}, {"S1", "10.210.1.11"}}}}},
+        {"names that differ only in blanks at their ends stay two, shown alike",
+         {answer("10.210.1.11", "S1", "ALPHA"), answer("10.210.1.12", " S1", "ALPHA")},
+         {{" ALPHA ", {{"S2 ", ""}}}},
+         {{"ALPHA", {{"S2", ""}}}, {"ALPHA", {{"S1", "10.210.1.12"}, {"S1", "10.210.1.11"}}}}},
+        {"a browse-list name of blanks only is a name, shown empty", {}, {{"WG", {{"   ", ""}}}}, {{"WG", {{"", ""}}}}},
+        {"a zero character is replaced before anything could end the name there",
+         {},
+         {{"WG", {{QStringLiteral("V") + QChar(0) + QStringLiteral("W "), ""}}}},
+         {{"WG", {{"V?W", ""}}}}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(mergeSnapshot(c.answers, c.browsed), c.expected) << c.what;
+}
+
+TEST(SnapshotFolderTest, EachWorkgroupOpensAsItsOwnComputersEvenWhereNamesLookAlike)
+{
+    const NetworkSnapshot snapshot = {
+        {"ALPHA", {{"S2", ""}}},
+        {"ALPHA", {{"S1", "10.210.1.12"}, {"S3", ""}}},
+        {"EMPTY", {}},
+    };
+    const std::unique_ptr<NeighborhoodFolder> root = snapshotFolder(snapshot);
+    const QList<NetworkItem> workgroups = root->items();
+    ASSERT_EQ(workgroups.size(), 3);
+    EXPECT_EQ(workgroups[0].displayName, "ALPHA");
+    EXPECT_EQ(workgroups[1].displayName, "ALPHA");
+    EXPECT_EQ(root->open(workgroups[0])->items(), QList<NetworkItem>({{"S2", "S2"}}));
+    // A computer the sweep heard from is opened by its address.
+    EXPECT_EQ(root->open(workgroups[1])->items(), QList<NetworkItem>({{"S1", "10.210.1.12"}, {"S3", "S3"}}));
+    EXPECT_EQ(root->open(workgroups[2])->items(), QList<NetworkItem>());
+    for (const QString key : {"3", "-1", "ALPHA", ""})
+        EXPECT_THROW(root->open(NetworkItem{"ALPHA", key}), Exception) << key.toStdString();
+}
+
+TEST(SystemNeighborhoodTest, WithoutALocalNetworkNeitherTheSnapshotNorTheTreeIsTaken)
+{
+    // Nothing to sweep: both fail before anything is sent.
+    SystemNeighborhood none([] { return QList<Ipv4Subnet>(); });
+    EXPECT_THROW(none.snapshot(QStringLiteral("HERE")), Exception);
+    EXPECT_THROW(none.rootFolder(QStringLiteral("HERE")), Exception);
+    SystemNeighborhood loopbackOnly([] { return QList<Ipv4Subnet>{{ip("127.0.0.1"), 8}}; });
+    EXPECT_THROW(loopbackOnly.snapshot(QStringLiteral("HERE")), Exception);
 }
 
 namespace {

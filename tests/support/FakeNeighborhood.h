@@ -10,7 +10,9 @@
 #include <stdexcept>
 
 // A network of folders named by key; the root's key is "". Opening an item
-// whose key names no folder fails, as do the items marked broken.
+// whose key names no folder fails, as do the items marked broken. Its
+// snapshot is what its folders list, so that the scan and the tree see one
+// network.
 class FakeNeighborhood : public NeighborhoodSource {
 public:
     QMap<QString, QList<NetworkItem>> folders;
@@ -19,7 +21,7 @@ public:
     bool noRoot = false; // the root cannot be found
     bool nullRoot = false;
     QStringList opened;           // keys of the items opened, in order
-    std::function<void()> onRoot; // runs when the root is asked for
+    std::function<void()> onRoot; // runs when the root or a snapshot is asked for
 
     // Workgroups with computers (keys "wg:NAME", "pc:NAME"), each computer
     // with the given shares.
@@ -69,5 +71,25 @@ public:
         if (nullRoot)
             return nullptr;
         return std::make_unique<Folder>(*this, QString());
+    }
+
+    // The root's items as workgroups, each with its folder's items as
+    // computers, names as the folders give them and no addresses; fails
+    // where opening the root or a workgroup does.
+    NetworkSnapshot snapshot(const QString &computerName) override
+    {
+        const std::unique_ptr<NeighborhoodFolder> root = rootFolder(computerName);
+        if (!root)
+            throw Exception(QStringLiteral("no root"));
+        NetworkSnapshot out;
+        for (const NetworkItem &workgroup : root->items()) {
+            const std::unique_ptr<NeighborhoodFolder> folder = root->open(workgroup);
+            if (!folder)
+                throw Exception(QStringLiteral("no workgroup"));
+            out.append(SnapshotWorkgroup{workgroup.displayName, {}});
+            for (const NetworkItem &computer : folder->items())
+                out.back().computers.append(SnapshotComputer{computer.displayName, QString()});
+        }
+        return out;
     }
 };
