@@ -1,5 +1,7 @@
 #include "ping/LinuxEchoChannel.h"
 
+#include "base/SystemError.h"
+
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -51,8 +53,6 @@ long long nanosecondsBetween(const timespec &from, const timespec &to)
     return ns > 0 ? ns : 0;
 }
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
 bool isPermissionError(int error)
 {
     return error == EACCES || error == EPERM || error == EPROTONOSUPPORT || error == ESOCKTNOSUPPORT;
@@ -96,8 +96,8 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
         const int error = errno;
         if (error == EAFNOSUPPORT)
             throw EchoChannelError(EchoFailure::SocketsUnavailable,
-                                   QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
-        throw EchoChannelError(EchoFailure::NoHandle, errnoText(error));
+                                   QStringLiteral("IPv4 sockets are not available: ") + systemErrorText(error));
+        throw EchoChannelError(EchoFailure::NoHandle, systemErrorText(error));
     }
     ::close(probe);
 
@@ -108,8 +108,8 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
                 QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
                                "allowed for this user's group (net.ipv4.ping_group_range) and raw "
                                "sockets need the CAP_NET_RAW capability")
-                    .arg(errnoText(error)));
-        return EchoChannelError(EchoFailure::NoHandle, errnoText(error));
+                    .arg(systemErrorText(error)));
+        return EchoChannelError(EchoFailure::NoHandle, systemErrorText(error));
     };
 
     int fd = -1;
@@ -146,7 +146,7 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
         configured = configured && ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
     }
     if (!configured)
-        throw EchoChannelError(EchoFailure::SetupFailed, errnoText(errno));
+        throw EchoChannelError(EchoFailure::SetupFailed, systemErrorText(errno));
     channel->m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, &channel->m_context);
     channel->m_notifier->setEnabled(false);
     LinuxEchoChannel *self = channel.get();

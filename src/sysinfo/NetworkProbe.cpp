@@ -1,5 +1,7 @@
 #include "sysinfo/NetworkProbe.h"
 
+#include "base/SystemError.h"
+
 #include <QMap>
 #include <algorithm>
 #include <arpa/inet.h>
@@ -99,7 +101,7 @@ QString SystemNetworkProbe::socketError() const
 {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemErrorText(errno);
     close(fd);
     return QString();
 }
