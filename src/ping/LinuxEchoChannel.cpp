@@ -221,14 +221,14 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
     r.ticket = m_nextTicket++;
     if (m_nextTicket <= 0)
         m_nextTicket = 1;
-    r.target = request.target;
+    r.target = request.target.networkOrder();
     r.done = std::move(done);
     r.deadline = std::chrono::steady_clock::now()
                  + std::chrono::milliseconds(std::min<std::uint32_t>(request.timeoutMs, std::uint32_t(INT32_MAX)));
 
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_addr.s_addr = request.target;
+    to.sin_addr.s_addr = r.target;
     // An ICMP error for another request in flight also leaves a pending
     // socket error, which the next send would return as its own: clear it
     // first (the error queue keeps the details). One may still arrive just
@@ -248,7 +248,7 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
     const int ticket = r.ticket;
     Finished finished;
     if (sent < 0) {
-        r.outcome.reply.Address = request.target;
+        r.outcome.reply.Address = r.target;
         r.outcome.reply.Status = statusOfErrno(errno);
         finish(m_inFlight.find(seq), finished);
     } else {

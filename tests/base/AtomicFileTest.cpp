@@ -166,10 +166,10 @@ TEST_F(AtomicFiles, ALinkStaysALinkAndItsFileIsReplaced)
     QTemporaryDir elsewhere(QStringLiteral("/dev/shm/lumeo-XXXXXX"));
     const struct {
         const char *what;
-        QString name;                  // what the replace is given
-        std::function<void()> make;    // the links and the old file
-        QString file;                  // where the text must end up
-        QStringList links;             // what must still be links
+        QString name;               // what the replace is given
+        std::function<void()> make; // the links and the old file
+        QString file;               // where the text must end up
+        QStringList links;          // what must still be links
     } cases[] = {
         {"to a file",
          path("link.txt"),
