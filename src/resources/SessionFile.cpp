@@ -199,6 +199,7 @@ namespace {
 // The system's reason, to follow the message after a comma.
 QString causeOf(int error) { return systemErrorText(error, SystemTextCase::LowerFirst); }
 
+// Why a file of this kind is not read.
 QString causeOf(const struct stat &st)
 {
     return S_ISDIR(st.st_mode) ? causeOf(EISDIR) : QStringLiteral("not a regular file");
