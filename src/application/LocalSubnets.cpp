@@ -18,7 +18,7 @@ QList<Ipv4Subnet> localSubnets()
             continue;
         for (const QNetworkAddressEntry &e : i.addressEntries())
             if (e.ip().protocol() == QAbstractSocket::IPv4Protocol && e.prefixLength() >= 0)
-                out.append(Ipv4Subnet{e.ip().toIPv4Address(), e.prefixLength()});
+                out.append(Ipv4Subnet{Ipv4Address::fromHostOrder(e.ip().toIPv4Address()), e.prefixLength()});
     }
     return out;
 }

@@ -3,16 +3,15 @@
 #include "application/LocalSubnets.h"
 #include "remote/Mailslot.h"
 
-#include <QHostAddress>
 #include <QMetaObject>
 
-bool NetworkTransport::SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
+bool NetworkTransport::SendMailslotMessage(const QString &machine, const QList<Ipv4Address> &hints, const QString &text,
                                            const Deadline &deadline)
 {
     return ::SendMailslotMessage(machine, kMessengerSlot, text, MachineFinder(local(), deadline, hints));
 }
 
-quint32 NetworkTransport::NetRemoteTOD(const QString &server, const QList<quint32> &hints, TIME_OF_DAY_INFO &info,
+quint32 NetworkTransport::NetRemoteTOD(const QString &server, const QList<Ipv4Address> &hints, TIME_OF_DAY_INFO &info,
                                        const Deadline &deadline)
 {
     return ::NetRemoteTOD(server, info, MachineFinder(local(), deadline, hints));
@@ -54,7 +53,7 @@ bool RemoteActions::start(const QString &machine, std::function<std::function<vo
 bool RemoteActions::sendMessage(const QString &machine, const QString &addresses, const QString &text,
                                 std::function<void(bool)> done)
 {
-    const QList<quint32> hints = addressHints(addresses);
+    const QList<Ipv4Address> hints = addressHints(addresses);
     return start(machine,
                  [transport = m_transport, machine, hints, text, done = std::move(done)](std::stop_token stop) {
                      bool sent = false;
@@ -73,7 +72,7 @@ bool RemoteActions::sendMessage(const QString &machine, const QString &addresses
 bool RemoteActions::readTime(const QString &server, const QString &addresses,
                              std::function<void(const TimeOfDayAnswer &)> done)
 {
-    const QList<quint32> hints = addressHints(addresses);
+    const QList<Ipv4Address> hints = addressHints(addresses);
     return start(server, [transport = m_transport, server, hints, done = std::move(done)](std::stop_token stop) {
         TimeOfDayAnswer answer;
         try {
@@ -85,11 +84,11 @@ bool RemoteActions::readTime(const QString &server, const QString &addresses,
     });
 }
 
-QList<quint32> addressHints(const QString &addresses)
+QList<Ipv4Address> addressHints(const QString &addresses)
 {
-    QList<quint32> out;
+    QList<Ipv4Address> out;
     for (const QString &part : addresses.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        if (const auto a = dottedAddress(part.trimmed()))
+        if (const auto a = Ipv4Address::fromText(part.trimmed()))
             out.append(*a);
     }
     return out;

@@ -21,9 +21,9 @@
 class RemoteTransport {
 public:
     virtual ~RemoteTransport() = default;
-    virtual bool SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
+    virtual bool SendMailslotMessage(const QString &machine, const QList<Ipv4Address> &hints, const QString &text,
                                      const Deadline &deadline) = 0;
-    virtual quint32 NetRemoteTOD(const QString &server, const QList<quint32> &hints, TIME_OF_DAY_INFO &info,
+    virtual quint32 NetRemoteTOD(const QString &server, const QList<Ipv4Address> &hints, TIME_OF_DAY_INFO &info,
                                  const Deadline &deadline) = 0;
 };
 
@@ -33,9 +33,9 @@ class NetworkTransport : public RemoteTransport {
 public:
     NetworkTransport() = default;
     explicit NetworkTransport(LocalNetbios local) : m_local(std::move(local)) {}
-    bool SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
+    bool SendMailslotMessage(const QString &machine, const QList<Ipv4Address> &hints, const QString &text,
                              const Deadline &deadline) override;
-    quint32 NetRemoteTOD(const QString &server, const QList<quint32> &hints, TIME_OF_DAY_INFO &info,
+    quint32 NetRemoteTOD(const QString &server, const QList<Ipv4Address> &hints, TIME_OF_DAY_INFO &info,
                          const Deadline &deadline) override;
 
 private:
@@ -88,4 +88,4 @@ private:
 };
 
 // The dotted addresses in a row's address text ("10.0.0.1,10.0.0.2").
-QList<quint32> addressHints(const QString &addresses);
+QList<Ipv4Address> addressHints(const QString &addresses);

@@ -1,11 +1,11 @@
 #include "application/SettingsStore.h"
 
+#include "base/AtomicFile.h"
 #include "base/Exception.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringConverter>
@@ -13,11 +13,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -41,24 +36,6 @@ QString valueText(const QVariant &value)
     if (value.canConvert<QString>())
         return value.toString();
     return QString(); // a typed value (@Rect, @Variant) is no text of ours
-}
-
-// Makes the renamed file's directory entry durable as well.
-void syncDirectory(const QString &dir)
-{
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-QString systemCause(int error)
-{
-    QString cause = QString::fromLocal8Bit(std::strerror(error));
-    if (!cause.isEmpty())
-        cause[0] = cause[0].toLower();
-    return cause;
 }
 
 [[noreturn]] void failToSave(const QString &path, const QString &cause)
@@ -94,48 +71,6 @@ QByteArray iniText(const QString &path, const SettingsStore::Values &values)
     if (!text.open(QIODevice::ReadOnly))
         failToSave(path, QStringLiteral("its text cannot be read back: %1").arg(text.errorString()));
     return text.readAll();
-}
-
-// Writes `bytes` to a new file beside `destination`, syncs it and renames it
-// over the old one: a full disk, a folder the user may not write or a crash
-// at any point leaves the old settings whole. `path` is the name the user
-// knows, for the message.
-void replaceFile(const QString &path, const QString &destination, const QByteArray &bytes)
-{
-    const QString dir = QFileInfo(destination).absolutePath();
-    QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = QFile::encodeName(
-            dir + QStringLiteral("/.Lumeo-%1.ini").arg(QRandomGenerator::global()->generate(), 0, 36));
-        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        failToSave(path, systemCause(errno));
-    const auto abandon = [&](int error) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temporary.constData());
-        failToSave(path, systemCause(error));
-    };
-    for (qsizetype written = 0; written < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno != EINTR)
-            abandon(errno);
-        if (n > 0)
-            written += n;
-    }
-    if (::fsync(fd) != 0)
-        abandon(errno);
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0)
-        abandon(errno);
-    if (::rename(temporary.constData(), QFile::encodeName(destination).constData()) != 0)
-        abandon(errno);
-    syncDirectory(dir);
 }
 
 } // namespace
@@ -192,12 +127,8 @@ QMap<QString, QString> IniSettingsStore::read()
 
 void IniSettingsStore::write(const Values &values)
 {
-    const QFileInfo target(m_path);
-    // A link is followed, so that a settings file kept elsewhere stays there;
-    // the new file is made beside the real one, on the same file system.
-    const QString destination = target.isSymLink() && target.exists() ? target.canonicalFilePath() : m_path;
-    const QString dir = QFileInfo(destination).absolutePath();
-    if (!QDir().mkpath(dir))
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         failToSave(m_path, QStringLiteral("its folder cannot be made"));
-    replaceFile(m_path, destination, iniText(m_path, values));
+    if (const auto failure = replaceFileAtomically(m_path, iniText(m_path, values)))
+        failToSave(m_path, failure->cause());
 }

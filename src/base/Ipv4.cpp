@@ -1,5 +1,6 @@
 #include "base/Ipv4.h"
 
+#include <QByteArray>
 #include <QStringList>
 
 #include <arpa/inet.h>
@@ -16,6 +17,8 @@ std::optional<Ipv4Address> Ipv4Address::fromText(QStringView text)
     while (parts < 4) {
         int number = 0, digits = 0;
         while (at < text.size() && text[at] >= u'0' && text[at] <= u'9' && digits < 4) {
+            if (digits == 1 && number == 0)
+                return std::nullopt; // a leading zero
             number = number * 10 + (text[at].unicode() - u'0');
             ++digits;
             ++at;
@@ -32,6 +35,16 @@ std::optional<Ipv4Address> Ipv4Address::fromText(QStringView text)
     if (at != text.size())
         return std::nullopt;
     return Ipv4Address(value);
+}
+
+std::optional<Ipv4Address> Ipv4Address::fromInetAddrText(QStringView text)
+{
+    // The C library's own reader, so that every form reads as it always has.
+    const QByteArray bytes = text.toUtf8();
+    in_addr address{};
+    if (bytes.isEmpty() || bytes.contains('\0') || ::inet_aton(bytes.constData(), &address) == 0)
+        return std::nullopt;
+    return fromNetworkOrder(address.s_addr);
 }
 
 QString Ipv4Address::toString() const
@@ -52,9 +65,9 @@ quint32 Ipv4Subnet::mask() const
     return ~quint32(0) << (32 - prefixLength);
 }
 
-bool isOtherUnicastHost(quint32 address, const QList<Ipv4Subnet> &subnets)
+bool isOtherUnicastHost(Ipv4Address address, const QList<Ipv4Subnet> &subnets)
 {
-    const quint32 first = address >> 24;
+    const quint32 first = address.hostOrder() >> 24;
     if (first == 0 || first == 127 || first >= 224)
         return false;
     for (const Ipv4Subnet &s : subnets)

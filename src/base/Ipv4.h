@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -18,8 +19,18 @@ public:
     static constexpr Ipv4Address fromHostOrder(quint32 value) { return Ipv4Address(value); }
     static Ipv4Address fromNetworkOrder(quint32 value);
     // Four decimal numbers from 0 to 255 joined by dots, and nothing else:
-    // no blanks, no shorthand ("10.1"), no octal or hexadecimal.
+    // no blanks, no shorthand ("10.1"), no octal or hexadecimal, and no
+    // leading zero, which inet_addr would read as octal ("010" is 8 there):
+    // a text two readers would take for two addresses is none.
     static std::optional<Ipv4Address> fromText(QStringView text);
+    // The forms inet_addr reads, which users of the echo service type and a
+    // sweep takes for addresses that need no lookup: one to four numbers
+    // joined by dots, each decimal, octal (a leading 0) or hexadecimal
+    // (0x), the last filling the bytes that are left ("10.1" is 10.0.0.1,
+    // and so is "0x0A000001"); a blank may end the address, and whatever
+    // follows it is ignored. Every spelling of 255.255.255.255 is read too,
+    // though inet_addr itself cannot tell it from its failure.
+    static std::optional<Ipv4Address> fromInetAddrText(QStringView text);
 
     constexpr quint32 hostOrder() const { return m_value; }
     quint32 networkOrder() const;
@@ -27,32 +38,34 @@ public:
     QString toString() const;
 
     friend constexpr auto operator<=>(const Ipv4Address &, const Ipv4Address &) = default;
+    friend size_t qHash(Ipv4Address address, size_t seed = 0) noexcept { return qHash(address.m_value, seed); }
 
 private:
     constexpr explicit Ipv4Address(quint32 value) : m_value(value) {}
     quint32 m_value = 0;
 };
 
-// Below, addresses are numbers in host byte order.
+// 255.255.255.255, every machine of the local link: no echo goes there.
+inline constexpr Ipv4Address kLimitedBroadcast = Ipv4Address::fromHostOrder(0xFFFFFFFFu);
 
 // An address of this machine with the prefix length of its subnet.
 struct Ipv4Subnet {
-    quint32 address = 0;
+    Ipv4Address address;
     int prefixLength = 0;
 
     friend bool operator==(const Ipv4Subnet &, const Ipv4Subnet &) = default;
 
-    // The subnet's mask; 0 for a prefix of 0 or less.
+    // The subnet's mask, in host byte order; 0 for a prefix of 0 or less.
     quint32 mask() const;
-    quint32 network() const { return address & mask(); }
+    Ipv4Address network() const { return Ipv4Address::fromHostOrder(address.hostOrder() & mask()); }
     // The subnet's broadcast address; a /31 or /32 link has none (nothing).
     bool hasBroadcast() const { return prefixLength >= 0 && prefixLength <= 30; }
-    quint32 broadcast() const { return network() | ~mask(); }
-    bool contains(quint32 other) const { return (other & mask()) == network(); }
+    Ipv4Address broadcast() const { return Ipv4Address::fromHostOrder(network().hostOrder() | ~mask()); }
+    bool contains(Ipv4Address other) const { return (other.hostOrder() & mask()) == network().hostOrder(); }
 };
 
 // Whether ADDRESS can name one other machine: not in 0.0.0.0/8, loopback
 // (127/8), multicast (224/4) or the reserved block with the limited
 // broadcast (240/4), and neither an address of this machine nor the
 // network or broadcast address of one of its SUBNETS.
-bool isOtherUnicastHost(quint32 address, const QList<Ipv4Subnet> &subnets);
+bool isOtherUnicastHost(Ipv4Address address, const QList<Ipv4Subnet> &subnets);

@@ -3,8 +3,6 @@
 #include "base/NetworkText.h"
 #include "netbios/NameText.h"
 
-#include <QHostAddress>
-
 #include <algorithm>
 
 namespace {
@@ -54,7 +52,7 @@ NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const Netw
         const QString workgroup = netbios::displayName(a.status.workgroup());
         if (computer.isEmpty() || workgroup.isEmpty())
             continue;
-        addComputer(workgroupNamed(out, workgroup), SnapshotComputer{computer, QHostAddress(a.address).toString()});
+        addComputer(workgroupNamed(out, workgroup), SnapshotComputer{computer, a.address.toString()});
     }
     for (const SnapshotWorkgroup &w : browseList) {
         if (w.name.isEmpty())

@@ -25,7 +25,7 @@ constexpr int kReplyBuffer = 65536;
 // The longest a wait goes without looking whether the sweep is to stop.
 constexpr qint64 kStopCheckMs = 50;
 
-quint32 maskOf(int prefix) { return Ipv4Subnet{0, prefix}.mask(); }
+quint32 maskOf(int prefix) { return Ipv4Subnet{Ipv4Address(), prefix}.mask(); }
 
 class Socket {
 public:
@@ -45,22 +45,20 @@ private:
 
 } // namespace
 
-QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits)
+QList<Ipv4Address> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits)
 {
-    QList<quint32> out;
-    QSet<quint32> seen;
+    QList<Ipv4Address> out;
+    QSet<Ipv4Address> seen;
     for (const Ipv4Subnet &s : subnets) {
-        if ((s.address & kLoopbackMask) == kLoopbackNet || s.prefixLength < 0 || s.prefixLength > 32)
+        if ((s.address.hostOrder() & kLoopbackMask) == kLoopbackNet || s.prefixLength < 0 || s.prefixLength > 32)
             continue;
-        const quint32 netMask = maskOf(s.prefixLength);
-        const quint32 network = s.address & netMask, broadcast = network | ~netMask;
         const int prefix = std::max(s.prefixLength, limits.widestPrefix);
-        const quint32 first = s.address & maskOf(prefix);
+        const quint32 first = s.address.hostOrder() & maskOf(prefix);
         const quint64 size = quint64(1) << (32 - prefix);
         for (quint64 i = 0; i < size; ++i) {
-            const quint32 a = first + quint32(i);
+            const Ipv4Address a = Ipv4Address::fromHostOrder(first + quint32(i));
             // A /31 or /32 has no network or broadcast address to leave out.
-            if (s.prefixLength <= 30 && (a == network || a == broadcast))
+            if (s.hasBroadcast() && (a == s.network() || a == s.broadcast()))
                 continue;
             if (out.size() >= limits.maxQueries)
                 return out;
@@ -73,7 +71,7 @@ QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimit
     return out;
 }
 
-std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits,
+std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<Ipv4Address> &addresses, const SweepLimits &limits,
                                                        std::stop_token stop)
 {
     Socket socket;
@@ -82,7 +80,7 @@ std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &add
     // Each address gets a transaction of its own: a reply counts only from
     // the address it was asked of, for the request it was asked with.
     const quint16 firstId = quint16(QRandomGenerator::global()->generate());
-    QHash<quint32, int> indexOf;
+    QHash<Ipv4Address, int> indexOf;
     for (int i = 0; i < addresses.size(); ++i)
         indexOf.insert(addresses[i], i);
     QList<bool> answered(addresses.size(), false);
@@ -101,7 +99,7 @@ std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &add
             sockaddr_in to{};
             to.sin_family = AF_INET;
             to.sin_port = htons(netbios::kNameServicePort);
-            to.sin_addr.s_addr = htonl(addresses[next]);
+            to.sin_addr.s_addr = addresses[next].networkOrder();
             const ssize_t n = ::sendto(socket.fd(), request.constData(), size_t(request.size()), 0,
                                        reinterpret_cast<const sockaddr *>(&to), sizeof to);
             if (n == request.size())
@@ -130,7 +128,7 @@ std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &add
                                          reinterpret_cast<sockaddr *>(&from), &fromLength);
             if (n < 0)
                 break;
-            const quint32 address = ntohl(from.sin_addr.s_addr);
+            const Ipv4Address address = Ipv4Address::fromNetworkOrder(from.sin_addr.s_addr);
             const auto it = indexOf.constFind(address);
             if (it == indexOf.cend() || answered[*it] || ntohs(from.sin_port) != netbios::kNameServicePort)
                 continue;

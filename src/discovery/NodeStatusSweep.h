@@ -21,7 +21,7 @@ struct SweepLimits {
 };
 
 struct NodeStatusAnswer {
-    quint32 address = 0;
+    Ipv4Address address;
     netbios::NodeStatus status;
 };
 
@@ -29,11 +29,11 @@ struct NodeStatusAnswer {
 // widest allowed block around the interface's address where the subnet is
 // wider; loopback subnets are left out, each address is asked once and
 // there are never more than LIMITS.maxQueries.
-QList<quint32> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits = {});
+QList<Ipv4Address> sweepAddresses(const QList<Ipv4Subnet> &subnets, const SweepLimits &limits = {});
 
 // Sends a node-status request to each address from one UDP socket, paced,
 // and collects the first valid reply of each address within the limits, or
 // until STOP is requested (the program is ending), whichever comes first.
 // Nothing when no request could be sent at all (no socket, no route).
-std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<quint32> &addresses, const SweepLimits &limits = {},
-                                                       std::stop_token stop = {});
+std::optional<QList<NodeStatusAnswer>> sweepNodeStatus(const QList<Ipv4Address> &addresses,
+                                                       const SweepLimits &limits = {}, std::stop_token stop = {});

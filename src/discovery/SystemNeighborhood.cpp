@@ -112,7 +112,7 @@ NetworkSnapshot SystemNeighborhood::snapshot(const QString &)
 {
     QElapsedTimer clock;
     clock.start();
-    const QList<quint32> addresses = sweepAddresses(m_subnets(), m_limits);
+    const QList<Ipv4Address> addresses = sweepAddresses(m_subnets(), m_limits);
     if (addresses.isEmpty())
         throw Exception(QStringLiteral("No local network"));
     // The browse list is asked for while the sweep runs; whatever it has not

@@ -14,7 +14,7 @@ QByteArray buildDirectUnique(const DirectUnique &datagram)
     packet.append(static_cast<char>(kDirectUnique));
     packet.append(static_cast<char>(kFirstFragment));
     appendU16(packet, datagram.datagramId);
-    appendU32(packet, datagram.sourceAddress);
+    appendU32(packet, datagram.sourceAddress.hostOrder());
     appendU16(packet, datagram.sourcePort);
     appendU16(packet, static_cast<quint16>(length));
     appendU16(packet, 0); // the packet offset: this is the first and only fragment

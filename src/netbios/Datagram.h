@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Ipv4.h"
 #include "netbios/NetbiosName.h"
 
 #include <QByteArray>
@@ -16,7 +17,7 @@ constexpr int kDatagramHeaderSize = 14; // up to and with the packet offset
 
 struct DirectUnique {
     quint16 datagramId = 0;
-    quint32 sourceAddress = 0; // IPv4, host byte order: the sending socket's own
+    Ipv4Address sourceAddress; // the sending socket's own
     quint16 sourcePort = 0;    // the sending socket's own port
     Name source;
     Name destination;

@@ -71,7 +71,7 @@ std::optional<NameQueryReply> readNameQueryReply(QByteArrayView packet, quint16 
     reply.positive = true;
     for (int i = 0; i < *length / kAddressEntrySize; ++i) {
         reader.skip(2); // NB_FLAGS: group or unique, the owner's node type
-        reply.addresses.append(*reader.u32be());
+        reply.addresses.append(Ipv4Address::fromHostOrder(*reader.u32be()));
     }
     return reply;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Ipv4.h"
 #include "netbios/NetbiosName.h"
 
 #include <QByteArray>
@@ -22,8 +23,8 @@ constexpr quint16 kClassIN = 0x0001;
 QByteArray buildNameQuery(quint16 id, QByteArrayView name, quint8 suffix, bool broadcast);
 
 struct NameQueryReply {
-    bool positive = false;    // false: the responder says the name is not there
-    QList<quint32> addresses; // IPv4, host byte order, as listed (positive only)
+    bool positive = false;        // false: the responder says the name is not there
+    QList<Ipv4Address> addresses; // as listed (positive only)
 
     friend bool operator==(const NameQueryReply &, const NameQueryReply &) = default;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Ipv4.h"
 #include "ping/EchoSettings.h"
 #include "ping/IcmpTypes.h"
 
@@ -13,7 +14,7 @@
 
 // One echo request as it goes on the wire.
 struct EchoRequest {
-    std::uint32_t target = 0; // network byte order
+    Ipv4Address target;
     QByteArray data;
     int ttl = EchoSettings{}.ttl; // 1..255; 0 means the system's default
     int flags = 0;                // IP_FLAG_DF asks for no fragmentation

@@ -6,33 +6,17 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <QtEndian>
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-std::uint32_t InetAddr(const QString &text)
+std::optional<Ipv4Address> addressWithoutLookup(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    if (bytes.contains('\0'))
-        return INADDR_NONE_VALUE;
-    return ::inet_addr(bytes.constData());
-}
-
-QString InetNtoa(std::uint32_t address)
-{
-    const auto *b = reinterpret_cast<const unsigned char *>(&address);
-    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
-}
-
-std::optional<QString> DottedAddress(const QString &text)
-{
-    const std::uint32_t a = InetAddr(text);
-    if (a == INADDR_NONE_VALUE)
+    const auto address = Ipv4Address::fromInetAddrText(text);
+    if (!address || *address == kLimitedBroadcast)
         return std::nullopt;
-    return InetNtoa(a);
+    return address;
 }
 
 void PendingLookup::drop()
@@ -76,13 +60,11 @@ int SystemResolver::lookup(const QString &name, Completion done)
     const int id = m_d->nextId++;
     if (m_d->nextId <= 0)
         m_d->nextId = 1;
-    in_addr literal{};
-    const QByteArray bytes = name.toUtf8();
-    if (!bytes.isEmpty() && !bytes.contains('\0') && ::inet_aton(bytes.constData(), &literal)) {
+    if (const auto literal = Ipv4Address::fromInetAddrText(name)) {
         // A literal (255.255.255.255 is one) would make Qt ask for its name:
         // answer it directly, but still through the event loop.
         m_d->pending.insert(id, 0);
-        QTimer::singleShot(0, &m_d->context, [this, id, done, a = literal.s_addr] {
+        QTimer::singleShot(0, &m_d->context, [this, id, done, a = *literal] {
             if (m_d->pending.remove(id))
                 done(id, LookupResult{RESOLVE_OK, {a}});
         });
@@ -100,7 +82,7 @@ int SystemResolver::lookup(const QString &name, Completion done)
         } else {
             for (const QHostAddress &a : info.addresses())
                 if (a.protocol() == QAbstractSocket::IPv4Protocol)
-                    r.addresses.append(qToBigEndian(a.toIPv4Address()));
+                    r.addresses.append(Ipv4Address::fromHostOrder(a.toIPv4Address()));
             if (r.addresses.isEmpty())
                 r.error = WSANO_DATA;
         }
@@ -132,7 +114,8 @@ LookupResult SystemResolver::resolve(const QString &name)
     switch (rc) {
     case 0:
         for (const addrinfo *ai = list; ai; ai = ai->ai_next)
-            r.addresses.append(reinterpret_cast<const sockaddr_in *>(ai->ai_addr)->sin_addr.s_addr);
+            r.addresses.append(
+                Ipv4Address::fromNetworkOrder(reinterpret_cast<const sockaddr_in *>(ai->ai_addr)->sin_addr.s_addr));
         ::freeaddrinfo(list);
         if (r.addresses.isEmpty())
             r.error = WSANO_DATA;
@@ -160,11 +143,11 @@ LookupResult SystemResolver::resolve(const QString &name)
     return r;
 }
 
-std::optional<QString> SystemResolver::reverse(std::uint32_t address)
+std::optional<QString> SystemResolver::reverse(Ipv4Address address)
 {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = address;
+    sa.sin_addr.s_addr = address.networkOrder();
     char host[NI_MAXHOST];
     if (::getnameinfo(reinterpret_cast<const sockaddr *>(&sa), sizeof sa, host, sizeof host, nullptr, 0, NI_NAMEREQD)
         != 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Ipv4.h"
 #include "base/Liveness.h"
 
 #include <QList>
@@ -22,7 +23,7 @@ enum ResolverError : int {
 
 struct LookupResult {
     int error = RESOLVE_OK;
-    QList<std::uint32_t> addresses; // IPv4, network byte order, resolver order
+    QList<Ipv4Address> addresses; // in the resolver's order
 };
 
 // Host-name resolution. Forward lookups complete through the event loop of
@@ -37,7 +38,7 @@ public:
     virtual void abort(int id) = 0;
     // Blocking forward and reverse lookups.
     virtual LookupResult resolve(const QString &name) = 0;
-    virtual std::optional<QString> reverse(std::uint32_t address) = 0;
+    virtual std::optional<QString> reverse(Ipv4Address address) = 0;
 };
 
 // The system's resolver: Qt's asynchronous host lookup, getaddrinfo and
@@ -49,7 +50,7 @@ public:
     int lookup(const QString &name, Completion done) override;
     void abort(int id) override;
     LookupResult resolve(const QString &name) override;
-    std::optional<QString> reverse(std::uint32_t address) override;
+    std::optional<QString> reverse(Ipv4Address address) override;
 
 private:
     struct Private;
@@ -78,13 +79,9 @@ private:
     Liveness m_liveness;
 };
 
-// The canonical dotted form of a text inet_addr accepts, which needs no
-// lookup; nothing for names and for 255.255.255.255.
-std::optional<QString> DottedAddress(const QString &text);
-
-// inet_addr: a dotted address (the classic forms included) in network byte
-// order, or 0xFFFFFFFF for anything else, 255.255.255.255 included.
-std::uint32_t InetAddr(const QString &text);
-// inet_ntoa: the canonical dotted form.
-QString InetNtoa(std::uint32_t address);
-constexpr std::uint32_t INADDR_NONE_VALUE = 0xFFFFFFFFu;
+// The address a text names without a lookup: the forms
+// Ipv4Address::fromInetAddrText reads, but for 255.255.255.255. The echo
+// service has always read addresses with inet_addr, which cannot tell that
+// one from its failure: it goes to the resolver, which answers it itself,
+// after the event loop like any lookup (and the echo refuses it).
+std::optional<Ipv4Address> addressWithoutLookup(const QString &text);

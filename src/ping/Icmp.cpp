@@ -30,11 +30,10 @@ void TICMP::setAddress(const QString &address)
     m_resolved = false;
 }
 
-std::optional<std::uint32_t> TICMP::lookUpTarget(const QString &address, std::uint32_t &error)
+std::optional<Ipv4Address> TICMP::lookUpTarget(const QString &address, std::uint32_t &error)
 {
-    const std::uint32_t dotted = InetAddr(address);
-    if (dotted != INADDR_NONE_VALUE)
-        return dotted;
+    if (const auto literal = addressWithoutLookup(address))
+        return literal;
     const LookupResult r = m_resolver.resolve(address);
     if (r.error != RESOLVE_OK || r.addresses.isEmpty()) {
         error = std::uint32_t(r.error != RESOLVE_OK ? r.error : WSANO_DATA);
@@ -42,13 +41,13 @@ std::optional<std::uint32_t> TICMP::lookUpTarget(const QString &address, std::ui
             OnDisplay(this, QStringLiteral("Unable to resolve ") + address);
         return std::nullopt;
     }
-    return r.addresses.first(); // may be INADDR_NONE again (255.255.255.255): refused when sent
+    return r.addresses.first(); // may be 255.255.255.255: refused when sent
 }
 
 void TICMP::ResolveAddress()
 {
-    const std::optional<std::uint32_t> target = lookUpTarget(m_address, m_lastError);
-    m_targetIP = target.value_or(INADDR_NONE_VALUE);
+    const std::optional<Ipv4Address> target = lookUpTarget(m_address, m_lastError);
+    m_targetIP = target.value_or(kLimitedBroadcast);
     m_resolved = target.has_value();
 }
 
@@ -60,7 +59,7 @@ QByteArray TICMP::requestData(int size)
     return data;
 }
 
-EchoRequest TICMP::request(std::uint32_t target) const
+EchoRequest TICMP::request(Ipv4Address target) const
 {
     EchoRequest r;
     r.target = target;
@@ -76,7 +75,7 @@ int TICMP::Ping()
     m_lastError = 0;
     if (!m_resolved)
         ResolveAddress();
-    if (m_targetIP == INADDR_NONE_VALUE) {
+    if (m_targetIP == kLimitedBroadcast) {
         m_lastError = IP_BAD_DESTINATION;
         if (OnDisplay)
             OnDisplay(this, QStringLiteral("Invalid host address"));
@@ -116,8 +115,8 @@ int TICMP::Ping()
 int TICMP::send(const QString &address, EchoHandlers handlers)
 {
     std::uint32_t error = 0;
-    const std::optional<std::uint32_t> target = lookUpTarget(address, error);
-    if (!target || *target == INADDR_NONE_VALUE) {
+    const std::optional<Ipv4Address> target = lookUpTarget(address, error);
+    if (!target || *target == kLimitedBroadcast) {
         if (OnDisplay)
             OnDisplay(this, QStringLiteral("Invalid host address"));
         EchoResult refused;

@@ -100,7 +100,7 @@ public:
     std::uint32_t LastError() const { return m_lastError; }
     QString ErrorText() const { return IcmpErrorText(m_lastError); }
     bool resolved() const { return m_resolved; }
-    std::uint32_t targetIP() const { return m_targetIP; }
+    Ipv4Address targetIP() const { return m_targetIP; }
 
     // The request data for a size: the phrase, cut or padded with spaces.
     static QByteArray requestData(int size);
@@ -116,8 +116,8 @@ private:
         EchoRequest request;
         EchoHandlers handlers;
     };
-    std::optional<std::uint32_t> lookUpTarget(const QString &address, std::uint32_t &error);
-    EchoRequest request(std::uint32_t target) const;
+    std::optional<Ipv4Address> lookUpTarget(const QString &address, std::uint32_t &error);
+    EchoRequest request(Ipv4Address target) const;
     int enqueue(EchoRequest request, EchoHandlers handlers);
     void pump();
 
@@ -128,7 +128,7 @@ private:
     int m_flags = 0;
     IcmpEchoReply m_lastReply;
     std::uint32_t m_lastError = 0;
-    std::uint32_t m_targetIP = 0;
+    Ipv4Address m_targetIP;
     bool m_resolved = false;
 
     // Requests waiting for their turn, and those awaiting their answer (by

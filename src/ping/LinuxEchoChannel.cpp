@@ -1,5 +1,7 @@
 #include "ping/LinuxEchoChannel.h"
 
+#include "base/SystemError.h"
+
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -52,8 +54,6 @@ long long nanosecondsBetween(const timespec &from, const timespec &to)
     return ns > 0 ? ns : 0;
 }
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
 bool isPermissionError(int error)
 {
     return error == EACCES || error == EPERM || error == EPROTONOSUPPORT || error == ESOCKTNOSUPPORT;
@@ -97,8 +97,8 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
         const int error = errno;
         if (error == EAFNOSUPPORT)
             throw EchoChannelError(EchoFailure::SocketsUnavailable,
-                                   QStringLiteral("IPv4 sockets are not available: ") + errnoText(error));
-        throw EchoChannelError(EchoFailure::NoHandle, errnoText(error));
+                                   QStringLiteral("IPv4 sockets are not available: ") + systemErrorText(error));
+        throw EchoChannelError(EchoFailure::NoHandle, systemErrorText(error));
     }
     ::close(probe);
 
@@ -109,8 +109,8 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
                 QStringLiteral("no ICMP socket could be opened (%1): unprivileged ICMP sockets are not "
                                "allowed for this user's group (net.ipv4.ping_group_range) and raw "
                                "sockets need the CAP_NET_RAW capability")
-                    .arg(errnoText(error)));
-        return EchoChannelError(EchoFailure::NoHandle, errnoText(error));
+                    .arg(systemErrorText(error)));
+        return EchoChannelError(EchoFailure::NoHandle, systemErrorText(error));
     };
 
     int fd = -1;
@@ -147,7 +147,7 @@ std::unique_ptr<LinuxEchoChannel> LinuxEchoChannel::open(Preference preference)
         configured = configured && ::setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof filter) == 0;
     }
     if (!configured)
-        throw EchoChannelError(EchoFailure::SetupFailed, errnoText(errno));
+        throw EchoChannelError(EchoFailure::SetupFailed, systemErrorText(errno));
     channel->m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, &channel->m_context);
     channel->m_notifier->setEnabled(false);
     LinuxEchoChannel *self = channel.get();
@@ -222,14 +222,14 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
     r.ticket = m_nextTicket++;
     if (m_nextTicket <= 0)
         m_nextTicket = 1;
-    r.target = request.target;
+    r.target = request.target.networkOrder();
     r.done = std::move(done);
     r.deadline = std::chrono::steady_clock::now()
                  + std::chrono::milliseconds(std::min<std::uint32_t>(request.timeoutMs, std::uint32_t(INT32_MAX)));
 
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_addr.s_addr = request.target;
+    to.sin_addr.s_addr = r.target;
     // An ICMP error for another request in flight also leaves a pending
     // socket error, which the next send would return as its own: clear it
     // first (the error queue keeps the details). One may still arrive just
@@ -249,7 +249,7 @@ int LinuxEchoChannel::send(const EchoRequest &request, Done done)
     const int ticket = r.ticket;
     Finished finished;
     if (sent < 0) {
-        r.outcome.reply.Address = request.target;
+        r.outcome.reply.Address = r.target;
         r.outcome.reply.Status = statusOfErrno(errno);
         finish(m_inFlight.find(seq), finished);
     } else {

@@ -44,8 +44,8 @@ public:
 private:
     struct Request {
         int ticket = 0;
-        std::uint32_t target = 0;
-        timespec sentAt{}; // the system clock, as the kernel stamps received packets
+        std::uint32_t target = 0; // network byte order, as the reply record and the packets keep it
+        timespec sentAt{};        // the system clock, as the kernel stamps received packets
         std::chrono::steady_clock::time_point deadline;
         EchoOutcome outcome;
         Done done;

@@ -80,14 +80,14 @@ void TPing::DnsLookup(const QString &hostName)
 {
     m_lookup.drop(); // the replaced lookup never reports
     m_dnsResult.clear();
-    if (const auto dotted = DottedAddress(hostName)) {
-        m_dnsResult = *dotted;
+    if (const auto literal = addressWithoutLookup(hostName)) {
+        m_dnsResult = literal->toString();
         lookupDone(RESOLVE_OK);
         return;
     }
     const bool started = m_lookup.start(hostName, [this](const LookupResult &r) {
         if (r.error == RESOLVE_OK)
-            m_dnsResult = InetNtoa(r.addresses.value(0, INADDR_NONE_VALUE)); // only the first address counts
+            m_dnsResult = r.addresses.value(0, kLimitedBroadcast).toString(); // only the first address counts
         lookupDone(std::uint16_t(r.error));
     });
     if (!started)
@@ -114,8 +114,8 @@ QString TPing::ErrorText() const { return m_icmp ? m_icmp->ErrorText() : QString
 
 int TPing::lookUp(const QString &hostName, LookupDone done)
 {
-    if (const auto dotted = DottedAddress(hostName)) {
-        done(RESOLVE_OK, *dotted);
+    if (const auto literal = addressWithoutLookup(hostName)) {
+        done(RESOLVE_OK, literal->toString());
         return 0;
     }
     const int id = m_resolver.lookup(hostName, [this, alive = m_liveness.guard(), done](int id, const LookupResult &r) {
@@ -123,7 +123,7 @@ int TPing::lookUp(const QString &hostName, LookupDone done)
         if (!alive.alive() || !m_lookups.remove(id))
             return;
         if (r.error == RESOLVE_OK)
-            done(RESOLVE_OK, InetNtoa(r.addresses.value(0, INADDR_NONE_VALUE))); // only the first address counts
+            done(RESOLVE_OK, r.addresses.value(0, kLimitedBroadcast).toString()); // only the first address counts
         else
             done(std::uint16_t(r.error), QString());
     });

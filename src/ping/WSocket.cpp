@@ -26,15 +26,15 @@ void TWSocket::DnsLookup(const QString &hostName)
     m_lookup.drop();
     m_dnsResult.clear();
     m_dnsResultList.clear();
-    if (const auto dotted = DottedAddress(hostName)) {
-        m_dnsResult = *dotted; // the list stays empty for a dotted address
+    if (const auto literal = addressWithoutLookup(hostName)) {
+        m_dnsResult = literal->toString(); // the list stays empty for a dotted address
         lookupDone(RESOLVE_OK);
         return;
     }
     const bool started = m_lookup.start(hostName, [this](const LookupResult &r) {
         if (r.error == RESOLVE_OK) {
-            for (std::uint32_t a : r.addresses)
-                m_dnsResultList.append(InetNtoa(a));
+            for (const Ipv4Address a : r.addresses)
+                m_dnsResultList.append(a.toString());
             m_dnsResult = m_dnsResultList.value(0);
         }
         // A failing handler never reaches the user: the component gives up the lookup.
@@ -66,5 +66,7 @@ std::optional<QString> WSocketGetHostByAddr(HostResolver &resolver, const QStrin
 {
     if (address.isEmpty() || address.size() > 256)
         throw ESocketException(QStringLiteral("WSocketGetHostByAddr: Invalid address."));
-    return resolver.reverse(InetAddr(address));
+    // A text that names no address asks for the name of inet_addr's failure
+    // value, 255.255.255.255, as it always has.
+    return resolver.reverse(Ipv4Address::fromInetAddrText(address).value_or(kLimitedBroadcast));
 }

@@ -7,7 +7,6 @@
 #include <QRandomGenerator>
 #include <QUrl>
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <csignal>
 #include <netdb.h>
@@ -23,43 +22,35 @@ constexpr auto kQueryInterval = 250ms;
 
 } // namespace
 
-QList<quint32> LocalNetbios::broadcasts() const
+QList<Ipv4Address> LocalNetbios::broadcasts() const
 {
-    QList<quint32> out;
+    QList<Ipv4Address> out;
     for (const Ipv4Subnet &s : subnets)
         if (s.hasBroadcast() && !out.contains(s.broadcast()))
             out.append(s.broadcast());
     return out;
 }
 
-MachineFinder::MachineFinder(LocalNetbios local, Deadline deadline, QList<quint32> hints)
+MachineFinder::MachineFinder(LocalNetbios local, Deadline deadline, QList<Ipv4Address> hints)
     : m_local(std::move(local)), m_deadline(deadline), m_hints(std::move(hints))
 {
 }
 
-std::optional<quint32> MachineFinder::find(const QString &machine) const
+std::optional<Ipv4Address> MachineFinder::find(const QString &machine) const
 {
-    if (const auto dotted = dottedAddress(machine))
+    if (const auto dotted = Ipv4Address::fromText(machine))
         return dotted;
     if (const auto name = netbiosName(machine)) {
         if (!m_hints.isEmpty()) {
             if (const auto found = queryName(*name, m_hints, false, m_local.subnets, m_deadline))
                 return found;
         }
-        if (const QList<quint32> broadcasts = m_local.broadcasts(); !broadcasts.isEmpty()) {
+        if (const QList<Ipv4Address> broadcasts = m_local.broadcasts(); !broadcasts.isEmpty()) {
             if (const auto found = queryName(*name, broadcasts, true, m_local.subnets, m_deadline))
                 return found;
         }
     }
     return systemLookup(machine, m_deadline);
-}
-
-std::optional<quint32> dottedAddress(const QString &text)
-{
-    in_addr a{};
-    if (::inet_pton(AF_INET, text.toLatin1().constData(), &a) != 1 || text.contains(QChar(0)))
-        return std::nullopt;
-    return ntohl(a.s_addr);
 }
 
 std::optional<QByteArray> netbiosName(const QString &machine)
@@ -70,7 +61,8 @@ std::optional<QByteArray> netbiosName(const QString &machine)
     return name;
 }
 
-bool answerSourceAccepted(quint32 source, const QList<quint32> &targets, bool broadcast, const QList<Ipv4Subnet> &local)
+bool answerSourceAccepted(Ipv4Address source, const QList<Ipv4Address> &targets, bool broadcast,
+                          const QList<Ipv4Subnet> &local)
 {
     if (!broadcast)
         return targets.contains(source);
@@ -80,8 +72,8 @@ bool answerSourceAccepted(quint32 source, const QList<quint32> &targets, bool br
     return false;
 }
 
-std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &targets, bool broadcast,
-                                 const QList<Ipv4Subnet> &local, const Deadline &deadline)
+std::optional<Ipv4Address> queryName(const QByteArray &name, const QList<Ipv4Address> &targets, bool broadcast,
+                                     const QList<Ipv4Subnet> &local, const Deadline &deadline)
 {
     Socket socket = Socket::udp(broadcast);
     if (!socket.valid())
@@ -90,7 +82,7 @@ std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &t
     const QByteArray query = netbios::buildNameQuery(id, name, netbios::kWorkstation, broadcast);
     const netbios::Name asked{name, netbios::kWorkstation};
     for (int attempt = 0; attempt < kQueryTries && !deadline.passed(); ++attempt) {
-        for (const quint32 target : targets)
+        for (const Ipv4Address target : targets)
             socket.sendTo(Endpoint{target, netbios::kNameServicePort}, query);
         const Deadline round = deadline.sooner(kQueryInterval);
         Endpoint from;
@@ -102,7 +94,7 @@ std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &t
                 continue;
             if (!reply->positive)
                 return std::nullopt;
-            for (const quint32 address : reply->addresses)
+            for (const Ipv4Address address : reply->addresses)
                 if (isOtherUnicastHost(address, local))
                     return address;
         }
@@ -134,7 +126,7 @@ struct Lookup {
 
 } // namespace
 
-std::optional<quint32> systemLookup(const QString &name, const Deadline &deadline)
+std::optional<Ipv4Address> systemLookup(const QString &name, const Deadline &deadline)
 {
     const QByteArray host = QUrl::toAce(name);
     if (host.isEmpty() || host.contains('\0'))
@@ -157,13 +149,13 @@ std::optional<quint32> systemLookup(const QString &name, const Deadline &deadlin
         lookup->release();
         return std::nullopt;
     }
-    std::optional<quint32> found;
+    std::optional<Ipv4Address> found;
     for (;;) {
         const int state = ::gai_error(&lookup->request);
         if (state != EAI_INPROGRESS) {
             if (state == 0 && lookup->request.ar_result)
-                found =
-                    ntohl(reinterpret_cast<const sockaddr_in *>(lookup->request.ar_result->ai_addr)->sin_addr.s_addr);
+                found = Ipv4Address::fromNetworkOrder(
+                    reinterpret_cast<const sockaddr_in *>(lookup->request.ar_result->ai_addr)->sin_addr.s_addr);
             break;
         }
         const int ms = deadline.waitMs();

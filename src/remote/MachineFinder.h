@@ -17,12 +17,12 @@ struct LocalNetbios {
     QList<Ipv4Subnet> subnets; // this machine's addresses on its IPv4 subnets
 
     // The broadcast address of each subnet that has one, once each.
-    QList<quint32> broadcasts() const;
+    QList<Ipv4Address> broadcasts() const;
 };
 
 // Finds the IPv4 address of the machine a row names, the way Windows
 // finds a NetBIOS name:
-//  - a dotted address is the address;
+//  - a dotted address (see Ipv4Address::fromText) is the address;
 //  - a name of up to fifteen bytes without a dot is asked for with a
 //    NetBIOS name query: first directly at the addresses the row already
 //    knows (HINTS), then by broadcast on the local subnets;
@@ -30,22 +30,19 @@ struct LocalNetbios {
 // Each step waits a short while, and all together no longer than DEADLINE.
 class MachineFinder {
 public:
-    MachineFinder(LocalNetbios local, Deadline deadline, QList<quint32> hints = {});
+    MachineFinder(LocalNetbios local, Deadline deadline, QList<Ipv4Address> hints = {});
 
-    std::optional<quint32> find(const QString &machine) const;
+    std::optional<Ipv4Address> find(const QString &machine) const;
 
     const LocalNetbios &local() const { return m_local; }
     const Deadline &deadline() const { return m_deadline; }
-    const QList<quint32> &hints() const { return m_hints; }
+    const QList<Ipv4Address> &hints() const { return m_hints; }
 
 private:
     LocalNetbios m_local;
     Deadline m_deadline;
-    QList<quint32> m_hints;
+    QList<Ipv4Address> m_hints;
 };
-
-// A dotted IPv4 address (four decimal numbers), in host byte order.
-std::optional<quint32> dottedAddress(const QString &text);
 
 // The NetBIOS name a machine's text stands for, or nothing when the text
 // is too long for one or has a dot (a DNS name).
@@ -58,14 +55,14 @@ std::optional<QByteArray> netbiosName(const QString &machine);
 // address (see isOtherUnicastHost) gives the address, and a negative one
 // ends the wait. Anything else is ignored: a peer cannot send us to
 // loopback, to ourselves or to a group.
-std::optional<quint32> queryName(const QByteArray &name, const QList<quint32> &targets, bool broadcast,
-                                 const QList<Ipv4Subnet> &local, const Deadline &deadline);
+std::optional<Ipv4Address> queryName(const QByteArray &name, const QList<Ipv4Address> &targets, bool broadcast,
+                                     const QList<Ipv4Subnet> &local, const Deadline &deadline);
 
 // Whether an answer from SOURCE to a query sent to TARGETS is to be read
 // at all (see queryName).
-bool answerSourceAccepted(quint32 source, const QList<quint32> &targets, bool broadcast,
+bool answerSourceAccepted(Ipv4Address source, const QList<Ipv4Address> &targets, bool broadcast,
                           const QList<Ipv4Subnet> &local);
 
 // The system resolver's first IPv4 address for NAME, or nothing when the
 // deadline passes first (the lookup then ends by itself, unwaited for).
-std::optional<quint32> systemLookup(const QString &name, const Deadline &deadline);
+std::optional<Ipv4Address> systemLookup(const QString &name, const Deadline &deadline);

@@ -52,7 +52,8 @@ std::unique_ptr<MailslotHandle> OpenMailslot(const QString &machine, const QStri
     if (!local)
         return nullptr;
     // A DNS name stands for the computer named by its first label.
-    const QByteArray destination = dottedAddress(machine) ? machine.toLatin1() : netbios::computerName(toAnsi(machine));
+    const QByteArray destination =
+        Ipv4Address::fromText(machine) ? machine.toLatin1() : netbios::computerName(toAnsi(machine));
     return std::make_unique<MailslotHandle>(
         std::move(socket), *local, netbios::Name{finder.local().machineName, netbios::kWorkstation},
         netbios::Name{destination, netbios::kMessenger}, smb::mailslotPath(slot.toLatin1()));

@@ -14,12 +14,15 @@ sockaddr_in toSockaddr(Endpoint e)
 {
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(e.address);
+    sa.sin_addr.s_addr = e.address.networkOrder();
     sa.sin_port = htons(e.port);
     return sa;
 }
 
-Endpoint fromSockaddr(const sockaddr_in &sa) { return Endpoint{ntohl(sa.sin_addr.s_addr), ntohs(sa.sin_port)}; }
+Endpoint fromSockaddr(const sockaddr_in &sa)
+{
+    return Endpoint{Ipv4Address::fromNetworkOrder(sa.sin_addr.s_addr), ntohs(sa.sin_port)};
+}
 
 int openNonBlocking(int type) { return ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
 
@@ -67,7 +70,7 @@ Socket Socket::udp(bool broadcast)
     const int on = 1;
     if (broadcast && ::setsockopt(s.m_fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0)
         return Socket();
-    const sockaddr_in any = toSockaddr(Endpoint{INADDR_ANY, 0});
+    const sockaddr_in any = toSockaddr(Endpoint{Ipv4Address(), 0}); // any address of this machine
     if (::bind(s.m_fd, reinterpret_cast<const sockaddr *>(&any), sizeof any) != 0)
         return Socket();
     return s;

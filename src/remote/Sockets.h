@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Deadline.h"
+#include "base/Ipv4.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -12,7 +13,7 @@
 // they run on a worker thread, never on the window's.
 
 struct Endpoint {
-    quint32 address = 0; // IPv4, host byte order
+    Ipv4Address address;
     quint16 port = 0;
 
     friend bool operator==(const Endpoint &, const Endpoint &) = default;

@@ -1,16 +1,17 @@
 #include "resources/SessionFile.h"
 
+#include "base/AtomicFile.h"
 #include "base/Elide.h"
 #include "base/Exception.h"
+#include "base/FileDescriptor.h"
+#include "base/SystemError.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace SessionFile {
@@ -196,14 +197,9 @@ QByteArray toBytes(const std::vector<ResourceRow> &rows, TextEncoding encoding, 
 namespace {
 
 // The system's reason, to follow the message after a comma.
-QString causeOf(int error)
-{
-    QString cause = QString::fromLocal8Bit(std::generic_category().message(error));
-    if (!cause.isEmpty())
-        cause[0] = cause[0].toLower();
-    return cause;
-}
+QString causeOf(int error) { return systemErrorText(error, SystemTextCase::LowerFirst); }
 
+// Why a file of this kind is not read.
 QString causeOf(const struct stat &st)
 {
     return S_ISDIR(st.st_mode) ? causeOf(EISDIR) : QStringLiteral("not a regular file");
@@ -213,37 +209,6 @@ Exception openError(const QString &fileName, const QString &cause)
 {
     return Exception(QStringLiteral("Cannot open file %1, %2").arg(fileName, cause));
 }
-
-Exception createError(const QString &fileName, const QString &cause)
-{
-    return Exception(QStringLiteral("Cannot create file %1, %2").arg(fileName, cause));
-}
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    // Closes and reports the result, which some file systems only give here.
-    int close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd);
-    }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -307,107 +272,13 @@ std::optional<Loaded> read(const QString &fileName, const Limits &limits)
     return fromBytes(std::move(bytes), limits);
 }
 
-namespace {
-
-// Replaces the file by way of a new file beside it, so that a failure at
-// any point leaves the old one whole; the new file takes the old one's
-// permissions and, where allowed, its owner.
-void replaceFile(const QString &fileName, const QByteArray &bytes)
-{
-    QByteArray target = QFile::encodeName(fileName);
-    // A link stays a link: the file it points at is replaced, or made when
-    // the link points at nothing yet (as a dangling link is written through).
-    struct stat st;
-    for (int hops = 0; hops < 40 && ::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
-        if (char *real = ::realpath(target.constData(), nullptr)) {
-            target = real;
-            ::free(real);
-            break;
-        }
-        char link[4096];
-        const ssize_t n = ::readlink(target.constData(), link, sizeof link - 1);
-        if (n <= 0)
-            break;
-        const QByteArray pointee(link, n);
-        const qsizetype slash = target.lastIndexOf('/');
-        target = pointee.startsWith('/') || slash < 0 ? pointee : target.first(slash + 1) + pointee;
-    }
-    const bool exists = ::stat(target.constData(), &st) == 0;
-    if (!exists && errno != ENOENT)
-        throw createError(fileName, causeOf(errno));
-    if (exists) {
-        if (!S_ISREG(st.st_mode))
-            throw createError(fileName, causeOf(st));
-        // A file its owner made read-only stays as it is, as it would if
-        // it were written in place.
-        FileDescriptor probe(::open(target.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (!probe.valid())
-            throw createError(fileName, causeOf(errno));
-    }
-
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray directory = slash >= 0 ? target.first(slash + 1) : QByteArray();
-    // Short enough for the longest name the file system takes.
-    const QByteArray base = target.sliced(slash + 1).first(std::min<qsizetype>(target.size() - slash - 1, 200));
-    QByteArray temporary;
-    FileDescriptor fd;
-    for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
-        temporary = directory + '.' + base + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        fd.reset(::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
-        if (!fd.valid() && errno != EEXIST)
-            break;
-    }
-    if (!fd.valid())
-        throw createError(fileName, causeOf(errno));
-
-    const auto fail = [&](int error) {
-        fd.reset();
-        ::unlink(temporary.constData());
-        return createError(fileName, causeOf(error));
-    };
-    if (exists) {
-        if (::fchmod(fd.get(), st.st_mode & 07777) != 0)
-            throw fail(errno);
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid())
-            (void)!::fchown(fd.get(), st.st_uid, st.st_gid); // only root may give a file away
-    }
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw fail(errno);
-        }
-        written += n;
-    }
-    if (::fsync(fd.get()) != 0)
-        throw fail(errno);
-    if (fd.close() != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        throw createError(fileName, causeOf(error));
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        throw createError(fileName, causeOf(error));
-    }
-    // Makes the new name last across a power cut; the file is written
-    // either way, so a failure here changes nothing for the user.
-    FileDescriptor dir(::open(directory.isEmpty() ? "." : directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        (void)::fsync(dir.get());
-}
-
-} // namespace
-
 TextEncoding write(const QString &fileName, const std::vector<ResourceRow> &rows, TextEncoding encoding)
 {
     if (rows.empty())
         return encoding;
     TextEncoding used = encoding;
-    replaceFile(fileName, toBytes(rows, encoding, &used));
+    if (const auto failure = replaceFileAtomically(fileName, toBytes(rows, encoding, &used)))
+        throw Exception(QStringLiteral("Cannot create file %1, %2").arg(fileName, failure->cause()));
     return used;
 }
 

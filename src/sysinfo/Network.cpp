@@ -18,7 +18,7 @@ QStringList localIPAddresses(const QList<InterfaceInfo> &interfaces, const QStri
         if (itf.loopback)
             continue;
         for (const InterfaceInfo::Ipv4 &ip : itf.ipv4) {
-            const QString dotted = dottedAddress(ip.address);
+            const QString dotted = ip.address.toString();
             if (!isLoopback(dotted) && !out.contains(dotted))
                 out << dotted;
         }

@@ -1,5 +1,7 @@
 #include "sysinfo/NetworkProbe.h"
 
+#include "base/SystemError.h"
+
 #include <QMap>
 #include <algorithm>
 #include <arpa/inet.h>
@@ -13,11 +15,6 @@
 #include <sys/socket.h>
 #include <sys/utsname.h>
 #include <unistd.h>
-
-QString dottedAddress(std::uint32_t a)
-{
-    return QStringLiteral("%1.%2.%3.%4").arg(a >> 24).arg((a >> 16) & 0xFF).arg((a >> 8) & 0xFF).arg(a & 0xFF);
-}
 
 QString hardwareAddressText(const QByteArray &address)
 {
@@ -54,7 +51,7 @@ QList<InterfaceInfo> SystemNetworkProbe::interfaces() const
             std::memcpy(&in, a->ifa_addr, sizeof in);
             if (a->ifa_netmask)
                 std::memcpy(&mask, a->ifa_netmask, sizeof mask);
-            itf.ipv4.append({ntohl(in.sin_addr.s_addr), ntohl(mask.sin_addr.s_addr)});
+            itf.ipv4.append({Ipv4Address::fromNetworkOrder(in.sin_addr.s_addr), ntohl(mask.sin_addr.s_addr)});
         }
     }
     freeifaddrs(list);
@@ -87,7 +84,7 @@ QStringList SystemNetworkProbe::lookUpHost(const QString &name) const
             continue;
         sockaddr_in in{};
         std::memcpy(&in, r->ai_addr, sizeof in);
-        const QString dotted = dottedAddress(ntohl(in.sin_addr.s_addr));
+        const QString dotted = Ipv4Address::fromNetworkOrder(in.sin_addr.s_addr).toString();
         if (!out.contains(dotted))
             out << dotted;
     }
@@ -99,7 +96,7 @@ QString SystemNetworkProbe::socketError() const
 {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
+        return systemErrorText(errno);
     close(fd);
     return QString();
 }

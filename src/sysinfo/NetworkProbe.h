@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Ipv4.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -9,8 +11,8 @@
 // One network interface as the kernel reports it.
 struct InterfaceInfo {
     struct Ipv4 {
-        std::uint32_t address = 0; // host byte order
-        std::uint32_t mask = 0;
+        Ipv4Address address;
+        std::uint32_t mask = 0; // host byte order
     };
     QString name;
     int index = 0;
@@ -57,7 +59,5 @@ public:
     QString libcVersion() const override;
 };
 
-// "a.b.c.d" of an address in host byte order.
-QString dottedAddress(std::uint32_t address);
 // A hardware address as upper-case hexadecimal pairs joined by colons.
 QString hardwareAddressText(const QByteArray &address);

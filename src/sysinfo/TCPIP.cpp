@@ -1,10 +1,10 @@
 #include "sysinfo/TCPIP.h"
 
+#include "base/Ipv4.h"
 #include "sysinfo/NetworkProbe.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <cstring>
 
 namespace {
 
@@ -21,14 +21,10 @@ const QRegularExpression &blanks()
 }
 
 // The route table prints each address as the 32-bit word it finds in
-// memory, in network byte order; its bytes in memory order are the
-// address's bytes in order.
+// memory, in network byte order.
 QString routeAddress(const QString &hex, bool *ok)
 {
-    const std::uint32_t word = hex.toUInt(ok, 16);
-    unsigned char b[4];
-    std::memcpy(b, &word, sizeof b);
-    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+    return Ipv4Address::fromNetworkOrder(hex.toUInt(ok, 16)).toString();
 }
 
 } // namespace
@@ -114,8 +110,8 @@ void TTCPIP::readAdapters(const NetworkProbe &probe)
         a.PhysAddr = hardwareAddressText(itf.hardwareAddress);
         a.AdapterType = adapterTypeOf(itf.hardwareType);
         for (const InterfaceInfo::Ipv4 &ip : itf.ipv4) {
-            a.IPAddress << dottedAddress(ip.address);
-            a.IPMask << dottedAddress(ip.mask);
+            a.IPAddress << ip.address.toString();
+            a.IPMask << Ipv4Address::fromHostOrder(ip.mask).toString(); // a mask is written like an address
         }
         for (const GatewayRoute &r : routes) {
             if (r.interfaceName == itf.name) {

@@ -144,7 +144,7 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
     for (const auto &t : tables) {
         const auto status = netbios::parseNodeStatusReply(nodeStatusReply(id, nameTable(t.computer, t.workgroup)), id);
         ASSERT_TRUE(status) << t.computer.toHex().constData();
-        answers.append(NodeStatusAnswer{0x0A540000u + id++, *status});
+        answers.append(NodeStatusAnswer{Ipv4Address::fromHostOrder(0x0A540000u + id++), *status});
     }
     const NetworkSnapshot browsed = {
         {"WG\r\nX", {{"S,9", ""}, {QStringLiteral("T") + QChar(0x2028), ""}, {"  U  ", ""}}},
@@ -222,12 +222,14 @@ TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)
 
 TEST(LocalSubnetsTest, EachSubnetWithRoomForOneHasOneBroadcastAddress)
 {
+    const auto ip = [](quint32 hostOrder) { return Ipv4Address::fromHostOrder(hostOrder); };
     const QList<Ipv4Subnet> subnets = {
-        {0x0A010203, 24}, // 10.1.2.3/24
-        {0x0A0102FE, 24}, // the same subnet again
-        {0xC0A80111, 22}, // 192.168.1.17/22
-        {0x0A630001, 31}, // a point-to-point pair: no broadcast
-        {0x0A630101, 32}, {0x0A000001, 8},
+        {ip(0x0A010203), 24}, // 10.1.2.3/24
+        {ip(0x0A0102FE), 24}, // the same subnet again
+        {ip(0xC0A80111), 22}, // 192.168.1.17/22
+        {ip(0x0A630001), 31}, // a point-to-point pair: no broadcast
+        {ip(0x0A630101), 32}, {ip(0x0A000001), 8},
     };
-    EXPECT_EQ((LocalNetbios{"HERE", subnets}.broadcasts()), (QList<quint32>{0x0A0102FF, 0xC0A803FF, 0x0AFFFFFF}));
+    EXPECT_EQ((LocalNetbios{"HERE", subnets}.broadcasts()),
+              (QList<Ipv4Address>{ip(0x0A0102FF), ip(0xC0A803FF), ip(0x0AFFFFFF)}));
 }

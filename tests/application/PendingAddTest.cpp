@@ -10,7 +10,7 @@
 
 namespace {
 
-std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
+Ipv4Address ip(const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); }
 
 // The add's collaborators as the window wires them, with a resolver whose
 // lookups wait until the test completes them.

@@ -13,8 +13,8 @@
 
 namespace {
 
-std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
-std::uint32_t host(int k) { return InetAddr(QStringLiteral("10.0.0.%1").arg(k)); }
+Ipv4Address ip(const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); }
+Ipv4Address host(int k) { return *Ipv4Address::fromText(QStringLiteral("10.0.0.%1").arg(k)); }
 
 // What the sweep tells its observers.
 class RecordingView : public QObject {

@@ -32,7 +32,8 @@ TEST(RemoteActionsTest, OneActionAtATimeAndEachAnswerToItsOwnAsker)
     EXPECT_EQ(answered.last(), "not sent");
     const QList<FakeRemoteTransport::Call> calls = fake->calls();
     ASSERT_EQ(calls.size(), 2);
-    EXPECT_EQ(calls[0].hints, (QList<quint32>{0x0A000001, 0x0A000002}));
+    EXPECT_EQ(calls[0].hints,
+              (QList<Ipv4Address>{Ipv4Address::fromHostOrder(0x0A000001), Ipv4Address::fromHostOrder(0x0A000002)}));
     EXPECT_EQ(calls[1].machine, "WS2");
 }
 

@@ -118,38 +118,3 @@ TEST_F(IniStore, UnreadableFileRaises)
     ASSERT_TRUE(::geteuid() != 0 || asOwner.active());
     EXPECT_THROW(IniSettingsStore(iniPath()).read(), Exception);
 }
-
-// The new file replaces the old one by a rename: a second name for the old
-// file still sees the old text whole, never a mix.
-TEST_F(IniStore, WritingReplacesTheOldFileWhole)
-{
-    writeIni("[4.0]\nPing_Size=100\n");
-    ASSERT_EQ(::link(QFile::encodeName(iniPath()).constData(), QFile::encodeName(path("old.ini")).constData()), 0);
-    IniSettingsStore(iniPath()).write({{"Ping_Size", "200"}});
-    EXPECT_EQ(readBytes(path("old.ini")), "[4.0]\nPing_Size=100\n");
-    EXPECT_EQ(IniSettingsStore(iniPath()).read().value("Ping_Size"), "200");
-}
-
-// A write that cannot replace the file raises and leaves nothing behind.
-// A settings file that is a link to another file system is written there,
-// and the link stays a link.
-TEST_F(IniStore, ALinkToAnotherFileSystemIsWrittenThrough)
-{
-    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/lumeo-XXXXXX"));
-    if (!elsewhere.isValid())
-        GTEST_SKIP() << "no /dev/shm here";
-    const QString real = elsewhere.filePath("Lumeo.ini");
-    writeBytes(real, "[4.0]\nPing_Size=100\n");
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(iniPath()).absolutePath()));
-    ASSERT_TRUE(QFile::link(real, iniPath()));
-    IniSettingsStore(iniPath()).write({{"Ping_Size", "200"}});
-    EXPECT_TRUE(QFileInfo(iniPath()).isSymLink());
-    EXPECT_EQ(IniSettingsStore(real).read().value("Ping_Size"), "200");
-}
-
-TEST_F(IniStore, FailedWriteLeavesNoTemporaryFile)
-{
-    QDir().mkpath(iniPath() + "/occupied");
-    EXPECT_THROW(IniSettingsStore(iniPath()).write({{"Ping_Size", "200"}}), Exception);
-    EXPECT_EQ(QDir(dir.filePath("Korvell")).entryList(QDir::Files | QDir::Hidden), QStringList());
-}

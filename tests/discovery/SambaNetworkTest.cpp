@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -136,7 +135,7 @@ TEST(SambaNetwork, TheMasterBrowserListsItsWorkgroupOverSmb1Only)
 TEST(SambaNetwork, TheSweepHearsEveryServerOnceWithinASecondAndAHalf)
 {
     REQUIRE_NETWORK("lan");
-    const QList<quint32> addresses = sweepAddresses(localSubnets());
+    const QList<Ipv4Address> addresses = sweepAddresses(localSubnets());
     ASSERT_EQ(addresses.size(), 254);
     QElapsedTimer t;
     t.start();
@@ -146,7 +145,7 @@ TEST(SambaNetwork, TheSweepHearsEveryServerOnceWithinASecondAndAHalf)
     ASSERT_TRUE(answers);
     QStringList heard;
     for (const NodeStatusAnswer &a : *answers)
-        heard << QHostAddress(a.address).toString() + " " + QString::fromLatin1(a.status.computer()) + " "
+        heard << a.address.toString() + " " + QString::fromLatin1(a.status.computer()) + " "
                      + QString::fromLatin1(a.status.workgroup());
     EXPECT_EQ(heard, QStringList({"10.210.1.11 S1 ALPHA", "10.210.1.12 S2 ALPHA", "10.210.1.13 S3 BETA"}));
     EXPECT_LT(ms, 1500);

@@ -6,7 +6,6 @@
 #include "support/NodeStatusReplies.h"
 
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -19,7 +18,7 @@
 
 namespace {
 
-quint32 ip(const char *dotted) { return QHostAddress(QString::fromLatin1(dotted)).toIPv4Address(); }
+Ipv4Address ip(const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); }
 
 NodeStatusAnswer answer(const char *address, const char *computer, const char *workgroup)
 {
@@ -78,7 +77,7 @@ TEST(SweepAddressesTest, CoversTheHostsOfEachSubnetWithinTheLimits)
     for (const Case &c : cases) {
         SweepLimits limits;
         limits.maxQueries = c.maxQueries;
-        const QList<quint32> a = sweepAddresses(c.subnets, limits);
+        const QList<Ipv4Address> a = sweepAddresses(c.subnets, limits);
         ASSERT_EQ(a.size(), c.count) << c.what;
         if (c.count == 0)
             continue;
@@ -171,13 +170,13 @@ namespace {
 // TABLE, until it is destroyed.
 class NodeStatusResponder {
 public:
-    NodeStatusResponder(quint32 address, QList<netbios::NodeStatusName> table) : m_table(std::move(table))
+    NodeStatusResponder(Ipv4Address address, QList<netbios::NodeStatusName> table) : m_table(std::move(table))
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_port = htons(netbios::kNameServicePort);
-        sa.sin_addr.s_addr = htonl(address);
+        sa.sin_addr.s_addr = address.networkOrder();
         m_bound = ::bind(m_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
         if (m_bound)
             m_thread = std::thread([this] { serve(); });
@@ -220,7 +219,7 @@ private:
 
 TEST(NodeStatusSweepTest, LongNameTablesArriveWholeAndAStopEndsTheWaitAtOnce)
 {
-    const quint32 a = ip("127.0.0.2"), b = ip("127.0.0.3"), c = ip("127.0.0.4");
+    const Ipv4Address a = ip("127.0.0.2"), b = ip("127.0.0.3"), c = ip("127.0.0.4");
     NodeStatusResponder hundred(a, nameTable("HUNDRED", "OFFICE", 100)), most(b, nameTable("MOST", "OFFICE", 255));
     if (!hundred.bound() || !most.bound())
         GTEST_SKIP() << "port 137 on loopback needs root";

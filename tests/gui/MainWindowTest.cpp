@@ -377,7 +377,8 @@ TEST_F(MainWindow, TheLastFileReopensWhenTheWindowIsFirstShown)
 TEST_F(MainWindow, PingRunsTheSweepFromMenuPopupAndToolbar)
 {
     core->list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
-    echo.channel->outcomes[InetAddr("10.0.0.1")] = FakeEchoChannel::reply(InetAddr("10.0.0.1"), 56, 2);
+    const Ipv4Address target = *Ipv4Address::fromText(u"10.0.0.1");
+    echo.channel->outcomes[target] = FakeEchoChannel::reply(target, 56, 2);
     action("mmPing")->trigger();
     ASSERT_TRUE(waitForSweep(core->sweep()));
     EXPECT_EQ(core->list().row(0).subItem(siMessage), "Received 56 bytes in 2 ms");
@@ -440,14 +441,15 @@ public:
     QStringList reversed;
     AddResolver()
     {
-        table["alpha"] = LookupResult{RESOLVE_OK, {InetAddr("10.0.0.1")}};
-        table["multi"] = LookupResult{RESOLVE_OK, {InetAddr("10.0.0.3"), InetAddr("10.0.0.4")}};
-        names[InetAddr("10.0.0.3")] = "multi";
-        names[InetAddr("10.0.0.7")] = "seven.lab"; // a name the forward lookup does not know
+        const auto ip = [](const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); };
+        table["alpha"] = LookupResult{RESOLVE_OK, {ip("10.0.0.1")}};
+        table["multi"] = LookupResult{RESOLVE_OK, {ip("10.0.0.3"), ip("10.0.0.4")}};
+        names[ip("10.0.0.3")] = "multi";
+        names[ip("10.0.0.7")] = "seven.lab"; // a name the forward lookup does not know
     }
-    std::optional<QString> reverse(std::uint32_t address) override
+    std::optional<QString> reverse(Ipv4Address address) override
     {
-        reversed << InetNtoa(address);
+        reversed << address.toString();
         return FakeResolver::reverse(address);
     }
 };

@@ -93,7 +93,7 @@ TEST_F(RemoteCommands, TheClockIsShownOrTheFailureTold)
         EXPECT_EQ(boxes.errors, c.errors);
         EXPECT_EQ(prompts.errors, c.generalErrors);
     }
-    EXPECT_EQ(transport->calls().last().hints, QList<quint32>{0x0A000007});
+    EXPECT_EQ(transport->calls().last().hints, QList<Ipv4Address>{Ipv4Address::fromHostOrder(0x0A000007)});
 }
 
 TEST_F(RemoteCommands, TheWindowStaysLiveAndASecondCommandIsRefusedWhileOneWaits)

@@ -11,7 +11,7 @@ TEST(DatagramTest, DirectUniqueCarriesTheSenderAndBothNames)
     for (const qsizetype size : {0, 1, 300}) {
         DirectUnique d;
         d.datagramId = 0x1234;
-        d.sourceAddress = 0x0AD30102; // 10.211.1.2
+        d.sourceAddress = Ipv4Address::fromHostOrder(0x0AD30102); // 10.211.1.2
         d.sourcePort = 40001;
         d.source = {"LREMCLIENT", kWorkstation};
         d.destination = {"NYSRV", kMessenger};

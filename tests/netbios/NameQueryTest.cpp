@@ -7,9 +7,9 @@ using namespace netbios;
 
 namespace {
 constexpr quint16 kCapturedId = 0x4C52; // the id the captured queries had
-constexpr quint32 ip(int a, int b, int c, int d)
+constexpr Ipv4Address ip(int a, int b, int c, int d)
 {
-    return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d);
+    return Ipv4Address::fromHostOrder(quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d));
 }
 } // namespace
 

@@ -70,7 +70,7 @@ TEST_P(EchoOnTestNetwork, LiveHostsAnswerWithTheirDataAndOptions)
         const EchoOutcome o = send(live5, size);
         ASSERT_EQ(o.replies, 1) << size;
         EXPECT_EQ(o.reply.Status, 0u);
-        EXPECT_EQ(o.reply.Address, ip(live5));
+        EXPECT_EQ(o.reply.Address, ip(live5).networkOrder());
         EXPECT_EQ(o.reply.DataSize, size);
         EXPECT_LT(o.reply.RoundTripTime, 1000u);
         EXPECT_EQ(o.reply.Options.Ttl, 63); // one router on the way back
@@ -100,7 +100,7 @@ TEST_P(EchoOnTestNetwork, FailuresMapToTheirStatus)
         EXPECT_EQ(o.replies, 0) << c.target;
         EXPECT_EQ(o.reply.Status, c.status) << c.target << " ttl " << c.ttl;
         if (o.reply.Status == IP_TTL_EXPIRED_TRANSIT || o.reply.Status == IP_DEST_NET_UNREACHABLE) {
-            EXPECT_EQ(o.reply.Address, ip(c.from)) << c.target;
+            EXPECT_EQ(o.reply.Address, ip(c.from).networkOrder()) << c.target;
         }
     }
     // After all those errors the channel still works.
@@ -207,7 +207,8 @@ TEST_P(EchoOnTestNetwork, ManyRequestsInFlightEachGetTheirOwnOutcome)
         EXPECT_EQ(std::tuple(o.replies, o.reply.Status, o.reply.DataSize),
                   std::tuple(c.replies, c.status, std::uint16_t(56 * c.replies)))
             << c.target.toStdString();
-        EXPECT_EQ(o.reply.Address, c.from.isEmpty() ? 0 : ip(c.from.toLatin1().constData())) << c.target.toStdString();
+        EXPECT_EQ(o.reply.Address, c.from.isEmpty() ? 0 : ip(c.from.toLatin1().constData()).networkOrder())
+            << c.target.toStdString();
     }
 }
 
@@ -232,7 +233,7 @@ TEST_P(EchoOnTestNetwork, AnErrorReportLeftUnreadNeverFailsTheNextSend)
     ASSERT_EQ(outcomes.size(), 2u);
     EXPECT_EQ(std::pair(outcomes[0].replies, outcomes[0].reply.Status),
               std::pair(0, std::uint32_t(IP_DEST_HOST_UNREACHABLE)));
-    EXPECT_EQ(std::pair(outcomes[1].replies, outcomes[1].reply.Address), std::pair(1, ip(live1)));
+    EXPECT_EQ(std::pair(outcomes[1].replies, outcomes[1].reply.Address), std::pair(1, ip(live1).networkOrder()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoOnTestNetwork, ::testing::Values(Preference::DatagramOnly, Preference::RawOnly),

@@ -2,9 +2,14 @@
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
 #include "support/FakePing.h"
-#include "support/IcmpPackets.h"
 
 #include <gtest/gtest.h>
+
+namespace {
+
+Ipv4Address ip(const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); }
+
+} // namespace
 
 TEST(IcmpErrorText, CoversTheTableAndUnknownCodes)
 {

@@ -37,9 +37,9 @@ TEST(ResolverOnTestNetwork, ForwardLookupsThroughTheEventLoop)
     const LookupResult alpha = lookupAndWait(resolver, "alpha", &inlineDone);
     EXPECT_FALSE(inlineDone);
     EXPECT_EQ(alpha.error, 0);
-    EXPECT_EQ(alpha.addresses, QList<std::uint32_t>({ip(live1)}));
+    EXPECT_EQ(alpha.addresses, QList<Ipv4Address>({ip(live1)}));
     const LookupResult multi = lookupAndWait(resolver, "multi");
-    EXPECT_EQ(multi.addresses, QList<std::uint32_t>({ip("10.201.2.3"), ip("10.201.2.4")}));
+    EXPECT_EQ(multi.addresses, QList<Ipv4Address>({ip("10.201.2.3"), ip("10.201.2.4")}));
     const LookupResult unknown = lookupAndWait(resolver, "no-such-host");
     EXPECT_NE(unknown.error, 0);
     EXPECT_NE(unknown.error, -1) << "no completion within two seconds";
@@ -57,7 +57,7 @@ TEST(ResolverOnTestNetwork, LiteralsAnswerThemselvesAsynchronously)
     const LookupResult all = lookupAndWait(resolver, "255.255.255.255", &inlineDone);
     EXPECT_FALSE(inlineDone);
     EXPECT_EQ(all.error, 0);
-    EXPECT_EQ(all.addresses, QList<std::uint32_t>({0xFFFFFFFFu}));
+    EXPECT_EQ(all.addresses, QList<Ipv4Address>({kLimitedBroadcast}));
 }
 
 TEST(ResolverOnTestNetwork, AnAbortedLookupNeverCompletes)
@@ -75,14 +75,14 @@ TEST(ResolverOnTestNetwork, AnAbortedLookupNeverCompletes)
     QTimer::singleShot(300, &loop, &QEventLoop::quit);
     loop.exec();
     EXPECT_EQ(calls, 0);
-    EXPECT_EQ(again.addresses, QList<std::uint32_t>({ip(live1)}));
+    EXPECT_EQ(again.addresses, QList<Ipv4Address>({ip(live1)}));
 }
 
 TEST(ResolverOnTestNetwork, BlockingForwardAndReverseLookups)
 {
     REQUIRE_TEST_NETWORK();
     SystemResolver resolver;
-    EXPECT_EQ(resolver.resolve("bravo").addresses, QList<std::uint32_t>({ip("10.201.2.2")}));
+    EXPECT_EQ(resolver.resolve("bravo").addresses, QList<Ipv4Address>({ip("10.201.2.2")}));
     EXPECT_NE(resolver.resolve("no-such-host").error, 0);
     EXPECT_EQ(resolver.reverse(ip(live1)), std::optional<QString>("alpha"));
     EXPECT_EQ(resolver.reverse(ip("10.201.3.200")), std::nullopt);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ping/HostResolver.h"
+#include "base/Ipv4.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,7 +9,7 @@
 
 // Addresses of the test network that testnet.sh builds; see that script.
 namespace TestNet {
-inline std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
+inline Ipv4Address ip(const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); }
 inline const char *const router = "10.201.0.1";
 inline const char *const live1 = "10.201.2.1"; // "alpha"
 inline const char *const live5 = "10.201.2.5";

@@ -15,7 +15,7 @@ class FakeRemoteTransport : public RemoteTransport {
 public:
     struct Call {
         QString machine;
-        QList<quint32> hints;
+        QList<Ipv4Address> hints;
         QString text; // the message; empty for a clock
     };
     bool sent = true;
@@ -23,13 +23,13 @@ public:
     TIME_OF_DAY_INFO info;
     bool hold = false;
 
-    bool SendMailslotMessage(const QString &machine, const QList<quint32> &hints, const QString &text,
+    bool SendMailslotMessage(const QString &machine, const QList<Ipv4Address> &hints, const QString &text,
                              const Deadline &deadline) override
     {
         record({machine, hints, text}, deadline);
         return sent;
     }
-    quint32 NetRemoteTOD(const QString &server, const QList<quint32> &hints, TIME_OF_DAY_INFO &out,
+    quint32 NetRemoteTOD(const QString &server, const QList<Ipv4Address> &hints, TIME_OF_DAY_INFO &out,
                          const Deadline &deadline) override
     {
         record({server, hints, QString()}, deadline);

@@ -53,7 +53,7 @@ public:
         ::close(m_listener);
     }
 
-    Endpoint endpoint() const { return Endpoint{INADDR_LOOPBACK, m_port}; }
+    Endpoint endpoint() const { return Endpoint{Ipv4Address::fromHostOrder(INADDR_LOOPBACK), m_port}; }
     QList<QByteArray> requests() const
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -17,6 +17,12 @@
 #include <thread>
 #include <unistd.h>
 
+namespace {
+
+constexpr Ipv4Address ip(quint32 hostOrder) { return Ipv4Address::fromHostOrder(hostOrder); }
+
+} // namespace
+
 TEST(MessageTest, TextBecomesWindows1252WithAQuestionMarkForTheRest)
 {
     const struct {
@@ -65,13 +71,14 @@ TEST(MessageTest, WhichMachineTextsAreAddressesAndWhichNetbiosNames)
 {
     const struct {
         QString machine;
-        std::optional<quint32> address;
+        std::optional<Ipv4Address> address;
         std::optional<QByteArray> name;
     } cases[] = {
-        {"10.211.1.11", 0x0AD3010Bu, std::nullopt},
-        {"255.255.255.255", 0xFFFFFFFFu, std::nullopt},
+        {"10.211.1.11", ip(0x0AD3010Bu), std::nullopt},
+        {"255.255.255.255", ip(0xFFFFFFFFu), std::nullopt},
         {"10.211.1", std::nullopt, std::nullopt}, // no classic short forms: a DNS name
         {"10.211.1.256", std::nullopt, std::nullopt},
+        {"10.211.1.011", std::nullopt, std::nullopt}, // octal to the resolver: no address of ours
         {"nysrv", std::nullopt, "nysrv"},
         {"FIFTEEN-LETTERS", std::nullopt, "FIFTEEN-LETTERS"},
         {"SIXTEEN-LETTERS!", std::nullopt, std::nullopt}, // too long for NetBIOS
@@ -81,28 +88,28 @@ TEST(MessageTest, WhichMachineTextsAreAddressesAndWhichNetbiosNames)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.machine.toStdString());
-        EXPECT_EQ(dottedAddress(c.machine), c.address);
+        EXPECT_EQ(Ipv4Address::fromText(c.machine), c.address); // what the finder takes for an address
         EXPECT_EQ(netbiosName(c.machine), c.name);
     }
 }
 
 TEST(MessageTest, NameQueryAnswersCountOnlyFromWhereTheQueryWent)
 {
-    constexpr quint32 here = 0x0A010203, far = 0x0A090909; // 10.1.2.3/24, 10.9.9.9
+    constexpr Ipv4Address here = ip(0x0A010203), far = ip(0x0A090909); // 10.1.2.3/24, 10.9.9.9
     const QList<Ipv4Subnet> local = {{here, 24}};
-    const QList<quint32> broadcast = {0x0A0102FF}, hints = {0x0A010240};
+    const QList<Ipv4Address> broadcast = {ip(0x0A0102FF)}, hints = {ip(0x0A010240)};
     const struct {
         const char *what;
-        quint32 source;
-        const QList<quint32> &targets;
+        Ipv4Address source;
+        const QList<Ipv4Address> &targets;
         bool broadcast;
         bool accepted;
     } cases[] = {
-        {"the machine asked", 0x0A010240, hints, false, true},
-        {"another machine than the one asked", 0x0A010241, hints, false, false},
-        {"a machine of the subnet broadcast to", 0x0A010241, broadcast, true, true},
+        {"the machine asked", ip(0x0A010240), hints, false, true},
+        {"another machine than the one asked", ip(0x0A010241), hints, false, false},
+        {"a machine of the subnet broadcast to", ip(0x0A010241), broadcast, true, true},
         {"a machine outside every subnet", far, broadcast, true, false},
-        {"a machine of a subnet not broadcast to", 0x0A010241, QList<quint32>{0x0B0000FF}, true, false},
+        {"a machine of a subnet not broadcast to", ip(0x0A010241), QList<Ipv4Address>{ip(0x0B0000FF)}, true, false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(answerSourceAccepted(c.source, c.targets, c.broadcast, local), c.accepted) << c.what;
@@ -114,13 +121,13 @@ namespace {
 // answer per address of ANSWERS, in that order.
 class NameResponder {
 public:
-    NameResponder(quint32 address, QList<quint32> answers) : m_answers(std::move(answers))
+    NameResponder(Ipv4Address address, QList<Ipv4Address> answers) : m_answers(std::move(answers))
     {
         m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_port = htons(netbios::kNameServicePort);
-        sa.sin_addr.s_addr = htonl(address);
+        sa.sin_addr.s_addr = address.networkOrder();
         m_bound = ::bind(m_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
         if (m_bound)
             m_thread = std::thread([this] { serve(); });
@@ -147,7 +154,7 @@ private:
             const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &length);
             if (n < 12 + netbios::kEncodedNameSize)
                 continue;
-            for (const quint32 a : m_answers) {
+            for (const Ipv4Address a : m_answers) {
                 QByteArray reply(buffer, 12 + netbios::kEncodedNameSize); // id and the question's name
                 reply[2] = char(0x85);                                    // response, authoritative
                 reply[3] = 0;
@@ -157,13 +164,13 @@ private:
                 netbios::appendU32(reply, 300000);
                 netbios::appendU16(reply, 6);
                 netbios::appendU16(reply, 0);
-                netbios::appendU32(reply, a);
+                netbios::appendU32(reply, a.hostOrder());
                 ::sendto(m_fd, reply.constData(), size_t(reply.size()), 0, reinterpret_cast<sockaddr *>(&from), length);
             }
         }
     }
 
-    QList<quint32> m_answers;
+    QList<Ipv4Address> m_answers;
     int m_fd = -1;
     bool m_bound = false;
     std::atomic<bool> m_stop{false};
@@ -175,11 +182,11 @@ private:
 TEST(MessageTest, ANameQueryAnswerCannotSendUsToLoopbackOurselvesOrAGroup)
 {
     using namespace std::chrono_literals;
-    constexpr quint32 responder = 0x7F000005, ours = 0x0A010203, good = 0x0A010209;
+    constexpr Ipv4Address responder = ip(0x7F000005), ours = ip(0x0A010203), good = ip(0x0A010209);
     const QList<Ipv4Subnet> local = {{ours, 24}};
-    const QList<quint32> hostile = {0x7F000001, ours, 0xE0000001, 0x0A0102FF, 0, 0xFFFFFFFF};
+    const QList<Ipv4Address> hostile = {ip(0x7F000001), ours, ip(0xE0000001), ip(0x0A0102FF), ip(0), ip(0xFFFFFFFF)};
     {
-        NameResponder peer(responder, hostile + QList<quint32>{good});
+        NameResponder peer(responder, hostile + QList<Ipv4Address>{good});
         if (!peer.bound())
             GTEST_SKIP() << "port 137 on loopback needs root";
         EXPECT_EQ(queryName("WS7", {responder}, false, local, Deadline(2s)), good);

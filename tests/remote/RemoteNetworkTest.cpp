@@ -19,11 +19,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr quint32 ip(int a, int b, int c, int d)
+constexpr Ipv4Address ip(int a, int b, int c, int d)
 {
-    return quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d);
+    return Ipv4Address::fromHostOrder(quint32(a) << 24 | quint32(b) << 16 | quint32(c) << 8 | quint32(d));
 }
-const quint32 kDefsrv = ip(10, 211, 1, 10), kNysrv = ip(10, 211, 1, 11), kInsrv = ip(10, 211, 1, 12);
+const Ipv4Address kDefsrv = ip(10, 211, 1, 10), kNysrv = ip(10, 211, 1, 11), kInsrv = ip(10, 211, 1, 12);
 const LocalNetbios kLocal{"LREMCLIENT", {{ip(10, 211, 1, 2), 24}}};
 
 #define REQUIRE_REMOTE_NETWORK()                                                                                       \
@@ -47,7 +47,7 @@ qint64 secondsOff(const TNTRemoteDateTime &clock, const QTimeZone &zone)
 // discard port show that the capture has started, and still works.
 class Capture {
 public:
-    Capture(const char *server, quint32 address, const QStringList &fields) : m_probeTo{address, 9}
+    Capture(const char *server, Ipv4Address address, const QStringList &fields) : m_probeTo{address, 9}
     {
         QStringList args{"netns",       "exec",       QString::fromLocal8Bit(qgetenv(QByteArray("LREM_NS_") + server)),
                          "tshark",      "-i",         "eth0",
@@ -113,8 +113,8 @@ TEST(RemoteNetworkTest, MachinesAreFoundByAddressNetbiosOrTheHostsFile)
     const struct {
         const char *what;
         QString machine;
-        QList<quint32> hints;
-        std::optional<quint32> address;
+        QList<Ipv4Address> hints;
+        std::optional<Ipv4Address> address;
     } cases[] = {
         {"a dotted address, asked nowhere", "10.211.1.99", {}, ip(10, 211, 1, 99)},
         {"NetBIOS, asked at the row's address", "nysrv", {kNysrv}, kNysrv},

@@ -1,6 +1,5 @@
 #include "resources/SessionFile.h"
 #include "base/Elide.h"
-#include "base/Exception.h"
 #include "resources/ResourceList.h"
 #include "resources/SessionList.h"
 #include "support/Permissions.h"
@@ -10,32 +9,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <fcntl.h>
-#include <functional>
 #include <future>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-namespace {
-
-QString messageOf(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const Exception &e) {
-        return e.message();
-    }
-    return QString();
-}
-
-} // namespace
 
 TEST(SessionFormat, AddedRowIsWrittenAsTheDocumentedLine)
 {
@@ -429,96 +411,6 @@ TEST_F(SessionFiles, EmptyListWritesNothingAndLeavesAnOldFileAlone)
     writeBytes(path("old.lu"), "0,,keep,\r\n");
     SaveToSessionFile(path("old.lu"), list, TextEncoding::Utf8);
     EXPECT_EQ(readBytes(path("old.lu")), "0,,keep,\r\n");
-}
-
-// A failed write names the system's reason and leaves the old file, and
-// nothing else, behind.
-TEST_F(SessionFiles, AFailedWriteSaysWhyAndKeepsTheOldFile)
-{
-    ResourceList list;
-    list.setRows(someRows(3));
-    QDir(dir.path()).mkdir("taken.lu");
-    writeBytes(path("taken.lu/inner"), "data");
-    QDir(dir.path()).mkdir("locked");
-    writeBytes(path("locked/old.lu"), "0,,old,\r\n");
-    writeBytes(path("readonly.lu"), "0,,old,\r\n");
-    ASSERT_EQ(mkfifo(QFile::encodeName(path("pipe.lu")).constData(), 0600), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(path("readonly.lu")).constData(), 0444), 0);
-    ASSERT_EQ(chmod(QFile::encodeName(path("locked")).constData(), 0555), 0);
-
-    const struct {
-        QString file;
-        QString cause;
-        bool needsPermissions;
-    } cases[] = {
-        {path("missing-dir/a.lu"), "no such file or directory", false},
-        {path("taken.lu"), "is a directory", false},
-        {path("pipe.lu"), "not a regular file", false},
-        {path("locked/old.lu"), "permission denied", true},
-        {path("locked/new.lu"), "permission denied", true},
-        {path("readonly.lu"), "permission denied", true},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
-        // Never read the pipe: that would wait for a writer.
-        const auto contents = [&] { return QFileInfo(c.file).isFile() ? readBytes(c.file) : QByteArray(); };
-        const QByteArray before = contents();
-        WithoutPermissionOverride asOwner;
-        if (c.needsPermissions && !asOwner.active()) {
-            ADD_FAILURE() << "cannot drop the permission override";
-            continue;
-        }
-        EXPECT_EQ(messageOf([&] { SaveToSessionFile(c.file, list, TextEncoding::Utf8); }),
-                  "Cannot create file " + c.file + ", " + c.cause);
-        EXPECT_EQ(contents(), before);
-    }
-    EXPECT_EQ(readBytes(path("taken.lu/inner")), "data");
-    EXPECT_EQ(QDir(path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList({"old.lu"}));
-    chmod(QFile::encodeName(path("locked")).constData(), 0755);
-}
-
-TEST_F(SessionFiles, AFullDiskLeavesTheOldFileWhole)
-{
-    const QByteArray small = QFile::encodeName(path("small"));
-    QDir(dir.path()).mkdir("small");
-    if (mount("tmpfs", small.constData(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a small file system here";
-    const auto unmount = qScopeGuard([&] { umount2(small.constData(), MNT_DETACH); });
-    const QString file = path("small/full.lu");
-    writeBytes(file, "0,,old,\r\n");
-    ResourceList list;
-    list.setRows(someRows(2000)); // about 100 KB
-    EXPECT_EQ(messageOf([&] { SaveToSessionFile(file, list, TextEncoding::Utf8); }),
-              "Cannot create file " + file + ", no space left on device");
-    EXPECT_EQ(readBytes(file), "0,,old,\r\n");
-    EXPECT_EQ(QDir(path("small")).entryList(QDir::Files | QDir::Hidden), QStringList({"full.lu"}));
-}
-
-TEST_F(SessionFiles, ASaveKeepsTheFilesPermissionsAndLinks)
-{
-    ResourceList list;
-    list.setRows(someRows(2));
-    writeBytes(path("shared.lu"), "0,,old,\r\n");
-    ASSERT_EQ(chmod(QFile::encodeName(path("shared.lu")).constData(), 0640), 0);
-    ASSERT_TRUE(QFile::link(path("shared.lu"), path("link.lu")));
-    SaveToSessionFile(path("link.lu"), list, TextEncoding::Utf8);
-    EXPECT_TRUE(QFileInfo(path("link.lu")).isSymLink());
-    EXPECT_EQ(readBytes(path("shared.lu")), SessionFile::toBytes(list.rows(), TextEncoding::Utf8));
-    struct stat st;
-    ASSERT_EQ(stat(QFile::encodeName(path("shared.lu")).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
-              QStringList({"link.lu", "shared.lu"}));
-
-    // A link to a file not made yet (relative, through a second link) is
-    // written through: the file appears where the links point.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
-    ASSERT_EQ(symlink("sub/new.lu", QFile::encodeName(path("first.lu")).constData()), 0);
-    ASSERT_EQ(symlink("first.lu", QFile::encodeName(path("second.lu")).constData()), 0);
-    SaveToSessionFile(path("second.lu"), list, TextEncoding::Utf8);
-    EXPECT_TRUE(QFileInfo(path("second.lu")).isSymLink());
-    EXPECT_TRUE(QFileInfo(path("first.lu")).isSymLink());
-    EXPECT_EQ(readBytes(path("sub/new.lu")), SessionFile::toBytes(list.rows(), TextEncoding::Utf8));
 }
 
 TEST_F(SessionFiles, LoadingSortsWithTheCurrentSort)

@@ -22,7 +22,7 @@ public:
     bool refuseStart = false;
     QStringList asked;
     QStringList resolvedBlocking;
-    QHash<std::uint32_t, QString> names;
+    QHash<Ipv4Address, QString> names;
 
     struct Pending {
         int id;
@@ -53,7 +53,7 @@ public:
         resolvedBlocking << name;
         return resultFor(name);
     }
-    std::optional<QString> reverse(std::uint32_t address) override
+    std::optional<QString> reverse(Ipv4Address address) override
     {
         if (names.contains(address))
             return names.value(address);
@@ -78,9 +78,8 @@ public:
     {
         if (table.contains(name))
             return table.value(name);
-        const std::uint32_t a = InetAddr(name);
-        if (a != INADDR_NONE_VALUE || name == QLatin1String("255.255.255.255"))
-            return LookupResult{RESOLVE_OK, {a}};
+        if (const auto a = Ipv4Address::fromInetAddrText(name)) // a literal answers itself, as in the system's
+            return LookupResult{RESOLVE_OK, {*a}};
         return LookupResult{WSAHOST_NOT_FOUND, {}};
     }
 
@@ -96,7 +95,7 @@ private:
 // stay in flight until the test answers them, in whatever order it likes.
 class FakeEchoChannel : public EchoChannel {
 public:
-    QHash<std::uint32_t, EchoOutcome> outcomes;
+    QHash<Ipv4Address, EchoOutcome> outcomes;
     std::vector<EchoRequest> requests; // every request sent, in order
     std::vector<std::chrono::steady_clock::time_point> sentAt;
     std::function<void()> duringWait; // runs while a reply is awaited, just before it comes
@@ -164,7 +163,7 @@ public:
         f.done(outcomes.value(f.request.target, failure(IP_REQ_TIMED_OUT)));
     }
     // The ticket of the request in flight to `target`, or 0.
-    int ticketTo(std::uint32_t target) const
+    int ticketTo(Ipv4Address target) const
     {
         for (auto it = inFlight.cbegin(); it != inFlight.cend(); ++it)
             if (it->request.target == target)
@@ -172,11 +171,11 @@ public:
         return 0;
     }
 
-    static EchoOutcome reply(std::uint32_t from, std::uint16_t size, std::uint32_t rtt)
+    static EchoOutcome reply(Ipv4Address from, std::uint16_t size, std::uint32_t rtt)
     {
         EchoOutcome o;
         o.replies = 1;
-        o.reply.Address = from;
+        o.reply.Address = from.networkOrder();
         o.reply.DataSize = size;
         o.reply.RoundTripTime = rtt;
         o.roundTripMicroseconds = qint64(rtt) * 1000 + 250; // a quarter of a millisecond more than it shows

@@ -4,7 +4,7 @@
 // readers: an IPv4 header, ICMP messages, and what an error quotes of the
 // request it reports on.
 
-#include "ping/HostResolver.h"
+#include "base/Ipv4.h"
 #include "ping/IcmpPacket.h"
 
 #include <QString>
@@ -20,7 +20,11 @@
 
 using Bytes = std::vector<unsigned char>;
 
-inline std::uint32_t ip(const char *dotted) { return InetAddr(QString::fromLatin1(dotted)); }
+// An address as the packets carry it, in network byte order.
+inline std::uint32_t ip(const char *dotted)
+{
+    return Ipv4Address::fromText(QString::fromLatin1(dotted))->networkOrder();
+}
 
 // The request under test goes from kLocal to kTarget; kRouter is on the way.
 inline const std::uint32_t kTarget = ip("10.0.0.9");

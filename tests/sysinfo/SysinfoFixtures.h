@@ -25,7 +25,7 @@ inline InterfaceInfo::Ipv4 ipv4(const char *address, const char *mask)
             w = (w << 8) | part.toUInt();
         return w;
     };
-    return {word(address), word(mask)};
+    return {Ipv4Address::fromHostOrder(word(address)), word(mask)};
 }
 
 inline InterfaceInfo interfaceInfo(const char *name, int index, int hardwareType, QByteArray mac,
