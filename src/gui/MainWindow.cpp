@@ -8,7 +8,9 @@
 #include "application/PingSweep.h"
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
+#include "application/ResultWriter.h"
 #include "application/Workspace.h"
+#include "base/AtomicFile.h"
 #include "base/Exception.h"
 #include "gui/AboutDialog.h"
 #include "gui/CommandRunner.h"
@@ -161,6 +163,7 @@ void TfrmMain::createActions()
 {
     mmOpen = makeAction("mmOpen", QStringLiteral("Open..."), picOpen, &TfrmMain::cmOpen);
     mmSave = makeAction("mmSave", QStringLiteral("Save"), picSave, &TfrmMain::cmSave);
+    mmExport = makeAction("mmExport", QStringLiteral("Export..."), picNone, &TfrmMain::cmExport);
     mmRefresh = makeAction("mmRefresh", QStringLiteral("Refresh"), picRefresh, nullptr);
     mmPing = makeAction("mmPing", QStringLiteral("Ping"), picPing, &TfrmMain::cmPing);
     mmProps = makeAction("mmProps", QStringLiteral("Settings..."), picSettings, &TfrmMain::cmProps);
@@ -213,7 +216,7 @@ void TfrmMain::createActions()
 void TfrmMain::createMenus()
 {
     QMenu *session = menuBar()->addMenu(QStringLiteral("Session"));
-    session->addActions({mmOpen, mmSave});
+    session->addActions({mmOpen, mmSave, mmExport});
     session->addSeparator();
     session->addActions({mmRefresh, mmPing});
     session->addSeparator();
@@ -415,7 +418,7 @@ void TfrmMain::AppEventsIdle()
     const CommandEnabling e = CommandEnabling::compute(selectedRow() >= 0, m_workspace.list().count());
     for (QAction *a : {mmRemove, mmSend})
         a->setEnabled(e.selectionCommands);
-    for (QAction *a : {mmClearAll, mmCheckAll, mmUncheckAll, mmInvert, mmPing, mmSave, mmGetDateTime})
+    for (QAction *a : {mmClearAll, mmCheckAll, mmUncheckAll, mmInvert, mmPing, mmSave, mmExport, mmGetDateTime})
         a->setEnabled(e.listCommands);
 }
 
@@ -524,6 +527,17 @@ void TfrmMain::cmSave()
     }
     session.save(m_workspace.list(), newName);
     setWindowTitle(windowCaption(session.fileName()));
+}
+
+void TfrmMain::cmExport()
+{
+    const std::optional<UserPrompts::ExportTarget> target = m_prompts.exportTarget(this);
+    if (!target)
+        return;
+    const ResourceList &list = m_workspace.list();
+    if (const auto failure = replaceFileAtomically(target->path, writeResults(target->format, list.rows())))
+        throw Exception(QStringLiteral("Cannot create file %1, %2").arg(target->path, failure->cause()));
+    setStatus(spMessage, QString::number(list.count()) + QStringLiteral(" resources exported"));
 }
 
 // --- List commands ---

@@ -82,6 +82,8 @@ public:
     // Commands
     void cmOpen();
     void cmSave();
+    // Writes the list with each row's last result as CSV or JSON Lines.
+    void cmExport();
     void cmCheckAll();
     void cmUncheckAll();
     void cmInvert();
@@ -160,7 +162,7 @@ private:
     bool m_idleInstalled = false;
 
     // Main menu items (shared with the toolbar buttons)
-    QAction *mmOpen, *mmSave, *mmRefresh, *mmPing, *mmProps, *mmExit;
+    QAction *mmOpen, *mmSave, *mmExport, *mmRefresh, *mmPing, *mmProps, *mmExit;
     QAction *mmScan, *mmAdd, *mmRemove, *mmClearAll, *mmSend, *mmGetDateTime;
     QAction *mmCheckAll, *mmUncheckAll, *mmInvert, *mmAbout;
     // Popup items

@@ -36,6 +36,27 @@ QString DialogPrompts::saveSessionName(QWidget *parent, const QString &startPath
     return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();
 }
 
+std::optional<UserPrompts::ExportTarget> DialogPrompts::exportTarget(QWidget *parent)
+{
+    const QString csv = QStringLiteral("CSV files (*.csv)"), json = QStringLiteral("JSON Lines (*.jsonl *.json)");
+    QFileDialog dlg(parent, QStringLiteral("Export"), QString(), csv + QStringLiteral(";;") + json);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setDefaultSuffix(QStringLiteral("csv"));
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg, json](const QString &filter) {
+        dlg.setDefaultSuffix(filter == json ? QStringLiteral("jsonl") : QStringLiteral("csv"));
+    });
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dlg.selectedFiles().first();
+    // The name's suffix decides where it says; otherwise the chosen filter.
+    const bool isJson =
+        path.endsWith(QLatin1String(".jsonl"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
+        || (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) && dlg.selectedNameFilter() == json);
+    return ExportTarget{path, isJson ? ResultFormat::JsonLines : ResultFormat::Csv};
+}
+
 void DialogPrompts::showError(QWidget *parent, const QString &message)
 {
     QMessageBox::critical(parent, QApplication::applicationDisplayName(), message);

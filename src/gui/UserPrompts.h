@@ -1,6 +1,7 @@
 #pragma once
 
 #include "application/PendingAdd.h"
+#include "application/ResultWriter.h"
 
 #include <QString>
 #include <optional>
@@ -18,6 +19,13 @@ public:
     // The save dialog starts at `startPath` when one is given.
     virtual QString openSessionName(QWidget *parent) = 0;
     virtual QString saveSessionName(QWidget *parent, const QString &startPath = QString()) = 0;
+    // Where Export writes the list and in which format (CSV or JSON Lines);
+    // nothing when the user cancels.
+    struct ExportTarget {
+        QString path;
+        ResultFormat format = ResultFormat::Csv;
+    };
+    virtual std::optional<ExportTarget> exportTarget(QWidget *parent) = 0;
     // The general error box.
     virtual void showError(QWidget *parent, const QString &message) = 0;
     // A warning the user should read once.
@@ -33,6 +41,7 @@ public:
     bool confirm(QWidget *parent, const QString &question) override;
     QString openSessionName(QWidget *parent) override;
     QString saveSessionName(QWidget *parent, const QString &startPath = QString()) override;
+    std::optional<ExportTarget> exportTarget(QWidget *parent) override;
     void showError(QWidget *parent, const QString &message) override;
     void showWarning(QWidget *parent, const QString &message) override;
     std::optional<AddEntry> addWorkstation(QWidget *parent, const QString &workstation, bool lookUp) override;

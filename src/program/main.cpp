@@ -2,6 +2,7 @@
 #include "application/RemoteActions.h"
 #include "application/SettingsStore.h"
 #include "application/Workspace.h"
+#include "cli/SweepCommand.h"
 #include "gui/MainWindow.h"
 #include "gui/RemotePrompts.h"
 #include "gui/UserPrompts.h"
@@ -27,6 +28,7 @@ void describeCommandLine(QCommandLineParser &parser)
     parser.setApplicationDescription(QStringLiteral("Keeps a list of workstations and pings them."));
     parser.addHelpOption();
     parser.addVersionOption();
+    cli::describeOptions(parser);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A session file (*.lu) to open instead of the last one."),
                                  QStringLiteral("[file]"));
@@ -43,6 +45,14 @@ bool asksOnlyForText(int argc, char *argv[])
     return false;
 }
 
+QStringList argumentsOf(int argc, char *argv[])
+{
+    QStringList out;
+    for (int i = 0; i < argc; ++i)
+        out << QString::fromLocal8Bit(argv[i]);
+    return out;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,6 +67,12 @@ int main(int argc, char *argv[])
         describeCommandLine(parser);
         parser.process(app); // prints the text and ends the program
         return 0;
+    }
+
+    // The command-line front end needs no display.
+    if (cli::wanted(argumentsOf(argc, argv))) {
+        QCoreApplication app(argc, argv);
+        return cli::run(app.arguments());
     }
 
     // Takes Qt's own options (-platform, -style...) off the command line.

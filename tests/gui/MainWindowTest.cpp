@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -56,7 +57,7 @@ protected:
 
 const QStringList kSelectionItems = {"mmRemove", "mmSend"};
 const QStringList kListItems = {"mmClearAll", "mmCheckAll", "mmUncheckAll", "mmInvert",
-                                "mmPing",     "mmSave",     "mmGetDateTime"};
+                                "mmPing",     "mmSave",     "mmExport",     "mmGetDateTime"};
 const QStringList kAlwaysItems = {"mmOpen", "mmRefresh", "mmProps", "mmExit", "mmScan", "mmAdd", "mmAbout"};
 
 } // namespace
@@ -588,4 +589,33 @@ TEST_F(AddCommand, TheNewRowGoesLastEvenInASortedList)
     EXPECT_TRUE(core->list().row(2).checked);
     EXPECT_FALSE(core->list().row(1).checked); // the others keep their ticks
     EXPECT_EQ(core->list().sortColumn(), ResourceList::colResource);
+}
+
+TEST_F(MainWindow, ExportWritesTheListWithItsResultsThroughTheCommandLinesWriter)
+{
+    core->list().append(ResourceRow::created("host", "10.0.0.1", "LAB"));
+    core->list().append(ResourceRow::created("never", "10.0.0.2", "LAB"));
+    core->list().setChecked(1, false);
+    const Ipv4Address target = *Ipv4Address::fromText(u"10.0.0.1");
+    echo.channel->outcomes[target] = FakeEchoChannel::reply(target, 56, 2);
+    action("mmPing")->trigger();
+    ASSERT_TRUE(waitForSweep(core->sweep()));
+    for (const ResultFormat format : {ResultFormat::Csv, ResultFormat::JsonLines}) {
+        const QString target = path(format == ResultFormat::Csv ? "list.csv" : "list.jsonl");
+        prompts.exportAnswer = UserPrompts::ExportTarget{target, format};
+        action("mmExport")->trigger();
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), writeResults(format, core->list().rows()));
+        EXPECT_EQ(w->statusText(6), "2 resources exported");
+    }
+    // Cancelled, nothing is written; a place that cannot take the file is
+    // reported with the system's reason.
+    prompts.exportAnswer.reset();
+    action("mmExport")->trigger();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    prompts.exportAnswer = UserPrompts::ExportTarget{dir.path(), ResultFormat::Csv};
+    action("mmExport")->trigger();
+    EXPECT_EQ(prompts.errors, QStringList({"Cannot create file " + dir.path() + ", is a directory."}));
 }

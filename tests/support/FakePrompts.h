@@ -38,6 +38,13 @@ public:
         saveStartPath = startPath;
         return saveName;
     }
+    std::optional<ExportTarget> exportAnswer; // nothing: Cancel
+    int exportsAsked = 0;
+    std::optional<ExportTarget> exportTarget(QWidget *) override
+    {
+        ++exportsAsked;
+        return exportAnswer;
+    }
     void showError(QWidget *, const QString &message) override { errors << message; }
     void showWarning(QWidget *, const QString &message) override { warnings << message; }
     std::optional<AddEntry> addWorkstation(QWidget *, const QString &workstation, bool lookUp) override
