@@ -116,6 +116,7 @@ TEST_F(MainWindow, MenusAndShortcuts)
     EXPECT_EQ(layout, QStringList({"Session",
                                    "Open...|Ctrl+O",
                                    "Save|Ctrl+S",
+                                   "Export...|",
                                    "-",
                                    "Refresh|Ctrl+R",
                                    "Ping|Ctrl+G",
