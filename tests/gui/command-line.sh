@@ -28,5 +28,12 @@ check "--help names the file argument" 0 "Usage: .*lumeo \[options\] \[file\]" "
 check "--help lists --version" 0 "--version" "${nodisplay[@]}" "$lumeo" -h
 check "an unknown option" 1 "Unknown option 'frobnicate'" env QT_QPA_PLATFORM=offscreen "$lumeo" --frobnicate
 check "two files" 1 "one session file at a time, not 2" env QT_QPA_PLATFORM=offscreen "$lumeo" a.lu b.lu
-echo "$((6 - failures)) passed, $failures failed"
+# The sweep's usage errors need no display either (its sweeps are tested in
+# the test network).
+check "--sweep of a missing file" 2 "no such file or directory" "${nodisplay[@]}" "$lumeo" --sweep /nonexistent/x.lu
+# libsmbclient and its hundred libraries load only into the helper, never
+# into the program's start.
+check "the program does not link libsmbclient" 0 "^0$" bash -c "ldd '$lumeo' | grep -c smbclient || true"
+check "its helper does" 0 "^[1-9]" bash -c "ldd '$(dirname "$lumeo")/lumeo-smb' | grep -c smbclient"
+echo "$((9 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
