@@ -29,6 +29,8 @@ for f in usr/bin/lumeo usr/share/applications/$id.desktop usr/share/icons/hicolo
   [ -f "$root/$f" ] || fail "/$f is not installed"
 done
 [ -x "$root/usr/bin/lumeo" ] || fail "/usr/bin/lumeo is not executable"
+# The helper that browses with libsmbclient, where the program looks for it.
+[ -x "$root/usr/libexec/lumeo/lumeo-smb" ] || fail "/usr/libexec/lumeo/lumeo-smb is not installed"
 for size in 16 22 24 32 48 64 128 256; do
   png=$share/icons/hicolor/${size}x${size}/apps/$id.png
   if ! file "$png" 2>/dev/null | grep -q "PNG image data, $size x $size,"; then
