@@ -2,6 +2,8 @@
 
 #include "discovery/SmbAnswer.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 
@@ -25,16 +27,23 @@ QList<std::pair<char, QString>> readLines(const QByteArray &answer)
 
 } // namespace
 
+QStringList helperCandidates(const QString &programPath)
+{
+    const QString dir = QFileInfo(programPath).absolutePath();
+    return {dir + QStringLiteral("/lumeo-smb"), QDir::cleanPath(dir + QStringLiteral("/../libexec/lumeo/lumeo-smb")),
+            QStringLiteral(LUMEO_LIBEXEC_DIR "/lumeo-smb")};
+}
+
 QString helperPath()
 {
     const QString override = qEnvironmentVariable("LUMEO_SMB_HELPER");
     if (!override.isEmpty())
         return override;
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    const QFileInfo beside(QFileInfo(self.symLinkTarget()).absolutePath() + QStringLiteral("/lumeo-smb"));
-    if (beside.isExecutable())
-        return beside.filePath();
-    return QStringLiteral(LUMEO_LIBEXEC_DIR "/lumeo-smb");
+    const QStringList candidates = helperCandidates(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")));
+    for (const QString &candidate : candidates)
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    return candidates.last();
 }
 
 BrowseList::BrowseList() : m_helper(helperPath(), {SmbAnswer::kBrowseList}) {}

@@ -14,9 +14,13 @@
 // are never cached: each question asks the network again.
 namespace SmbClient {
 
-// The helper: $LUMEO_SMB_HELPER where set, else lumeo-smb beside the
-// running program, else the one installed with it.
+// The helper: $LUMEO_SMB_HELPER where set, else the first of
+// helperCandidates() of the running program that is there.
 QString helperPath();
+// Where the helper of the program at PROGRAMPATH may be: beside it (a
+// build), in libexec/lumeo beside its bin folder (installed under any
+// prefix), and where this build installs it.
+QStringList helperCandidates(const QString &programPath);
 
 // The workgroups a master browser knows and the servers each one's master
 // browser lists, asked with SMB1 (NT1) and nothing newer, since browse

@@ -100,3 +100,12 @@ TEST(SmbClientTest, AnswersReadBackNameForNameWhateverTheyHold)
                                     + SmbAnswer::line(SmbAnswer::kWorkgroup, "X")),
               QStringList({"public", odd}));
 }
+
+TEST(SmbClientTest, TheHelperIsFoundBesideTheProgramOrInstalledUnderItsPrefix)
+{
+    const QStringList candidates = SmbClient::helperCandidates("/usr/bin/lumeo");
+    ASSERT_GE(candidates.size(), 2);
+    EXPECT_EQ(candidates[0], "/usr/bin/lumeo-smb");
+    EXPECT_EQ(candidates[1], "/usr/libexec/lumeo/lumeo-smb");
+    EXPECT_EQ(SmbClient::helperCandidates("/opt/x/build/src/lumeo").first(), "/opt/x/build/src/lumeo-smb");
+}
