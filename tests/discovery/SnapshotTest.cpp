@@ -3,18 +3,13 @@
 #include "discovery/NodeStatusSweep.h"
 #include "discovery/SystemNeighborhood.h"
 
+#include "support/LoopbackResponder.h"
 #include "support/NodeStatusReplies.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <atomic>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -166,61 +161,22 @@ TEST(SystemNeighborhoodTest, WithoutALocalNetworkNeitherTheSnapshotNorTheTreeIsT
 
 namespace {
 
-// A machine at ADDRESS (on loopback) answering node-status requests with
-// TABLE, until it is destroyed.
-class NodeStatusResponder {
-public:
-    NodeStatusResponder(Ipv4Address address, QList<netbios::NodeStatusName> table) : m_table(std::move(table))
-    {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(netbios::kNameServicePort);
-        sa.sin_addr.s_addr = address.networkOrder();
-        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
-        if (m_bound)
-            m_thread = std::thread([this] { serve(); });
-    }
-    ~NodeStatusResponder()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        ::close(m_fd);
-    }
-    bool bound() const { return m_bound; }
-
-private:
-    void serve()
-    {
-        char buffer[1024];
-        while (!m_stop) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &length);
-            if (n < 2)
-                continue;
-            const QByteArray reply = nodeStatusReply(quint16((quint8(buffer[0]) << 8) | quint8(buffer[1])), m_table);
-            ::sendto(m_fd, reply.constData(), size_t(reply.size()), 0, reinterpret_cast<sockaddr *>(&from), length);
-        }
-    }
-
-    QList<netbios::NodeStatusName> m_table;
-    int m_fd = -1;
-    bool m_bound = false;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+// A machine at ADDRESS (on loopback) answering node-status requests with TABLE.
+LoopbackResponder nodeStatusResponder(Ipv4Address address, QList<netbios::NodeStatusName> table)
+{
+    return LoopbackResponder(address, netbios::kNameServicePort, [table](const QByteArray &request) {
+        const quint16 id = request.size() >= 2 ? quint16((quint8(request[0]) << 8) | quint8(request[1])) : 0;
+        return QList<QByteArray>{nodeStatusReply(id, table)};
+    });
+}
 
 } // namespace
 
 TEST(NodeStatusSweepTest, LongNameTablesArriveWholeAndAStopEndsTheWaitAtOnce)
 {
     const Ipv4Address a = ip("127.0.0.2"), b = ip("127.0.0.3"), c = ip("127.0.0.4");
-    NodeStatusResponder hundred(a, nameTable("HUNDRED", "OFFICE", 100)), most(b, nameTable("MOST", "OFFICE", 255));
+    const LoopbackResponder hundred = nodeStatusResponder(a, nameTable("HUNDRED", "OFFICE", 100));
+    const LoopbackResponder most = nodeStatusResponder(b, nameTable("MOST", "OFFICE", 255));
     if (!hundred.bound() || !most.bound())
         GTEST_SKIP() << "port 137 on loopback needs root";
     SweepLimits limits;

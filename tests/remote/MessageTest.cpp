@@ -5,17 +5,10 @@
 
 #include "netbios/NameQuery.h"
 #include "remote/Sockets.h"
+#include "support/LoopbackResponder.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <atomic>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -119,63 +112,28 @@ namespace {
 
 // A machine on loopback that answers every name query with one positive
 // answer per address of ANSWERS, in that order.
-class NameResponder {
-public:
-    NameResponder(Ipv4Address address, QList<Ipv4Address> answers) : m_answers(std::move(answers))
-    {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(netbios::kNameServicePort);
-        sa.sin_addr.s_addr = address.networkOrder();
-        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
-        if (m_bound)
-            m_thread = std::thread([this] { serve(); });
-    }
-    ~NameResponder()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        ::close(m_fd);
-    }
-    bool bound() const { return m_bound; }
-
-private:
-    void serve()
-    {
-        char buffer[512];
-        while (!m_stop) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0)
-                continue;
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t n = ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&from), &length);
-            if (n < 12 + netbios::kEncodedNameSize)
-                continue;
-            for (const Ipv4Address a : m_answers) {
-                QByteArray reply(buffer, 12 + netbios::kEncodedNameSize); // id and the question's name
-                reply[2] = char(0x85);                                    // response, authoritative
-                reply[3] = 0;
-                reply.replace(4, 8, QByteArray::fromHex("0000000100000000"));
-                netbios::appendU16(reply, netbios::kTypeNB);
-                netbios::appendU16(reply, netbios::kClassIN);
-                netbios::appendU32(reply, 300000);
-                netbios::appendU16(reply, 6);
-                netbios::appendU16(reply, 0);
-                netbios::appendU32(reply, a.hostOrder());
-                ::sendto(m_fd, reply.constData(), size_t(reply.size()), 0, reinterpret_cast<sockaddr *>(&from), length);
-            }
+LoopbackResponder nameResponder(Ipv4Address address, QList<Ipv4Address> answers)
+{
+    return LoopbackResponder(address, netbios::kNameServicePort, [answers](const QByteArray &query) {
+        QList<QByteArray> replies;
+        if (query.size() < 12 + netbios::kEncodedNameSize)
+            return replies;
+        for (const Ipv4Address a : answers) {
+            QByteArray reply = query.first(12 + netbios::kEncodedNameSize); // id and the question's name
+            reply[2] = char(0x85);                                          // response, authoritative
+            reply[3] = 0;
+            reply.replace(4, 8, QByteArray::fromHex("0000000100000000"));
+            netbios::appendU16(reply, netbios::kTypeNB);
+            netbios::appendU16(reply, netbios::kClassIN);
+            netbios::appendU32(reply, 300000);
+            netbios::appendU16(reply, 6);
+            netbios::appendU16(reply, 0);
+            netbios::appendU32(reply, a.hostOrder());
+            replies << reply;
         }
-    }
-
-    QList<Ipv4Address> m_answers;
-    int m_fd = -1;
-    bool m_bound = false;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+        return replies;
+    });
+}
 
 } // namespace
 
@@ -186,12 +144,12 @@ TEST(MessageTest, ANameQueryAnswerCannotSendUsToLoopbackOurselvesOrAGroup)
     const QList<Ipv4Subnet> local = {{ours, 24}};
     const QList<Ipv4Address> hostile = {ip(0x7F000001), ours, ip(0xE0000001), ip(0x0A0102FF), ip(0), ip(0xFFFFFFFF)};
     {
-        NameResponder peer(responder, hostile + QList<Ipv4Address>{good});
+        const LoopbackResponder peer = nameResponder(responder, hostile + QList<Ipv4Address>{good});
         if (!peer.bound())
             GTEST_SKIP() << "port 137 on loopback needs root";
         EXPECT_EQ(queryName("WS7", {responder}, false, local, Deadline(2s)), good);
     }
-    NameResponder peer(responder, hostile);
+    const LoopbackResponder peer = nameResponder(responder, hostile);
     QElapsedTimer t;
     t.start();
     EXPECT_EQ(queryName("WS7", {responder}, false, local, Deadline(2s)), std::nullopt);

@@ -8,6 +8,11 @@
 #include "support/FakePlatform.h"
 #include "support/FakePrompts.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTreeWidgetItem>
+
 // What the window asks of the user and of the machine, answered by fakes.
 struct FakeWindowServices {
     FakePrompts prompts;
@@ -37,3 +42,18 @@ public:
     }
     Workspace &workspace() { return core; }
 };
+
+// Opens a node of the "Workstations" tree as the user does and waits
+// (bounded by MS) until its children have come; returns their texts.
+inline QStringList expandNode(QTreeWidgetItem *item, int ms = 15000)
+{
+    item->setExpanded(true);
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms && item->childCount() > 0 && item->child(0)->text(0) == "Searching...")
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QStringList out;
+    for (int i = 0; i < item->childCount(); ++i)
+        out << item->child(i)->text(0);
+    return out;
+}
