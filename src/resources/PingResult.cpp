@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr std::array<std::pair<PingOutcome, const char *>, 13> kKeys = {{
+constexpr std::array<std::pair<PingOutcome, const char *>, 14> kKeys = {{
     {PingOutcome::Reply, "reply"},
     {PingOutcome::UnknownHost, "unknown-host"},
     {PingOutcome::TimedOut, "timed-out"},
@@ -19,6 +19,7 @@ constexpr std::array<std::pair<PingOutcome, const char *>, 13> kKeys = {{
     {PingOutcome::NoEchoService, "no-echo-service"},
     {PingOutcome::Failed, "failed"},
     {PingOutcome::Aborted, "aborted"},
+    {PingOutcome::UpWithoutEcho, "up-without-echo"},
 }};
 
 } // namespace

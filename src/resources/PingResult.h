@@ -1,7 +1,9 @@
 #pragma once
 
 #include "base/Ipv4.h"
+#include "base/ProbeProof.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
@@ -23,6 +25,7 @@ enum class PingOutcome {
     NoEchoService,  // this machine may not ping
     Failed,         // any other failure
     Aborted,        // the sweep was stopped before the outcome was known
+    UpWithoutEcho,  // no echo reply, but a probe proved the host up (see PingResult::probe)
 };
 
 // A short, stable name for an outcome, as exports and the command line
@@ -46,5 +49,7 @@ struct PingResult {
     QDateTime when;               // when the outcome was known, in UTC
 
     bool answered() const { return outcome == PingOutcome::Reply; }
+    // The host is there: it answered the echo, or a probe proved it up.
+    bool up() const { return outcome == PingOutcome::Reply || outcome == PingOutcome::UpWithoutEcho; }
     friend bool operator==(const PingResult &, const PingResult &) = default;
 };
