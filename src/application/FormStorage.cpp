@@ -29,22 +29,57 @@ QString rectText(const QRect &r) { return fourToText({r.left(), r.top(), r.left(
 
 } // namespace
 
+namespace {
+
+// A number of the echo settings: checked before it is narrowed, so that a
+// number too long for an int is out of range, not 0.
+template <int EchoSettings::*member, QString (*check)(qint64)>
+QString readNumber(const QString &text, EchoSettings &settings)
+{
+    const qint64 value = textToWideInt(text);
+    QString problem = check(value);
+    if (problem.isEmpty())
+        settings.*member = int(value);
+    return problem;
+}
+
+template <int EchoSettings::*member>
+QString writeNumber(const EchoSettings &settings)
+{
+    return QString::number(settings.*member);
+}
+
+QString readProbePorts(const QString &text, EchoSettings &settings)
+{
+    QString problem;
+    if (const auto ports = EchoLimits::parseProbePorts(text, &problem))
+        settings.probePorts = *ports;
+    return problem;
+}
+
+QString writeProbePorts(const EchoSettings &settings) { return EchoLimits::probePortsText(settings.probePorts); }
+
+} // namespace
+
+const EchoSettingValue kEchoSettingValues[5] = {
+    {"Ping_Timeout", &readNumber<&EchoSettings::timeoutMs, &EchoLimits::checkTimeout>,
+     &writeNumber<&EchoSettings::timeoutMs>},
+    {"Ping_Size", &readNumber<&EchoSettings::size, &EchoLimits::checkSize>, &writeNumber<&EchoSettings::size>},
+    {"Ping_TTL", &readNumber<&EchoSettings::ttl, &EchoLimits::checkTTL>, &writeNumber<&EchoSettings::ttl>},
+    {"Ping_Parallel", &readNumber<&EchoSettings::parallel, &EchoLimits::checkParallel>,
+     &writeNumber<&EchoSettings::parallel>},
+    {"Probe_Ports", &readProbePorts, &writeProbePorts},
+};
+
 void readEchoSettings(const QMap<QString, QString> &values, EchoSettings &settings, QStringList &refused)
 {
     for (const EchoSettingValue &v : kEchoSettingValues) {
         const auto t = lookUp(values, QLatin1String(v.name));
         if (!t)
             continue;
-        // Checked before it is narrowed: a number too long for an int is out
-        // of range, not 0.
-        const qint64 value = textToWideInt(*t);
-        int &target = settings.*v.member;
-        if (const QString problem = v.check(value); problem.isEmpty())
-            target = int(value);
-        else
+        if (const QString problem = v.read(*t, settings); !problem.isEmpty())
             refused << QStringLiteral("%1 (stored value \"%2\"); %3 is used")
-                           .arg(problem, QLatin1String(v.name))
-                           .arg(target);
+                           .arg(problem, QLatin1String(v.name), v.write(settings));
     }
 }
 
@@ -208,7 +243,7 @@ bool TFormStorage::save(const FormSettings &settings, const ScreenFacts &screen,
         {QStringLiteral("Visible"), closing ? QStringLiteral("0") : QStringLiteral("1")},
     };
     for (const EchoSettingValue &v : kEchoSettingValues)
-        values.append({QLatin1String(v.name), QString::number(settings.echo.*v.member)});
+        values.append({QLatin1String(v.name), v.write(settings.echo)});
     values += SettingsStore::Values{
         {QStringLiteral("twTree_Width"), QString::number(settings.treeWidth)},
         {QStringLiteral("DNS"), settings.dns},

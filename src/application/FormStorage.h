@@ -49,17 +49,14 @@ struct ScreenFacts {
 
 // The echo settings as the settings file keeps them: each value's name is
 // written here once, and both reading and writing go through this table.
+// A value is read from its text (a problem for the user when it cannot be
+// used; SETTINGS then keeps what it holds) and written as text.
 struct EchoSettingValue {
     const char *name;
-    int EchoSettings::*member;
-    QString (*check)(qint64);
+    QString (*read)(const QString &text, EchoSettings &settings);
+    QString (*write)(const EchoSettings &settings);
 };
-inline constexpr EchoSettingValue kEchoSettingValues[] = {
-    {"Ping_Timeout", &EchoSettings::timeoutMs, &EchoLimits::checkTimeout},
-    {"Ping_Size", &EchoSettings::size, &EchoLimits::checkSize},
-    {"Ping_TTL", &EchoSettings::ttl, &EchoLimits::checkTTL},
-    {"Ping_Parallel", &EchoSettings::parallel, &EchoLimits::checkParallel},
-};
+extern const EchoSettingValue kEchoSettingValues[5];
 
 // Reads the echo settings from stored VALUES (names compared without
 // regard to case) into SETTINGS, which holds what applies when a value is

@@ -2,6 +2,7 @@
 
 #include "ping/EchoSettings.h"
 #include "ping/Ping.h"
+#include "probe/HostProber.h"
 #include "resources/CellText.h"
 #include "resources/ResourceList.h"
 
@@ -48,8 +49,9 @@ PingOutcome outcomeOfEcho(const EchoResult &result, bool echoServiceAvailable)
     }
 }
 
-PingSweep::PingSweep(ResourceList &list, TPing &ping, QObject *parent)
-    : QObject(parent), m_list(list), m_ping(ping), m_parallel(EchoSettings{}.parallel), m_sendGap(EchoLimits::kSendGap)
+PingSweep::PingSweep(ResourceList &list, TPing &ping, HostProber *prober, QObject *parent)
+    : QObject(parent), m_list(list), m_ping(ping), m_prober(prober), m_probePorts(EchoSettings{}.probePorts),
+      m_parallel(EchoSettings{}.parallel), m_sendGap(EchoLimits::kSendGap)
 {
 }
 
@@ -73,6 +75,8 @@ void PingSweep::guarded(int id, Fn &&fn)
         if (Slot *s = slot(id)) {
             m_ping.cancelLookup(s->lookupId);
             m_ping.cancelEcho(s->echoTicket);
+            if (m_prober && s->probeTicket)
+                m_prober->cancel(s->probeTicket);
             endRow(id);
         }
     }
@@ -196,6 +200,8 @@ void PingSweep::dropAll()
     for (const auto &[id, s] : m_slots) {
         m_ping.cancelLookup(s.lookupId);
         m_ping.cancelEcho(s.echoTicket);
+        if (m_prober && s.probeTicket)
+            m_prober->cancel(s.probeTicket);
     }
     m_slots.clear();
 }
@@ -206,7 +212,7 @@ void PingSweep::startRow(std::uint64_t rowId, int row)
     const QString hostName = r.subItem(siAddress).isEmpty() ? r.subItem(siResource) : r.subItem(siAddress);
     m_list.setSubItem(row, siMessage, QStringLiteral("Resolving hostname..."));
     const int id = m_nextSlot++;
-    m_slots.emplace(id, Slot{rowId, row, 0, 0, hostName, QString()});
+    m_slots.emplace(id, Slot{rowId, row, 0, 0, 0, hostName, QString(), nullptr});
     int lookupId = 0;
     try {
         // A dotted address completes inside the call, its echo sent or queued.
@@ -284,31 +290,93 @@ void PingSweep::PingEchoRequest(int id, int size)
 
 void PingSweep::PingEchoReply(int id, const EchoResult &result)
 {
-    const Slot *s = slot(id);
+    Slot *s = slot(id);
     if (!s)
         return;
+    s->echoTicket = 0;
     const int row = rowOf(*s);
     if (row >= 0) {
-        const QDateTime at = now();
-        PingResult r = resultFor(*s, outcomeOfEcho(result, m_ping.available()));
-        r.when = at.toUTC();
-        r.status = result.error;
-        if (result.replies != 0) {
-            m_list.setSubItem(row, siMessage,
-                              QStringLiteral("Received %1 bytes in %2 ms")
-                                  .arg(result.reply.DataSize)
-                                  .arg(result.reply.RoundTripTime));
-            m_list.setImageIndex(row, imgReply);
-            r.roundTripMicroseconds = result.roundTripMicroseconds;
-            r.replySize = result.reply.DataSize;
-            r.ttl = result.reply.Options.Ttl;
+        if (startProbes(*s, id, result))
+            return; // the row ends when the probes do
+        writeEchoOutcome(row, *s, result);
+    }
+    endRow(id);
+}
+
+// The row's echo outcome, as designed: the reply, or the failure's reason.
+void PingSweep::writeEchoOutcome(int row, const Slot &s, const EchoResult &result)
+{
+    const QDateTime at = now();
+    PingResult r = resultFor(s, outcomeOfEcho(result, m_ping.available()));
+    r.when = at.toUTC();
+    r.status = result.error;
+    if (result.replies != 0) {
+        m_list.setSubItem(
+            row, siMessage,
+            QStringLiteral("Received %1 bytes in %2 ms").arg(result.reply.DataSize).arg(result.reply.RoundTripTime));
+        m_list.setImageIndex(row, imgReply);
+        r.roundTripMicroseconds = result.roundTripMicroseconds;
+        r.replySize = result.reply.DataSize;
+        r.ttl = result.reply.Options.Ttl;
+    } else {
+        m_list.setImageIndex(row, imgFailure);
+        m_list.setSubItem(row, siMessage, QStringLiteral("Cannot ping host : ") + result.errorText);
+        r.detail = result.errorText;
+    }
+    m_list.setSubItem(row, siLastTest, DateTimeText(at, m_list.localeFormats()));
+    record(row, r);
+}
+
+// An echo that got no answer, or that the target itself refused (its own
+// firewall), is not the end: the probes ask the host in other ways, and
+// end at most kProbeBudget later.
+bool PingSweep::startProbes(Slot &s, int id, const EchoResult &result)
+{
+    if (!m_prober || m_probePorts.isEmpty() || result.replies != 0 || !m_ping.available())
+        return false;
+    const auto target = Ipv4Address::fromText(s.address);
+    if (!target)
+        return false;
+    const bool timedOut = result.error == IP_REQ_TIMED_OUT;
+    const bool refusedByTarget = (result.error == IP_DEST_HOST_UNREACHABLE || result.error == IP_DEST_PROT_UNREACHABLE
+                                  || result.error == IP_DEST_PORT_UNREACHABLE)
+                                 && result.reply.Address == target->networkOrder();
+    if (!timedOut && !refusedByTarget)
+        return false;
+    s.silentEcho = std::make_shared<EchoResult>(result);
+    const ProbeRequest request{*target, m_probePorts, true, EchoLimits::kProbeBudget};
+    s.probeTicket = m_prober->probe(
+        request, [this, id](const std::optional<ProbeProof> &proof) { guarded(id, [&] { probesDone(id, proof); }); });
+    return true;
+}
+
+void PingSweep::probesDone(int id, const std::optional<ProbeProof> &proof)
+{
+    Slot *s = slot(id);
+    if (!s)
+        return;
+    s->probeTicket = 0;
+    const int row = rowOf(*s);
+    if (row >= 0) {
+        if (!proof) {
+            writeEchoOutcome(row, *s, *s->silentEcho);
         } else {
-            m_list.setImageIndex(row, imgFailure);
-            m_list.setSubItem(row, siMessage, QStringLiteral("Cannot ping host : ") + result.errorText);
-            r.detail = result.errorText;
+            const QDateTime at = now();
+            const QString how =
+                proof->kind == ProbeProof::Kind::Neighbour
+                    ? QStringLiteral("answers ARP as %1").arg(QString::fromLatin1(proof->mac.toHex(':')))
+                    : QStringLiteral("TCP %1 answered in %2 ms").arg(proof->port).arg(proof->microseconds / 1000);
+            const QString message = QStringLiteral("No echo reply; ") + how;
+            m_list.setImageIndex(row, imgComputer);
+            m_list.setSubItem(row, siMessage, message);
+            m_list.setSubItem(row, siLastTest, DateTimeText(at, m_list.localeFormats()));
+            PingResult r = resultFor(*s, PingOutcome::UpWithoutEcho);
+            r.when = at.toUTC();
+            r.status = s->silentEcho->error;
+            r.detail = message;
+            r.probe = *proof;
+            record(row, r);
         }
-        m_list.setSubItem(row, siLastTest, DateTimeText(at, m_list.localeFormats()));
-        record(row, r);
     }
     endRow(id);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/ProbeProof.h"
 #include "resources/PingResult.h"
 
 #include <QDateTime>
@@ -11,8 +12,11 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
+class HostProber;
 class ResourceList;
 class TPing;
 struct EchoResult;
@@ -30,7 +34,9 @@ struct EchoResult;
 class PingSweep : public QObject {
     Q_OBJECT
 public:
-    PingSweep(ResourceList &list, TPing &ping, QObject *parent = nullptr);
+    // PROBER asks a host whose echo got no answer in other ways; without
+    // one (or without probe ports) a silent row is down, as designed.
+    PingSweep(ResourceList &list, TPing &ping, HostProber *prober = nullptr, QObject *parent = nullptr);
     ~PingSweep() override;
     PingSweep(const PingSweep &) = delete;
     PingSweep &operator=(const PingSweep &) = delete;
@@ -50,6 +56,9 @@ public:
     // next row started.
     int parallel() const { return m_parallel; }
     void setParallel(int rows);
+    // The TCP ports a silent row's probes ask; none: no probes at all.
+    const QList<quint16> &probePorts() const { return m_probePorts; }
+    void setProbePorts(QList<quint16> ports) { m_probePorts = std::move(ports); }
     // The gap between requests when rows are in flight together.
     std::chrono::microseconds sendGap() const { return m_sendGap; }
     void setSendGap(std::chrono::microseconds gap) { m_sendGap = gap; }
@@ -76,11 +85,13 @@ private:
     // One row between its start and its outcome.
     struct Slot {
         std::uint64_t rowId = 0;
-        int pingIndex = -1; // where the row was: the first place to look for it
-        int lookupId = 0;   // the pending lookup, if any
-        int echoTicket = 0; // the echo waiting or in flight, if any
-        QString host;       // what was asked for
-        QString address;    // the address found, once it is
+        int pingIndex = -1;                     // where the row was: the first place to look for it
+        int lookupId = 0;                       // the pending lookup, if any
+        int echoTicket = 0;                     // the echo waiting or in flight, if any
+        int probeTicket = 0;                    // the probes after a silent echo, if any
+        QString host;                           // what was asked for
+        QString address;                        // the address found, once it is
+        std::shared_ptr<EchoResult> silentEcho; // the echo's outcome while the probes ask further
     };
 
     void pump();
@@ -99,9 +110,14 @@ private:
     void PingDnsLookupDone(int slot, std::uint16_t error, const QString &address);
     void PingEchoRequest(int slot, int size);
     void PingEchoReply(int slot, const EchoResult &result);
+    bool startProbes(Slot &slot, int id, const EchoResult &result);
+    void probesDone(int slot, const std::optional<ProbeProof> &proof);
+    void writeEchoOutcome(int row, const Slot &s, const EchoResult &result);
 
     ResourceList &m_list;
     TPing &m_ping;
+    HostProber *m_prober;
+    QList<quint16> m_probePorts;
     std::map<int, Slot> m_slots;
     int m_nextSlot = 1;
     int m_parallel;

@@ -20,7 +20,7 @@ constexpr std::array<std::pair<ResultFormat, const char *>, 4> kFormatNames = {{
 }};
 
 constexpr std::size_t kFieldCount = std::size(kResultFields);
-static_assert(kFieldCount == 11, "fieldValues() fills the fields by their place");
+static_assert(kFieldCount == 15, "fieldValues() fills the fields by their place");
 
 // A field of a CSV row or JSON object: absent, text or a whole number.
 using FieldValue = std::variant<std::monostate, QString, qint64>;
@@ -64,6 +64,17 @@ std::array<FieldValue, kFieldCount> fieldValues(const ResourceRow &row)
     values[8] = qint64(r.status);
     values[9] = textValue(r.detail);
     values[10] = r.when.isValid() ? FieldValue(isoUtc(r.when)) : FieldValue();
+    if (r.probe) {
+        const ProbeProof &p = *r.probe;
+        values[11] = QString::fromLatin1(p.kind == ProbeProof::Kind::TcpConnected ? "tcp-connected"
+                                         : p.kind == ProbeProof::Kind::TcpRefused ? "tcp-refused"
+                                                                                  : "neighbour");
+        if (p.kind != ProbeProof::Kind::Neighbour)
+            values[12] = qint64(p.port);
+        else
+            values[13] = QString::fromLatin1(p.mac.toHex(':'));
+        values[14] = p.microseconds;
+    }
     return values;
 }
 
@@ -120,6 +131,10 @@ QByteArray textLine(const ResourceRow &row)
                               r.roundTripMicroseconds
                                   ? fixedPoint((*r.roundTripMicroseconds + 5) / 10, 2) + QStringLiteral(" ms")
                                   : QString());
+            break;
+        case PingOutcome::UpWithoutEcho:
+            line = withReason(who + QStringLiteral(" is up without echo"),
+                              r.detail.startsWith(QLatin1String("No echo reply; ")) ? r.detail.mid(15) : r.detail);
             break;
         case PingOutcome::UnknownHost:
             // The detail would only say "Unknown host" once more.
@@ -297,7 +312,8 @@ QByteArray ResultWriter::add(const ResourceRow &row)
         return {};
     m_labelSets.insert(labels);
     const PingResult &r = *row.result;
-    Series series{std::move(labels), r.answered(), std::nullopt, std::nullopt};
+    // A host a probe proved up is up; only an echo has a round trip.
+    Series series{std::move(labels), r.up(), std::nullopt, std::nullopt};
     if (r.answered())
         series.roundTripMicroseconds = r.roundTripMicroseconds;
     if (r.when.isValid())
@@ -310,7 +326,9 @@ QByteArray ResultWriter::finish()
 {
     if (m_format != ResultFormat::OpenMetrics)
         return {};
-    QByteArray out = family("lumeo_up", "Whether the resource answered its last echo request (1) or not (0).");
+    QByteArray out = family(
+        "lumeo_up",
+        "Whether the resource was up at its last test (1: it answered the echo, or a probe proved it up) or not (0).");
     for (const Series &s : m_series)
         out += sample("lumeo_up", s.labels, s.up ? QStringLiteral("1") : QStringLiteral("0"));
     out += family("lumeo_rtt_seconds", "Round trip of the last echo reply, in seconds.");

@@ -27,6 +27,10 @@
 //   status                        the echo's status code or the resolver's error
 //   detail                        the failure's reason as the Message cell says it
 //   tested_at                     ISO-8601 UTC to the second, "2025-03-01T10:15:30Z"
+//   probe, probe_port, probe_mac,  what proved a host up whose echo got no
+//   probe_us                      answer: "tcp-connected", "tcp-refused" or
+//                                 "neighbour", the TCP port, the MAC address
+//                                 (aa:bb:cc:dd:ee:ff) and how long it took
 // A value the row does not have is an empty CSV field and a JSON null, and
 // so is empty text; numbers are plain decimals. A row never tested has only
 // its cells.
@@ -34,7 +38,7 @@
 // OpenMetrics is the Prometheus text exposition, ending in "# EOF" (a comment
 // to Prometheus' own parser, which node_exporter's textfile collector uses).
 // Three gauges, labelled resource, address and workgroup: lumeo_up (1 the
-// host answered, 0 it did not), lumeo_rtt_seconds (only rows that answered)
+// host answered, or a probe proved it up; 0 it did not), lumeo_rtt_seconds (only rows that answered)
 // and lumeo_last_test_timestamp_seconds. A row whose outcome is not known,
 // never tested or stopped by an abort, has no samples: a 0 in lumeo_up would
 // claim the host is down. Two rows with the same labels would make the file
@@ -46,9 +50,9 @@ enum class ResultFormat {
     OpenMetrics,
 };
 
-inline constexpr const char *kResultFields[] = {"resource", "address",       "workgroup",   "host",
-                                                "outcome",  "round_trip_us", "reply_bytes", "ttl",
-                                                "status",   "detail",        "tested_at"};
+inline constexpr const char *kResultFields[] = {"resource",      "address",     "workgroup",  "host",      "outcome",
+                                                "round_trip_us", "reply_bytes", "ttl",        "status",    "detail",
+                                                "tested_at",     "probe",       "probe_port", "probe_mac", "probe_us"};
 
 // The names --format takes: "text", "csv", "json", "openmetrics".
 QString resultFormatName(ResultFormat format);

@@ -15,7 +15,7 @@ Workspace::Workspace(Platform platform, QObject *parent)
     : QObject(parent), m_platform(std::move(platform)), m_list(new ResourceList(this)),
       m_wsocket(std::make_unique<TWSocket>(m_platform.resolver)),
       m_ping(std::make_unique<TPing>(m_platform.echo, m_platform.resolver)),
-      m_sweep(std::make_unique<PingSweep>(*m_list, *m_ping)),
+      m_sweep(std::make_unique<PingSweep>(*m_list, *m_ping, m_platform.prober.get())),
       m_pendingAdd(std::make_unique<PendingAdd>(*m_list, *m_wsocket, m_platform.resolver)),
       m_remote(std::make_unique<RemoteActions>(m_platform.remote)),
       m_treeLoader(std::make_unique<NetworkTreeLoader>(m_platform.neighborhood, m_platform.computerName))
@@ -37,6 +37,7 @@ void Workspace::setEchoSettings(const EchoSettings &settings)
     m_echoSettings = settings;
     m_ping->setSettings(settings);
     m_sweep->setParallel(settings.parallel);
+    m_sweep->setProbePorts(settings.probePorts);
 }
 
 bool Workspace::dns() const { return textToBool(m_dns); }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class EchoChannelFactory;
+class HostProber;
 class HostResolver;
 class NeighborhoodSource;
 class NetworkTreeLoader;
@@ -34,6 +35,8 @@ struct Platform {
     // This computer's name on the network, as the tree and the scan start
     // from it.
     QString computerName;
+    // Asks a host whose echo got no answer in other ways; none: no probes.
+    std::shared_ptr<HostProber> prober = nullptr;
 };
 
 // The application core: one session of the program, without a window. It

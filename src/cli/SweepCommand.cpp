@@ -33,9 +33,14 @@ const QCommandLineOption kFormat(QStringLiteral("format"),
                                                 "Prometheus textfile collector)."),
                                  QStringLiteral("FORMAT"), QStringLiteral("text"));
 const QCommandLineOption kParallel(QStringLiteral("parallel"),
-                                   QStringLiteral("How many rows --sweep tests at once, 1 to 64 (default: the "
+                                   QStringLiteral("How many rows --sweep tests at once, 1 to 4096 (default: the "
                                                   "Settings dialog's \"Simultaneous pings\")."),
                                    QStringLiteral("N"));
+const QCommandLineOption kProbePorts(QStringLiteral("probe-ports"),
+                                     QStringLiteral("The TCP ports --sweep asks when a row's echo gets no answer "
+                                                    "(comma-separated, 1 to 65535; empty: no probes; default: the "
+                                                    "Settings dialog's \"Probe ports when ping fails\")."),
+                                     QStringLiteral("LIST"));
 const QCommandLineOption kTimeout(QStringLiteral("timeout"),
                                   QStringLiteral("How long --sweep waits for each answer, in milliseconds "
                                                  "(default: the Settings dialog's timeout)."),
@@ -92,7 +97,10 @@ EchoSettings storedEchoSettings()
 
 } // namespace
 
-void describeOptions(QCommandLineParser &parser) { parser.addOptions({kSweep, kFormat, kParallel, kTimeout}); }
+void describeOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({kSweep, kFormat, kParallel, kTimeout, kProbePorts});
+}
 
 bool wanted(const QStringList &arguments)
 {
@@ -124,6 +132,12 @@ int run(const QStringList &arguments)
     if (!numberOption(parser, kParallel, &EchoLimits::checkParallel, settings.parallel, problem)
         || !numberOption(parser, kTimeout, &EchoLimits::checkTimeout, settings.timeoutMs, problem))
         return fail(kUnusable, problem);
+    if (parser.isSet(kProbePorts)) {
+        const auto ports = EchoLimits::parseProbePorts(parser.value(kProbePorts), &problem);
+        if (!ports)
+            return fail(kUnusable, problem);
+        settings.probePorts = *ports;
+    }
 
     // The whole file, or nothing: a sweep of part of a damaged file would
     // pass for a sweep of the list.
@@ -176,8 +190,9 @@ int run(const QStringList &arguments)
             return fail(kUnusable, QString::fromLocal8Bit(e.what()));
         }
     }
+    // A host that a probe proved up answered, if not the echo.
     for (const ResourceRow &row : list.rows())
-        if (!row.result || !row.result->answered())
+        if (!row.result || !row.result->up())
             return kSomeSilent;
     return kAllAnswered;
 }

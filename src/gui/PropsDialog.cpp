@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -50,6 +51,10 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
     seTimeout = spinEdit(box, "seTimeout", QStringLiteral("Timeout in miliseconds"), 1000);
     seTTL = spinEdit(box, "seTTL", QStringLiteral("Time to live for send"), 1);
     seParallel = spinEdit(box, "seParallel", QStringLiteral("How many workstations a sweep pings at the same time"), 1);
+    eProbePorts = new QLineEdit(box);
+    eProbePorts->setObjectName(QStringLiteral("eProbePorts"));
+    eProbePorts->setToolTip(QStringLiteral("TCP ports asked when a workstation does not answer ping (a port that "
+                                           "answers, or an ARP answer, shows it is there); empty: none"));
     cbxDNS = new QCheckBox(QStringLiteral("Lookup for host name before adding"), box);
     cbxDNS->setObjectName(QStringLiteral("cbxDNS"));
 
@@ -66,6 +71,10 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
         grid->addWidget(edit, r, 3, Qt::AlignRight);
         ++r;
     }
+    auto *probeLabel = new QLabel(QStringLiteral("Probe ports when ping fails"), box);
+    probeLabel->setBuddy(eProbePorts);
+    grid->addWidget(probeLabel, r++, 0, 1, 4);
+    grid->addWidget(eProbePorts, r++, 0, 1, 4);
     grid->addWidget(line, r++, 0, 1, 4);
     grid->addWidget(cbxDNS, r++, 0, 1, 4);
     grid->setColumnStretch(2, 1);
@@ -99,12 +108,15 @@ void TformProps::load(const PropsValues &values)
     seTimeout->setValue(values.echo.timeoutMs);
     seTTL->setValue(values.echo.ttl);
     seParallel->setValue(values.echo.parallel);
+    eProbePorts->setText(EchoLimits::probePortsText(values.echo.probePorts));
     cbxDNS->setChecked(values.dns);
 }
 
 PropsValues TformProps::values() const
 {
-    return PropsValues{EchoSettings{seSize->value(), seTimeout->value(), seTTL->value(), seParallel->value()},
+    // accept() has let only a port list that reads through.
+    return PropsValues{EchoSettings{seSize->value(), seTimeout->value(), seTTL->value(), seParallel->value(),
+                                    EchoLimits::parseProbePorts(eProbePorts->text()).value_or(QList<quint16>())},
                        cbxDNS->isChecked()};
 }
 
@@ -123,6 +135,13 @@ void TformProps::accept()
             edit->selectAll();
             return;
         }
+    }
+    QString problem;
+    if (!EchoLimits::parseProbePorts(eProbePorts->text(), &problem)) {
+        m_prompts.showError(this, problem + QLatin1Char('.'));
+        eProbePorts->setFocus();
+        eProbePorts->selectAll();
+        return;
     }
     QDialog::accept();
 }

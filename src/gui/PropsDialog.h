@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLineEdit;
 class QPushButton;
 class TSpinEdit;
 class UserPrompts;
@@ -17,8 +18,8 @@ struct PropsValues {
 };
 
 // The Settings dialog: the echo's data size, timeout and time to live, how
-// many workstations a sweep pings at once, and whether a host name is looked
-// up before adding. OK refuses values the echo
+// many workstations a sweep pings at once, the ports asked when a ping gets
+// no answer, and whether a host name is looked up before adding. OK refuses values the echo
 // service cannot work with and says why; the dialog then stays open.
 class TformProps : public QDialog {
     Q_OBJECT
@@ -33,6 +34,7 @@ public:
 private:
     UserPrompts &m_prompts;
     TSpinEdit *seSize, *seTimeout, *seTTL, *seParallel;
+    QLineEdit *eProbePorts;
     QCheckBox *cbxDNS;
     QPushButton *btnOK, *btnCancel;
 };

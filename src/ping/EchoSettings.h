@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
 #include <chrono>
+#include <optional>
 
 // How the program pings: what each echo request is like and how many rows
 // a sweep tests at once. The one place that holds their defaults and the
@@ -18,7 +20,12 @@ struct EchoSettings {
     // once. A sweep takes about one timeout as long as no more than this
     // many of the ticked hosts are silent; the send gap keeps the rate on the
     // wire the same whatever the number.
-    int parallel = 64;
+    int parallel = 1024;
+    // TCP ports asked, all at once, when a row's echo gets no answer: a port
+    // that takes the connection or refuses it proves the host up, and so
+    // does an ARP answer on a directly connected subnet. None: no probes,
+    // every silent row is down.
+    QList<quint16> probePorts = {445, 139, 3389, 22, 80, 443};
 
     friend bool operator==(const EchoSettings &, const EchoSettings &) = default;
 };
@@ -28,7 +35,12 @@ constexpr int kMaxSize = 65535;
 constexpr int kMaxTimeout = 2147483647;
 constexpr int kMaxTTL = 255;
 constexpr int kMinParallel = 1; // one after another
-constexpr int kMaxParallel = 64;
+// Enough for a /20 at once: rows start no faster than the send gap allows,
+// so how many are in flight only decides how many silent ones may wait
+// together.
+constexpr int kMaxParallel = 4096;
+// The probes of a row end at most this long after its echo's timeout.
+constexpr std::chrono::milliseconds kProbeBudget{1000};
 // With rows in flight together, echo requests leave at least this long
 // after one another: at most 1000 a second, the rate Linux allows its own
 // ICMP messages by default, so a router that limits ICMP like that lets
@@ -42,4 +54,12 @@ QString checkSize(qint64 value);
 QString checkTimeout(qint64 value);
 QString checkTTL(qint64 value);
 QString checkParallel(qint64 value);
+
+// The probe ports as the settings file and the Settings dialog write them:
+// "445,139,3389,22,80,443", or empty.
+QString probePortsText(const QList<quint16> &ports);
+// Reads such a text: numbers from 1 to 65535 separated by commas (blanks
+// around them allowed), each once; empty (or blanks) for none. Nothing,
+// with PROBLEM set for the user, for anything else.
+std::optional<QList<quint16>> parseProbePorts(const QString &text, QString *problem = nullptr);
 } // namespace EchoLimits

@@ -41,12 +41,13 @@ struct PingResult {
     QString host;                       // what was asked for: the address cell, or the name
     std::optional<Ipv4Address> address; // the address the echo went to; none when the name was not found
     std::optional<qint64> roundTripMicroseconds;
-    std::optional<int> replySize; // bytes of echoed data
-    std::optional<int> ttl;       // the reply's time to live
-    quint32 status = 0;           // the echo's status code (IP_SUCCESS, IP_REQ_TIMED_OUT, ...)
-                                  // or the resolver's error for an unknown host
-    QString detail;               // a failure's reason as the Message cell gives it
-    QDateTime when;               // when the outcome was known, in UTC
+    std::optional<int> replySize;    // bytes of echoed data
+    std::optional<int> ttl;          // the reply's time to live
+    quint32 status = 0;              // the echo's status code (IP_SUCCESS, IP_REQ_TIMED_OUT, ...)
+                                     // or the resolver's error for an unknown host
+    QString detail;                  // a failure's reason as the Message cell gives it
+    QDateTime when;                  // when the outcome was known, in UTC
+    std::optional<ProbeProof> probe; // what proved the host up, for UpWithoutEcho
 
     bool answered() const { return outcome == PingOutcome::Reply; }
     // The host is there: it answered the echo, or a probe proved it up.

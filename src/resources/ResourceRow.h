@@ -9,6 +9,7 @@
 // Status pictures a row can show; a session file may carry any index.
 enum StatusImage : int {
     imgNotTested = 0,
+    imgComputer = 2, // "a computer": up, though its echo got no answer
     imgFailure = 5,
     imgReply = 6,
     StatusImageCount = 7

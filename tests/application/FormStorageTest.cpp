@@ -70,7 +70,7 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
     EXPECT_EQ(store.writtenOrder,
               QStringList({"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos(1024x768)", "MinMaxPos",
                            "NormPos(1024x768)", "NormPos", "Visible", "Ping_Timeout", "Ping_Size", "Ping_TTL",
-                           "Ping_Parallel", "twTree_Width", "DNS", "LastFile"}));
+                           "Ping_Parallel", "Probe_Ports", "twTree_Width", "DNS", "LastFile"}));
     const QMap<QString, QString> expected = {{"FormVersion", "0"},
                                              {"Flags", "0"},
                                              {"ShowCmd", "1"},
@@ -83,7 +83,8 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
                                              {"Ping_Timeout", "4000"},
                                              {"Ping_Size", "56"},
                                              {"Ping_TTL", "64"},
-                                             {"Ping_Parallel", "64"},
+                                             {"Ping_Parallel", "1024"},
+                                             {"Probe_Ports", "445,139,3389,22,80,443"},
                                              {"twTree_Width", "185"},
                                              {"DNS", "False"},
                                              {"LastFile", ""}};
@@ -182,7 +183,7 @@ TEST(FormStorage, StoredProperties)
         int size, timeout, ttl, parallel, treeWidth;
         int refused;
     };
-    constexpr int n = EchoSettings{}.parallel;
+    const int n = EchoSettings{}.parallel;
     const std::vector<Case> cases = {
         {{}, 56, 4000, 64, n, 185, 0},
         {{{"Ping_Size", "abc"}}, 0, 4000, 64, n, 185, 0}, // not an integer: 0
@@ -214,7 +215,7 @@ TEST(FormStorage, StoredProperties)
         {{{"ping_size", "8"}, {"PING_PARALLEL", "2"}}, 8, 4000, 64, 2, 185, 0}, // names ignore case
         // At least one row in flight, at most 64; a text that is no number reads as 0.
         {{{"Ping_Parallel", "0"}}, 56, 4000, 64, n, 185, 1},
-        {{{"Ping_Parallel", "65"}}, 56, 4000, 64, n, 185, 1},
+        {{{"Ping_Parallel", "4097"}}, 56, 4000, 64, n, 185, 1},
         {{{"Ping_Parallel", "many"}}, 56, 4000, 64, n, 185, 1},
         {{{"Ping_Parallel", "4294967297"}}, 56, 4000, 64, n, 185, 1},
     };
@@ -242,8 +243,8 @@ TEST(FormStorage, RefusedValueSaysWhatAndWhy)
     EXPECT_EQ(
         r.refused,
         QStringList({"The time to live must be between 0 and 255, not 300 (stored value \"Ping_TTL\"); 64 is used",
-                     "The number of simultaneous pings must be between 1 and 64, not 0 (stored value "
-                     "\"Ping_Parallel\"); 64 is used"}));
+                     "The number of simultaneous pings must be between 1 and 4096, not 0 (stored value "
+                     "\"Ping_Parallel\"); 1024 is used"}));
 }
 
 TEST(FormStorage, NegativeVersionRestoresNothing)
@@ -330,4 +331,44 @@ TEST(StoredValueConversion, FourIntegers)
     EXPECT_EQ(textToFour("1,x,3", {9, 9, 9, 9}), (std::array<int, 4>{1, 9, 3, 9}));
     EXPECT_EQ(textToFour("", {0, 0, 0, 0}), (std::array<int, 4>{0, 0, 0, 0}));
     EXPECT_EQ(fourToText({-1, 2, -3, 4}), "-1,2,-3,4");
+}
+
+TEST(FormStorage, ProbePortsAreAListOfPortsOrNothingAndAnythingElseIsRefused)
+{
+    const QList<quint16> defaults = EchoSettings{}.probePorts;
+    const struct {
+        QString stored;
+        QList<quint16> ports;
+        bool refused;
+    } cases[] = {
+        {"22", {22}, false},
+        {" 22 , 80,443 ", {22, 80, 443}, false},
+        {"65535,1", {65535, 1}, false},
+        {"", {}, false}, // probing off
+        {"  ", {}, false},
+        {"0", defaults, true},
+        {"65536", defaults, true},
+        {"22,,80", defaults, true},
+        {"22,22", defaults, true},
+        {"22;80", defaults, true},
+        {"+22", defaults, true},
+        {"0x16", defaults, true},
+        {"ssh", defaults, true},
+    };
+    for (const auto &c : cases) {
+        MemoryStore store;
+        store.values = {{"Probe_Ports", c.stored}};
+        TFormStorage storage(store);
+        FormSettings s;
+        const RestoreResult r = storage.restore(s, screen1024());
+        EXPECT_EQ(s.echo.probePorts, c.ports) << c.stored.toStdString();
+        ASSERT_EQ(r.refused.size(), c.refused ? 1 : 0) << c.stored.toStdString();
+        if (c.refused)
+            EXPECT_TRUE(r.refused[0].startsWith("The probe ports must be a list of port numbers from 1 to 65535 "
+                                                "separated by commas"))
+                << r.refused[0].toStdString();
+    }
+    // Written back as they read.
+    EXPECT_EQ(EchoLimits::probePortsText({445, 22}), "445,22");
+    EXPECT_EQ(EchoLimits::parseProbePorts(EchoLimits::probePortsText(defaults)), defaults);
 }

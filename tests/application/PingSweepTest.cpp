@@ -1,5 +1,6 @@
 #include "application/PingSweep.h"
 #include "ping/Ping.h"
+#include "probe/HostProber.h"
 #include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
 #include "support/FakePlatform.h"
@@ -511,4 +512,149 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
         EXPECT_EQ(list.row(i).result->outcome, PingOutcome::Aborted) << i;
     }
     EXPECT_FALSE(list.row(3).result);
+}
+
+// --- Probes after a silent echo ---
+
+namespace {
+
+// Answers each probe from a table by target, from the event loop; records
+// what was asked and what was cancelled.
+class TableProber : public HostProber {
+public:
+    QHash<Ipv4Address, ProbeProof> proofs;
+    QList<ProbeRequest> asked;
+    QList<int> cancelled;
+    bool never = false; // answer nothing at all
+
+    int probe(const ProbeRequest &request, Done done) override
+    {
+        asked << request;
+        const int ticket = m_next++;
+        m_pending.insert(ticket, [this, target = request.target, done] {
+            done(proofs.contains(target) ? std::optional<ProbeProof>(proofs.value(target)) : std::nullopt);
+        });
+        if (!never)
+            QTimer::singleShot(0, &m_context, [this, ticket] {
+                if (auto it = m_pending.find(ticket); it != m_pending.end()) {
+                    const auto done = it.value();
+                    m_pending.erase(it);
+                    done();
+                }
+            });
+        return ticket;
+    }
+    void cancel(int ticket) override
+    {
+        if (m_pending.remove(ticket))
+            cancelled << ticket;
+    }
+
+private:
+    int m_next = 1;
+    QHash<int, std::function<void()>> m_pending;
+    QObject m_context;
+};
+
+} // namespace
+
+TEST_F(SweepBase, ASilentRowIsProbedAndAProofMakesItUpWithoutEcho)
+{
+    TableProber prober;
+    const auto at = [](const char *a) { return *Ipv4Address::fromText(QString::fromLatin1(a)); };
+    prober.proofs[at("10.0.0.1")] = ProbeProof{ProbeProof::Kind::TcpConnected, 445, {}, 3400};
+    prober.proofs[at("10.0.0.2")] =
+        ProbeProof{ProbeProof::Kind::Neighbour, 0, QByteArray::fromHex("525400123456"), 900};
+    prober.proofs[at("10.0.0.4")] = ProbeProof{ProbeProof::Kind::TcpRefused, 22, {}, 1200};
+    prober.proofs[at("10.0.0.5")] = ProbeProof{ProbeProof::Kind::TcpConnected, 80, {}, 500};
+    prober.proofs[at("10.0.0.6")] = ProbeProof{ProbeProof::Kind::TcpConnected, 80, {}, 500};
+    // An ICMP error: from the target itself (its firewall), or from a router.
+    const auto refusal = [](Ipv4Address from) {
+        EchoOutcome o = FakeEchoChannel::failure(IP_DEST_HOST_UNREACHABLE);
+        o.reply.Address = from.networkOrder();
+        return o;
+    };
+    struct Case {
+        const char *what;
+        const char *address;
+        std::optional<EchoOutcome> echo; // none: a timeout
+        QString message;
+        int image;
+        PingOutcome outcome;
+        bool probed;
+    };
+    const Case cases[] = {
+        {"a port takes the connection", "10.0.0.1", std::nullopt, "No echo reply; TCP 445 answered in 3 ms",
+         imgComputer, PingOutcome::UpWithoutEcho, true},
+        {"ARP answered", "10.0.0.2", std::nullopt, "No echo reply; answers ARP as 52:54:00:12:34:56", imgComputer,
+         PingOutcome::UpWithoutEcho, true},
+        {"nothing proves it up", "10.0.0.3", std::nullopt, "Cannot ping host : Request timed out", imgFailure,
+         PingOutcome::TimedOut, true},
+        {"a refusal is an answer", "10.0.0.4", std::nullopt, "No echo reply; TCP 22 answered in 1 ms", imgComputer,
+         PingOutcome::UpWithoutEcho, true},
+        {"the target's own firewall rejected the echo", "10.0.0.5", refusal(at("10.0.0.5")),
+         "No echo reply; TCP 80 answered in 0 ms", imgComputer, PingOutcome::UpWithoutEcho, true},
+        {"a router says the host is unreachable", "10.0.0.6", refusal(at("10.0.0.254")),
+         "Cannot ping host : Destination host unreachable", imgFailure, PingOutcome::HostUnreachable, false},
+        {"it answers echo", "10.0.0.7", FakeEchoChannel::reply(at("10.0.0.7"), 56, 2), "Received 56 bytes in 2 ms",
+         imgReply, PingOutcome::Reply, false},
+    };
+    for (const bool probing : {true, false}) {
+        SCOPED_TRACE(probing ? "probe ports set" : "no probe ports: as designed");
+        sweep.reset();
+        sweep = std::make_unique<PingSweep>(list, *ping, &prober);
+        sweep->now = [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 3, 12)); };
+        sweep->setProbePorts(probing ? QList<quint16>{445, 22, 80} : QList<quint16>{});
+        prober.asked.clear();
+        list.clear();
+        for (const Case &c : cases) {
+            add(c.what, QString::fromLatin1(c.address));
+            if (c.echo)
+                echo().outcomes[at(c.address)] = *c.echo;
+        }
+        ASSERT_TRUE(runSweep(*sweep));
+        QList<Ipv4Address> probedTargets;
+        for (const ProbeRequest &r : prober.asked) {
+            probedTargets << r.target;
+            EXPECT_EQ(r.ports, QList<quint16>({445, 22, 80}));
+            EXPECT_TRUE(r.neighbour);
+            EXPECT_EQ(r.budget, EchoLimits::kProbeBudget);
+        }
+        for (int i = 0; i < int(std::size(cases)); ++i) {
+            const Case &c = cases[i];
+            SCOPED_TRACE(c.what);
+            const bool probed = probing && c.probed;
+            EXPECT_EQ(probedTargets.contains(at(c.address)), probed);
+            if (!probing && c.outcome == PingOutcome::UpWithoutEcho) {
+                // Without probes the design's outcome: the echo's failure.
+                EXPECT_EQ(list.row(i).imageIndex, imgFailure);
+                EXPECT_TRUE(message(i).startsWith("Cannot ping host : ")) << message(i).toStdString();
+                continue;
+            }
+            EXPECT_EQ(message(i), c.message);
+            EXPECT_EQ(list.row(i).imageIndex, c.image);
+            EXPECT_EQ(list.row(i).subItem(siLastTest), "12/8/2026 2:03:12 PM");
+            ASSERT_TRUE(list.row(i).result);
+            EXPECT_EQ(list.row(i).result->outcome, c.outcome);
+            EXPECT_EQ(list.row(i).result->probe.has_value(), c.outcome == PingOutcome::UpWithoutEcho);
+            if (list.row(i).result->probe)
+                EXPECT_EQ(*list.row(i).result->probe, prober.proofs.value(at(c.address)));
+        }
+    }
+}
+
+TEST_F(SweepBase, AbortingWhileTheProbesAskEndsThemAtOnce)
+{
+    TableProber prober;
+    prober.never = true;
+    sweep.reset();
+    sweep = std::make_unique<PingSweep>(list, *ping, &prober);
+    sweep->setProbePorts({445});
+    add("quiet", "10.0.0.9");
+    QTimer::singleShot(30, [&] { sweep->abort(); });
+    ASSERT_TRUE(runSweep(*sweep, 2000));
+    ASSERT_EQ(prober.asked.size(), 1);
+    EXPECT_EQ(prober.cancelled.size(), 1);
+    ASSERT_TRUE(list.row(0).result);
+    EXPECT_EQ(list.row(0).result->outcome, PingOutcome::Aborted);
 }

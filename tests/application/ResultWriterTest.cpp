@@ -1,4 +1,5 @@
 #include "application/ResultWriter.h"
+#include "base/ProbeProof.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -74,6 +75,10 @@ TEST(ResultWriter, TextLines)
         {row("ghost", "", "WG", failure(PingOutcome::UnknownHost, "ghost", "", 11001, QStringLiteral("Unknown host"))),
          "ghost is an unknown host"},
         {row("pc9", "10.0.0.9", "WG"), "pc9 (10.0.0.9) is not tested"},
+        {row("pc5", "10.0.0.5", "WG",
+             failure(PingOutcome::UpWithoutEcho, "10.0.0.5", "10.0.0.5", 11010,
+                     QStringLiteral("No echo reply; TCP 445 answered in 3 ms"))),
+         "pc5 (10.0.0.5) is up without echo (TCP 445 answered in 3 ms)"},
         {row("pc9", "", "WG"), "pc9 is not tested"},
         {row("pc1", "10.0.0.1", "WG", failure(PingOutcome::Aborted, "10.0.0.1", "10.0.0.1", 0, "")),
          "pc1 (10.0.0.1) is not tested (the sweep was stopped)"},
@@ -102,15 +107,17 @@ TEST(ResultWriter, WholeOutputs)
         row("a\\\"\n", "", "", failure(PingOutcome::UnknownHost, "a", "", 11001, "")),
     };
     EXPECT_EQ(written(ResultFormat::Csv, rows),
-              "resource,address,workgroup,host,outcome,round_trip_us,reply_bytes,ttl,status,detail,tested_at\r\n"
-              "pc1,10.0.0.1,WG,10.0.0.1,reply,410,32,64,0,,2025-03-01T10:15:30Z\r\n"
-              "pc2,10.0.0.2,WG,10.0.0.2,timed-out,,,,11010,Request timed out,2025-03-01T10:15:30Z\r\n"
-              "pc3,10.0.0.3,,,,,,,,,\r\n"
-              "pc4,10.0.0.4,WG,10.0.0.4,aborted,,,,0,,2025-03-01T10:15:30Z\r\n"
-              "pc1,10.0.0.1,WG,10.0.0.1,reply,999,32,64,0,,2025-03-01T10:15:30Z\r\n"
-              "\"a\\\"\"\n\",,,a,unknown-host,,,,11001,,2025-03-01T10:15:30Z\r\n");
+              "resource,address,workgroup,host,outcome,round_trip_us,reply_bytes,ttl,status,detail,tested_at,probe,"
+              "probe_port,probe_mac,probe_us\r\n"
+              "pc1,10.0.0.1,WG,10.0.0.1,reply,410,32,64,0,,2025-03-01T10:15:30Z,,,,\r\n"
+              "pc2,10.0.0.2,WG,10.0.0.2,timed-out,,,,11010,Request timed out,2025-03-01T10:15:30Z,,,,\r\n"
+              "pc3,10.0.0.3,,,,,,,,,,,,,\r\n"
+              "pc4,10.0.0.4,WG,10.0.0.4,aborted,,,,0,,2025-03-01T10:15:30Z,,,,\r\n"
+              "pc1,10.0.0.1,WG,10.0.0.1,reply,999,32,64,0,,2025-03-01T10:15:30Z,,,,\r\n"
+              "\"a\\\"\"\n\",,,a,unknown-host,,,,11001,,2025-03-01T10:15:30Z,,,,\r\n");
     EXPECT_EQ(written(ResultFormat::OpenMetrics, rows),
-              "# HELP lumeo_up Whether the resource answered its last echo request (1) or not (0).\n"
+              "# HELP lumeo_up Whether the resource was up at its last test (1: it answered the echo, or a probe "
+              "proved it up) or not (0).\n"
               "# TYPE lumeo_up gauge\n"
               "lumeo_up{resource=\"pc1\",address=\"10.0.0.1\",workgroup=\"WG\"} 1\n"
               "lumeo_up{resource=\"pc2\",address=\"10.0.0.2\",workgroup=\"WG\"} 0\n"
@@ -227,25 +234,37 @@ std::vector<HostileRow> hostileRows()
     PingResult stopped = failure(PingOutcome::Aborted, "10.0.0.10", "10.0.0.10", 0, "");
     PingResult slow = reply("10.0.0.11", 1234567);
     slow.ttl = 1;
+    const QString tcpWhy = QStringLiteral("No echo reply; TCP 445 answered in 3 ms");
+    PingResult byTcp = failure(PingOutcome::UpWithoutEcho, "10.0.0.12", "10.0.0.12", 11010, tcpWhy);
+    byTcp.probe = ProbeProof{ProbeProof::Kind::TcpRefused, 445, {}, 3400};
+    const QString arpWhy = QStringLiteral("No echo reply; answers ARP as 52:54:00:12:34:56");
+    PingResult byArp = failure(PingOutcome::UpWithoutEcho, "10.0.0.13", "10.0.0.13", 11010, arpWhy);
+    byArp.probe = ProbeProof{ProbeProof::Kind::Neighbour, 0, QByteArray::fromHex("525400123456"), 800};
     return {
+        {row("silent, \"up\"", "10.0.0.12", "WG", byTcp),
+         {"silent, \"up\"", "10.0.0.12", "WG", "10.0.0.12", "up-without-echo", null, null, null, 11010, tcpWhy,
+          "2025-03-01T10:15:30Z", "tcp-refused", 445, null, 3400}},
+        {row("arp-only", "10.0.0.13", "WG", byArp),
+         {"arp-only", "10.0.0.13", "WG", "10.0.0.13", "up-without-echo", null, null, null, 11010, arpWhy,
+          "2025-03-01T10:15:30Z", "neighbour", null, "52:54:00:12:34:56", 800}},
         {row("Smith, \"J\" \\ Laptop", "10.0.0.5", "Sales\r\nFloor 2", reply("10.0.0.5", 410)),
          {"Smith, \"J\" \\ Laptop", "10.0.0.5", "Sales\r\nFloor 2", "10.0.0.5", "reply", 410, 32, 64, 0, null,
-          "2025-03-01T10:15:30Z"}},
+          "2025-03-01T10:15:30Z", null, null, null, null}},
         {row("B\u00fccher-\u03a9 \u6771\u4eac\\", "", "WG\n",
              failure(PingOutcome::TimedOut, "B\u00fccher", "10.0.0.6", 11010, "Request \"timed\" out,\r\nagain")),
          {"B\u00fccher-\u03a9 \u6771\u4eac\\", "10.0.0.6", "WG\n", "B\u00fccher", "timed-out", null, null, null, 11010,
-          "Request \"timed\" out,\r\nagain", "2025-03-01T10:15:30Z"}},
+          "Request \"timed\" out,\r\nagain", "2025-03-01T10:15:30Z", null, null, null, null}},
         {row("C:\\", "", "\\\\", failure(PingOutcome::UnknownHost, "nas\\share\"x", "", 11001, "Unknown host")),
          {"C:\\", null, "\\\\", "nas\\share\"x", "unknown-host", null, null, null, 11001, "Unknown host",
-          "2025-03-01T10:15:30Z"}},
+          "2025-03-01T10:15:30Z", null, null, null, null}},
         {row("spare, unused\r", "10.0.0.9", ""),
-         {"spare, unused\r", "10.0.0.9", null, null, null, null, null, null, null, null, null}},
+         {"spare, unused\r", "10.0.0.9", null, null, null, null, null, null, null, null, null, null, null, null, null}},
         {row("pc\ttab\rx\x01", "10.0.0.10", "WG", stopped),
          {"pc\ttab\rx\x01", "10.0.0.10", "WG", "10.0.0.10", "aborted", null, null, null, 0, null,
-          "2025-03-01T10:15:30Z"}},
+          "2025-03-01T10:15:30Z", null, null, null, null}},
         {row("line\u2028sep\rcr\"", "10.0.0.11", "=1+1", slow),
          {"line\u2028sep\rcr\"", "10.0.0.11", "=1+1", "10.0.0.11", "reply", 1234567, 32, 1, 0, null,
-          "2025-03-01T10:15:30Z"}},
+          "2025-03-01T10:15:30Z", null, null, null, null}},
     };
 }
 
@@ -305,7 +324,8 @@ TEST(ResultWriterParsed, OpenMetricsByPrometheusParsers)
             continue;
         const QJsonObject labels{
             {"resource", h.fields[0]}, {"address", h.fields[1].toString()}, {"workgroup", h.fields[2].toString()}};
-        up.append(QJsonArray{"lumeo_up", labels, outcome == QLatin1String("reply") ? 1.0 : 0.0});
+        const bool isUp = outcome == QLatin1String("reply") || outcome == QLatin1String("up-without-echo");
+        up.append(QJsonArray{"lumeo_up", labels, isUp ? 1.0 : 0.0});
         if (outcome == QLatin1String("reply"))
             rtt.append(QJsonArray{"lumeo_rtt_seconds", labels, h.fields[5].toDouble() / 1e6});
         testedAt.append(
@@ -314,7 +334,7 @@ TEST(ResultWriterParsed, OpenMetricsByPrometheusParsers)
     }
     const QJsonArray families{QJsonArray{"lumeo_up", "gauge", up}, QJsonArray{"lumeo_rtt_seconds", "gauge", rtt},
                               QJsonArray{"lumeo_last_test_timestamp_seconds", "gauge", testedAt}};
-    ASSERT_EQ(up.size(), 4);
+    ASSERT_EQ(up.size(), 6);
     const QJsonArray parsed = parsedByPython(kMetricsReader, written(ResultFormat::OpenMetrics, rowsOf(hostile)));
     ASSERT_EQ(parsed.size(), 2) << "python3-prometheus-client missing? Run scripts/install-deps";
     EXPECT_EQ(jsonText(parsed[0]), jsonText(families)) << "Prometheus text parser";

@@ -94,9 +94,9 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
     const QString res = QStringLiteral("(%1x%2)").arg(w->screen()->size().width()).arg(w->screen()->size().height());
     for (const QString name :
          {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "Ping_Timeout",
-          "Ping_Size", "Ping_TTL", "Ping_Parallel", "twTree_Width", "DNS", "LastFile"})
+          "Ping_Size", "Ping_TTL", "Ping_Parallel", "Probe_Ports", "twTree_Width", "DNS", "LastFile"})
         EXPECT_TRUE(values.contains(name)) << name.toStdString();
-    EXPECT_EQ(values.size(), 16);
+    EXPECT_EQ(values.size(), 17);
     const QString norm = QStringLiteral("%1,%2,%3,%4")
                              .arg(at.left())
                              .arg(at.top())
@@ -106,7 +106,8 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
     EXPECT_EQ(values.value("NormPos" + res), norm);
     EXPECT_EQ(values.value("Visible"), "0");
     EXPECT_EQ(values.value("Ping_Size"), "56");
-    EXPECT_EQ(values.value("Ping_Parallel"), "64");
+    EXPECT_EQ(values.value("Ping_Parallel"), "1024");
+    EXPECT_EQ(values.value("Probe_Ports"), "445,139,3389,22,80,443");
     EXPECT_EQ(values.value("DNS"), "False");
     EXPECT_EQ(values.value("LastFile"), "");
     EXPECT_TRUE(prompts.warnings.isEmpty() && prompts.errors.isEmpty());
@@ -188,7 +189,7 @@ TEST_F(SettingsWindow, DamagedSettingsFileWarnsOnceAndIsLeftAlone)
 
 TEST_F(SettingsWindow, OutOfRangeStoredValuesKeepTheDefaultsAndAreReported)
 {
-    storeValues({{"Ping_Size", "70000"}, {"Ping_TTL", "-3"}, {"Ping_Timeout", "-1"}, {"Ping_Parallel", "65"}});
+    storeValues({{"Ping_Size", "70000"}, {"Ping_TTL", "-3"}, {"Ping_Timeout", "-1"}, {"Ping_Parallel", "4097"}});
     auto w = window();
     w->show();
     EXPECT_EQ(std::tuple(w->workspace().ping().Size(), w->workspace().ping().Timeout(), w->workspace().ping().TTL(),
@@ -199,7 +200,7 @@ TEST_F(SettingsWindow, OutOfRangeStoredValuesKeepTheDefaultsAndAreReported)
         << prompts.warnings[0].toStdString();
     EXPECT_TRUE(prompts.warnings[0].contains("The time to live must be between 0 and 255, not -3"));
     EXPECT_TRUE(prompts.warnings[0].contains("The timeout must be between 0 and 2147483647, not -1"));
-    EXPECT_TRUE(prompts.warnings[0].contains("The number of simultaneous pings must be between 1 and 64, not 65"));
+    EXPECT_TRUE(prompts.warnings[0].contains("The number of simultaneous pings must be between 1 and 4096, not 4097"));
 }
 
 TEST_F(SettingsWindow, DnsThatIsNoBooleanFailsWithTheConversionError)
@@ -303,8 +304,8 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
         {"seTimeout", "99999999999", "The timeout must be between 0 and 2147483647, not 99999999999."},
         {"seTTL", "256", "The time to live must be between 0 and 255, not 256."},
         {"seTTL", "-1", "The time to live must be between 0 and 255, not -1."},
-        {"seParallel", "0", "The number of simultaneous pings must be between 1 and 64, not 0."},
-        {"seParallel", "65", "The number of simultaneous pings must be between 1 and 64, not 65."},
+        {"seParallel", "0", "The number of simultaneous pings must be between 1 and 4096, not 0."},
+        {"seParallel", "4097", "The number of simultaneous pings must be between 1 and 4096, not 4097."},
     };
     for (const Case &c : cases) {
         prompts.errors.clear();
@@ -433,4 +434,43 @@ TEST(SpinEdit, StepsHaveNoBounds)
     press(&keys, Qt::Key_Up);
     press(&keys, Qt::Key_Down);
     EXPECT_EQ(keys.value(), 5000);
+}
+
+TEST_F(SettingsWindow, TheProbePortsAreTakenAsAListOrRefusedWithTheFormTheyMustHave)
+{
+    const struct {
+        const char *typed;
+        std::optional<QList<quint16>> taken; // nothing: refused, the dialog stays open
+    } cases[] = {
+        {"22, 3389", QList<quint16>{22, 3389}},
+        {"", QList<quint16>{}}, // probing off
+        {"22,ssh", std::nullopt},
+        {"0", std::nullopt},
+        {"22,22", std::nullopt},
+    };
+    auto w = window();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed);
+        const QList<quint16> before = w->workspace().echoSettings().probePorts;
+        prompts.errors.clear();
+        whenPropsOpen([&c, this](TformProps &d) {
+            auto *ports = d.findChild<QLineEdit *>("eProbePorts");
+            ASSERT_NE(ports, nullptr);
+            ports->setText(QString::fromLatin1(c.typed));
+            d.findChild<QPushButton *>("btnOK")->click();
+            if (!c.taken) {
+                EXPECT_TRUE(d.isVisible());
+                ASSERT_EQ(prompts.errors.size(), 1);
+                EXPECT_TRUE(prompts.errors[0].startsWith(
+                    "The probe ports must be a list of port numbers from 1 to 65535 separated by commas"))
+                    << prompts.errors[0].toStdString();
+                d.reject();
+            }
+        });
+        w->cmProps();
+        EXPECT_EQ(w->workspace().echoSettings().probePorts, c.taken.value_or(before));
+    }
+    // What the dialog took is what the settings file keeps.
+    w->close();
+    EXPECT_EQ(stored().value("Probe_Ports"), "");
 }
