@@ -157,13 +157,19 @@ void TICMP::pump()
 {
     while (!m_queue.empty()) {
         const auto now = std::chrono::steady_clock::now();
-        if (m_sentBefore && now < m_lastSend + m_gap) {
+        if (m_sentBefore && now < m_nextSend) {
             if (!m_pace.isActive())
-                m_pace.start(std::chrono::ceil<std::chrono::milliseconds>(m_lastSend + m_gap - now));
+                m_pace.start(std::chrono::ceil<std::chrono::milliseconds>(m_nextSend - now));
             return;
         }
         Queued q = std::move(m_queue.front());
         m_queue.pop_front();
+        // Requests keep to their schedule, one gap after another: a timer
+        // that fires late is made up for by the next request leaving at
+        // once, so that the rate is one per gap on average. After a long
+        // stall no more than kCatchUp + 1 requests leave back to back.
+        m_nextSend =
+            m_sentBefore && m_gap.count() > 0 ? std::max(m_nextSend, now - kCatchUp * m_gap) + m_gap : now + m_gap;
         m_lastSend = now;
         m_sentBefore = true;
         if (q.handlers.sending)

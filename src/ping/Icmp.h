@@ -91,8 +91,10 @@ public:
     // Forgets a request: neither of its handlers runs any more.
     void cancel(int ticket);
 
-    // Requests leave at least this long after one another (0: at once);
-    // those sent meanwhile wait for their turn in order.
+    // Requests leave one this long after another (0: at once), on average:
+    // a request whose turn came late goes at once, so that a timer firing
+    // late does not slow the rate down, but no more than three ever leave
+    // together. Those sent meanwhile wait for their turn in order.
     std::chrono::microseconds sendGap() const { return m_gap; }
     void setSendGap(std::chrono::microseconds gap) { m_gap = gap; }
 
@@ -138,6 +140,9 @@ private:
     int m_nextTicket = 1;
     std::chrono::microseconds m_gap{0};
     std::chrono::steady_clock::time_point m_lastSend;
+    std::chrono::steady_clock::time_point m_nextSend; // when the next request may leave
+    // How many gaps a late timer may be made up for at once.
+    static constexpr int kCatchUp = 2;
     bool m_sentBefore = false;
     QTimer m_pace;
 };

@@ -370,8 +370,11 @@ TEST_F(SweepBase, OnlyRowsInFlightTogetherArePaced)
             add(QStringLiteral("h%1").arg(k), QStringLiteral("10.0.0.%1").arg(k));
         ASSERT_TRUE(runSweep(*sweep));
         ASSERT_EQ(echo().sentAt.size(), 3u);
+        // Together they keep to one request a gap (a late one is made up
+        // for); one at a time needs no gap.
+        EXPECT_EQ(echo().sentAt[2] - echo().sentAt[0] >= 2 * gap, parallel > 1) << parallel;
         for (std::size_t i = 1; i < 3; ++i)
-            EXPECT_EQ(echo().sentAt[i] - echo().sentAt[i - 1] >= gap, parallel > 1) << parallel;
+            EXPECT_EQ(echo().sentAt[i] - echo().sentAt[i - 1] >= gap / 2, parallel > 1) << parallel;
     }
 }
 

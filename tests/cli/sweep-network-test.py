@@ -151,7 +151,8 @@ for what, args, says in [
     ("a damaged file", ["--sweep", damaged], "is damaged"),
     ("a folder", ["--sweep", work], "Cannot open file"),
     ("an unknown format", ["--sweep", alive, "--format", "xml"], "--format is one of text, csv, json, openmetrics"),
-    ("too many at once", ["--sweep", alive, "--parallel", "65"], "between 1 and 64"),
+    ("too many at once", ["--sweep", alive, "--parallel", "4097"], "between 1 and 4096"),
+    ("a bad probe port list", ["--sweep", alive, "--probe-ports", "22,ssh"], "port numbers from 1 to 65535"),
     ("a timeout that is no number", ["--sweep", alive, "--timeout", "soon"], "whole number"),
     ("no file", ["--sweep"], "Missing value"),
 ]:

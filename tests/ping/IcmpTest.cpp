@@ -3,7 +3,11 @@
 #include "ping/WSocket.h"
 #include "support/FakePing.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -343,4 +347,32 @@ TEST(WSocketLookup, ReverseLookupValidatesItsInput)
             EXPECT_EQ(e.message(), "WSocketGetHostByAddr: Invalid address.");
         }
     }
+}
+
+// Requests in flight together keep to one a gap on average: a late timer is
+// made up for, but never by more than three leaving at once.
+TEST_F(Icmp, PacedRequestsKeepTheirRateAndCatchUpAfterAStallInSmallSteps)
+{
+    using namespace std::chrono;
+    const auto gap = milliseconds(20);
+    icmp.setSendGap(gap);
+    int done = 0;
+    for (int k = 1; k <= 12; ++k)
+        icmp.send(QStringLiteral("10.0.0.%1").arg(k), EchoHandlers{{}, [&done](const EchoResult &) { ++done; }});
+    // The thread is held up for ten gaps before its event loop runs again.
+    std::this_thread::sleep_for(10 * gap);
+    QElapsedTimer t;
+    t.start();
+    while (done < 12 && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const auto &sent = factory.channel->sentAt;
+    ASSERT_EQ(sent.size(), 12u);
+    // The first left at once; after the stall three go together, then one a gap.
+    int together = 1;
+    for (std::size_t i = 1; i < sent.size(); ++i) {
+        together = sent[i] - sent[i - 1] < gap / 4 ? together + 1 : 1;
+        EXPECT_LE(together, 3) << i;
+    }
+    EXPECT_LT(sent[3] - sent[1], gap / 2) << "the stall was not made up for";
+    EXPECT_GE(sent.back() - sent[3], 8 * gap - milliseconds(2)) << "after catching up, one a gap";
 }

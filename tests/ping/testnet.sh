@@ -18,6 +18,8 @@
 # rate-limited by a host-wide setting) and has a link MTU of 1400 towards the
 # hosts. The client
 # prohibits 10.201.6.0/24 and has an unreachable route to 10.201.5.0/24.
+# 10.202.0.0/20 is silent and off-link: the router drops whatever goes there
+# (echo and TCP alike), as a /20 of switched-off machines behind it would.
 # Names come from /etc/netns/<client>/hosts (alpha, bravo, multi and host1 ..
 # host<N> for the live addresses); the client's resolver points at
 # a name server that does not exist, so unknown names fail at once.
@@ -69,6 +71,7 @@ ip -n "$r" route add 10.201.9.0/24 via 10.201.1.2
 ip -n "$r" route add 10.201.7.0/24 via 10.201.1.2
 ip -n "$r" route add 10.201.8.0/24 via 10.201.1.2
 ip -n "$r" route add 10.201.10.0/24 via 10.201.1.2
+ip -n "$r" route add 10.202.0.0/20 via 10.201.1.2
 
 ip -n "$h" link set lo up
 ip -n "$h" addr add 10.201.1.2/24 dev h0
@@ -107,6 +110,7 @@ table inet lumeo_test {
         type filter hook forward priority 0; policy accept;
         ip daddr 10.201.7.0/24 reject with icmp type net-unreachable
         ip daddr 10.201.10.0/24 icmp type echo-request limit rate over 1500/second burst 5 packets drop
+        ip daddr 10.202.0.0/20 drop
     }
 }
 NFT
