@@ -61,7 +61,7 @@ QString writeProbePorts(const EchoSettings &settings) { return EchoLimits::probe
 
 } // namespace
 
-const EchoSettingValue kEchoSettingValues[5] = {
+const EchoSettingValue kEchoSettingValues[6] = {
     {"Ping_Timeout", &readNumber<&EchoSettings::timeoutMs, &EchoLimits::checkTimeout>,
      &writeNumber<&EchoSettings::timeoutMs>},
     {"Ping_Size", &readNumber<&EchoSettings::size, &EchoLimits::checkSize>, &writeNumber<&EchoSettings::size>},
@@ -69,6 +69,8 @@ const EchoSettingValue kEchoSettingValues[5] = {
     {"Ping_Parallel", &readNumber<&EchoSettings::parallel, &EchoLimits::checkParallel>,
      &writeNumber<&EchoSettings::parallel>},
     {"Probe_Ports", &readProbePorts, &writeProbePorts},
+    {"Monitor_Interval", &readNumber<&EchoSettings::monitorIntervalSeconds, &EchoLimits::checkMonitorInterval>,
+     &writeNumber<&EchoSettings::monitorIntervalSeconds>},
 };
 
 void readEchoSettings(const QMap<QString, QString> &values, EchoSettings &settings, QStringList &refused)

@@ -56,7 +56,7 @@ struct EchoSettingValue {
     QString (*read)(const QString &text, EchoSettings &settings);
     QString (*write)(const EchoSettings &settings);
 };
-extern const EchoSettingValue kEchoSettingValues[5];
+extern const EchoSettingValue kEchoSettingValues[6];
 
 // Reads the echo settings from stored VALUES (names compared without
 // regard to case) into SETTINGS, which holds what applies when a value is

@@ -106,13 +106,15 @@ void PingSweep::record(int row, const PingResult &result)
     emit rowFinished(row, result);
 }
 
-bool PingSweep::start()
+bool PingSweep::start(Presence presence)
 {
     if (m_running)
         return false;
     m_running = true;
+    m_shown = presence == Presence::Shown;
     m_failure = nullptr;
-    emit message(QStringLiteral("Pinging resources..."));
+    if (m_shown)
+        emit message(QStringLiteral("Pinging resources..."));
     m_ids.clear();
     m_ids.reserve(std::size_t(m_list.count()));
     for (const ResourceRow &r : m_list.rows())
@@ -148,7 +150,8 @@ void PingSweep::pump()
             if (row < 0)
                 continue; // removed meanwhile
             m_hint = row + 1;
-            emit rowVisited(row);
+            if (m_shown)
+                emit rowVisited(row);
             row = m_list.rowOfId(id, row); // whoever watched may have changed the list
             if (row < 0 || !m_list.row(row).checked)
                 continue;
@@ -183,7 +186,7 @@ void PingSweep::finish()
     dropAll();
     if (m_failure)
         emit failed(std::exchange(m_failure, nullptr));
-    else
+    else if (m_shown)
         emit message(QStringLiteral("Done"));
     emit finished();
 }

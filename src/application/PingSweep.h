@@ -41,10 +41,18 @@ public:
     PingSweep(const PingSweep &) = delete;
     PingSweep &operator=(const PingSweep &) = delete;
 
+    // How a sweep shows itself: as the Ping command does, moving the
+    // selection to each row and saying "Pinging resources..." and "Done"; or
+    // quietly, as the monitor's rounds do, so that the list stays the
+    // user's while it runs (the rows' cells show their progress either way).
+    enum class Presence {
+        Shown,
+        Quiet,
+    };
     // Starts a sweep of the list as it is now (rows added later wait for
     // the next one). Returns false, and changes nothing, while one runs:
     // the running sweep already covers the list.
-    bool start();
+    bool start(Presence presence = Presence::Shown);
     bool running() const { return m_running; }
     // Stops a running sweep at once (Abort, or the window is closing): every
     // row in flight is dropped and keeps what its cells show; its record
@@ -126,6 +134,7 @@ private:
     std::size_t m_next = 0;           // the next of them to start
     int m_hint = 0;
     bool m_running = false;
+    bool m_shown = true;
     bool m_pumping = false;
     bool m_pumpAgain = false;
     bool m_pumpQueued = false;

@@ -1,6 +1,7 @@
 #include "application/Workspace.h"
 
 #include "application/FormStorage.h"
+#include "application/Monitor.h"
 #include "application/NetworkScan.h"
 #include "application/NetworkTreeLoader.h"
 #include "application/PendingAdd.h"
@@ -18,7 +19,8 @@ Workspace::Workspace(Platform platform, QObject *parent)
       m_sweep(std::make_unique<PingSweep>(*m_list, *m_ping, m_platform.prober.get())),
       m_pendingAdd(std::make_unique<PendingAdd>(*m_list, *m_wsocket, m_platform.resolver)),
       m_remote(std::make_unique<RemoteActions>(m_platform.remote)),
-      m_treeLoader(std::make_unique<NetworkTreeLoader>(m_platform.neighborhood, m_platform.computerName))
+      m_treeLoader(std::make_unique<NetworkTreeLoader>(m_platform.neighborhood, m_platform.computerName)),
+      m_monitor(std::make_unique<Monitor>(*m_sweep, *m_list))
 {
     m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) {
         m_pendingAdd->lookupDone(error, sender->DnsResultList());
@@ -29,6 +31,7 @@ Workspace::Workspace(Platform platform, QObject *parent)
 Workspace::~Workspace()
 {
     abandonBackgroundWork();
+    m_monitor->stop();
     m_sweep->abort();
 }
 
@@ -38,6 +41,7 @@ void Workspace::setEchoSettings(const EchoSettings &settings)
     m_ping->setSettings(settings);
     m_sweep->setParallel(settings.parallel);
     m_sweep->setProbePorts(settings.probePorts);
+    m_monitor->setInterval(std::chrono::seconds(settings.monitorIntervalSeconds));
 }
 
 bool Workspace::dns() const { return textToBool(m_dns); }

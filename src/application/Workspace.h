@@ -12,6 +12,7 @@
 
 class EchoChannelFactory;
 class HostProber;
+class Monitor;
 class HostResolver;
 class NeighborhoodSource;
 class NetworkTreeLoader;
@@ -60,6 +61,7 @@ public:
     PendingAdd &pendingAdd() const { return *m_pendingAdd; }
     RemoteActions &remote() const { return *m_remote; }
     NetworkTreeLoader &treeLoader() const { return *m_treeLoader; }
+    Monitor &monitor() const { return *m_monitor; }
 
     // The echo settings apply from the next echo request and the next row
     // a sweep starts.
@@ -105,6 +107,7 @@ private:
     std::unique_ptr<PendingAdd> m_pendingAdd;
     std::unique_ptr<RemoteActions> m_remote;
     std::unique_ptr<NetworkTreeLoader> m_treeLoader;
+    std::unique_ptr<Monitor> m_monitor;
     EchoSettings m_echoSettings;
     QString m_dns = QStringLiteral("False");
     bool m_scanning = false;

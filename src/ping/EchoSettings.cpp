@@ -27,6 +27,16 @@ QString EchoLimits::checkParallel(qint64 value)
     return rangeText("The number of simultaneous pings", value, kMinParallel, kMaxParallel);
 }
 
+QString EchoLimits::checkMonitorInterval(qint64 seconds)
+{
+    if (seconds >= kMinMonitorInterval && seconds <= kMaxMonitorInterval)
+        return QString();
+    return QStringLiteral("The monitor's interval must be between %1 and %2 seconds, not %3")
+        .arg(kMinMonitorInterval)
+        .arg(kMaxMonitorInterval)
+        .arg(seconds);
+}
+
 QString EchoLimits::probePortsText(const QList<quint16> &ports)
 {
     QStringList parts;

@@ -26,6 +26,8 @@ struct EchoSettings {
     // does an ARP answer on a directly connected subnet. None: no probes,
     // every silent row is down.
     QList<quint16> probePorts = {445, 139, 3389, 22, 80, 443};
+    // How often the monitor repeats its sweep, in seconds.
+    int monitorIntervalSeconds = 30;
 
     friend bool operator==(const EchoSettings &, const EchoSettings &) = default;
 };
@@ -39,6 +41,8 @@ constexpr int kMinParallel = 1; // one after another
 // so how many are in flight only decides how many silent ones may wait
 // together.
 constexpr int kMaxParallel = 4096;
+constexpr int kMinMonitorInterval = 5; // seconds
+constexpr int kMaxMonitorInterval = 3600;
 // The probes of a row end at most this long after its echo's timeout.
 constexpr std::chrono::milliseconds kProbeBudget{1000};
 // With rows in flight together, echo requests leave at least this long
@@ -54,6 +58,7 @@ QString checkSize(qint64 value);
 QString checkTimeout(qint64 value);
 QString checkTTL(qint64 value);
 QString checkParallel(qint64 value);
+QString checkMonitorInterval(qint64 seconds);
 
 // The probe ports as the settings file and the Settings dialog write them:
 // "445,139,3389,22,80,443", or empty.

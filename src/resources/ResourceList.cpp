@@ -152,7 +152,13 @@ void ResourceList::setResult(int i, std::optional<PingResult> result)
 {
     if (i < 0 || i >= count())
         return;
-    m_rows[std::size_t(i)].result = std::move(result);
+    ResourceRow &row = m_rows[std::size_t(i)];
+    if (result) {
+        if (!row.history)
+            row.history = std::make_shared<ResultHistory>();
+        row.history->add(*result);
+    }
+    row.result = std::move(result);
 }
 
 void ResourceList::setImageIndex(int i, int image)

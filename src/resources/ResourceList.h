@@ -50,7 +50,8 @@ public:
     void setSubItem(int i, int subItem, const QString &text);
     void setImageIndex(int i, int image);
     void setChecked(int i, bool checked);
-    // The last test's record; the cells that show it are set apart.
+    // The last test's record, kept in the row's history too; the cells that
+    // show it are set apart.
     void setResult(int i, std::optional<PingResult> result);
 
     // Tick commands

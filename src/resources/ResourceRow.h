@@ -1,10 +1,12 @@
 #pragma once
 
 #include "resources/PingResult.h"
+#include "resources/ResultHistory.h"
 
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 
 // Status pictures a row can show; a session file may carry any index.
 enum StatusImage : int {
@@ -38,6 +40,10 @@ struct ResourceRow {
     // The last test's outcome as data; none until the row is tested. Not
     // kept in the session file.
     std::optional<PingResult> result;
+    // The recent outcomes before it, for the statistics and the chart; made
+    // with the row's first outcome. Shared, so that a row moved by a sort
+    // or a reload of the list keeps it without copying it.
+    std::shared_ptr<ResultHistory> history;
 
     static ResourceRow created(const QString &name, const QString &address, const QString &workgroup)
     {
