@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QDir>
-
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,9 +10,18 @@
 namespace ProbeSockets {
 
 // Descriptors this process has open now.
+// Read without sorting or copying names, as a sampler that runs while
+// thousands are open needs it.
 inline int openDescriptors()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+    DIR *dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return -1;
+    int n = 0;
+    while (const dirent *entry = ::readdir(dir))
+        n += entry->d_name[0] != '.';
+    ::closedir(dir);
+    return n - 1; // the directory's own descriptor
 }
 
 // A TCP socket on 127.0.0.1, listening with BACKLOG, or bound only (a port
