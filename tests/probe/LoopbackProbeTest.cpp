@@ -1,10 +1,8 @@
 // The real prober on loopback: a listening port connects, a port nobody
 // listens on refuses, and a port whose queue is full stays silent.
 #include "probe/LinuxHostProber.h"
-#include "probe/NetlinkNeighbours.h"
 #include "probe/ProbeFakes.h"
 #include "probe/ProbeSockets.h"
-#include "probe/TcpConnects.h"
 
 #include <gtest/gtest.h>
 
@@ -87,20 +85,6 @@ TEST(LoopbackProbe, ListeningConnectsClosedRefusesFullIsSilent)
         }
         EXPECT_EQ(openDescriptors(), before) << "a socket was left open";
     }
-}
-
-// The loopback interface keeps no neighbour entries: asking for one costs
-// the budget and proves nothing, and the netlink socket stays for the next.
-TEST(LoopbackProbe, NoNeighbourEntryOnLoopback)
-{
-    LinuxHostProber prober;
-    QElapsedTimer clock;
-    clock.start();
-    Outcome outcome;
-    start(prober, outcome, {}, true, 200ms, clock);
-    ASSERT_TRUE(spinUntil([&] { return outcome.calls > 0; }, 2000));
-    EXPECT_FALSE(outcome.proof);
-    EXPECT_GE(outcome.atMs, 200);
 }
 
 TEST(LoopbackProbe, CancelAndTheProbersEndCloseEverythingAtOnce)

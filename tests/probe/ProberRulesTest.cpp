@@ -236,49 +236,48 @@ TEST_F(ProberRules, AProofEndsEveryProbeOfThatTargetAndNoOther)
     EXPECT_EQ(parts->open.size(), 1);
 }
 
-TEST_F(ProberRules, EachPortIsTriedOnce)
-{
-    Outcome outcome;
-    start(outcome, {22, 445, 22, 139, 445}, false);
-    QList<quint16> ports;
-    for (const auto &s : parts->started)
-        ports << s.port;
-    std::sort(ports.begin(), ports.end());
-    EXPECT_EQ(ports, (QList<quint16>{22, 139, 445}));
-}
-
-TEST_F(ProberRules, CancelClosesEverythingAndNothingIsReported)
+// A cancel, or the prober's end, closes what a probe opened at once and
+// reports nothing, wherever the probe stood.
+TEST_F(ProberRules, CancelOrTheProbersEndClosesEverythingAndReportsNothing)
 {
     struct Case {
         const char *name;
-        // What happens between the start and the cancel.
-        std::function<void(FakeParts &)> before;
+        std::function<void(FakeParts &)> before; // between the start and the end
+        bool destroy;
     };
+    const auto waiting = [](FakeParts &) {};
+    const auto onePortSaidNo = [](FakeParts &p) { p.endConnect(445, ConnectEnd{EHOSTUNREACH, kRouter}); };
+    const auto answered = [](FakeParts &p) { p.endConnect(22, ConnectEnd{0, {}}); };
+    const auto neighbourAnswered = [](FakeParts &p) { p.see(neighbour(kTarget, NUD_REACHABLE, kMac)); };
     const Case cases[] = {
-        {"while waiting", [](FakeParts &) {}},
-        {"after one port said no",
-         [](FakeParts &p) {
-             p.endConnect(445, ConnectEnd{EHOSTUNREACH, kRouter});
-         }},
-        {"after the answer, before its report",
-         [](FakeParts &p) {
-             p.endConnect(22, ConnectEnd{0, {}});
-         }},
-        {"after the neighbour answered, before its report",
-         [](FakeParts &p) { p.see(neighbour(kTarget, NUD_REACHABLE, kMac)); }},
+        {"cancelled while waiting", waiting, false},
+        {"cancelled after one port said no", onePortSaidNo, false},
+        {"cancelled after the answer, before its report", answered, false},
+        {"cancelled after the neighbour answered, before its report", neighbourAnswered, false},
+        {"the prober went while waiting", waiting, true},
+        {"the prober went after the answer, before its report", answered, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        Outcome outcome;
+        if (!prober)
+            prober = std::make_unique<LinuxHostProber>(std::make_unique<FakeConnects>(parts),
+                                                       std::make_unique<FakeNeighbours>(parts));
+        Outcome outcome, other;
         const int ticket = start(outcome, {445, 22}, true, 100ms);
+        start(other, {80}, false, 100ms, ip("10.213.1.11"));
         c.before(*parts);
-        prober->cancel(ticket);
-        EXPECT_TRUE(parts->open.isEmpty());
-        EXPECT_EQ(watchedNow(), 0);
-        EXPECT_EQ(prober->inFlight(), 0);
+        if (c.destroy) {
+            prober.reset();
+            EXPECT_TRUE(parts->connectsGone && parts->neighboursGone);
+        } else {
+            prober->cancel(ticket);
+            EXPECT_EQ(parts->open.size(), 1); // the other probe's
+            EXPECT_EQ(watchedNow(), 0);
+            prober->cancel(ticket); // a second time: nothing happens
+        }
         spinFor(200); // past the budget
         EXPECT_EQ(outcome.calls, 0);
-        prober->cancel(ticket); // a second time, or a ticket long gone: nothing happens
+        EXPECT_EQ(other.calls, c.destroy ? 0 : 1);
     }
 }
 
@@ -323,19 +322,4 @@ TEST_F(ProberRules, ADoneMayCancelOrStartOthersOrEndTheProber)
         EXPECT_EQ(second.calls, c.secondCalls);
         EXPECT_EQ(third.calls, c.startsAnother ? 1 : 0);
     }
-}
-
-TEST_F(ProberRules, AProberThatGoesAwayClosesEverythingAndCallsNothing)
-{
-    Outcome waiting, answered;
-    start(waiting, {445, 22, 139}, true, 100ms);
-    start(answered, {80}, false, 100ms, ip("10.213.1.11"));
-    parts->endConnect(80, ConnectEnd{0, {}}); // its report is queued
-    ASSERT_EQ(parts->open.size(), 3);
-    prober.reset();
-    EXPECT_TRUE(parts->connectsGone);
-    EXPECT_TRUE(parts->neighboursGone);
-    spinFor(200);
-    EXPECT_EQ(waiting.calls, 0);
-    EXPECT_EQ(answered.calls, 0);
 }
