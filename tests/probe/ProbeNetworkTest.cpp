@@ -149,6 +149,8 @@ TEST(ProbeNetwork, ThousandsOfSilentProbesAtOnce)
     const int descriptorsBefore = ProbeSockets::openDescriptors();
     rlimit limit{};
     getrlimit(RLIMIT_NOFILE, &limit);
+    rusage usageBefore{};
+    getrusage(RUSAGE_SELF, &usageBefore);
 
     auto prober = std::make_unique<LinuxHostProber>();
     std::vector<Outcome> outcomes(kProbes);
@@ -180,7 +182,9 @@ TEST(ProbeNetwork, ThousandsOfSilentProbesAtOnce)
     QObject::connect(&sampler, &QTimer::timeout,
                      [&] { mostDescriptors = std::max(mostDescriptors, ProbeSockets::openDescriptors()); });
     starter.start(1);
-    sampler.start(20);
+    // Reading /proc/self/fd with thousands open takes milliseconds: sampled
+    // more often, it would make the very lateness it is here to watch.
+    sampler.start(100);
     ASSERT_TRUE(spinUntil([&] { return ended == kProbes; }, kProbes + int(budget.count()) + 10000));
     const qint64 wallMs = clock.elapsed();
     sampler.stop();
@@ -188,29 +192,41 @@ TEST(ProbeNetwork, ThousandsOfSilentProbesAtOnce)
     prober.reset();
     const int descriptorsAfter = ProbeSockets::openDescriptors();
 
-    qint64 latestEnd = 0, proved = 0, twice = 0;
+    qint64 latestEnd = 0, proved = 0, twice = 0, worstAt = 0;
+    int lateBy[4] = {}; // more than 5, 20, 50 and 100 ms past the budget
     for (int i = 0; i < kProbes; ++i) {
         const Outcome &o = outcomes[i];
         proved += o.proof.has_value();
         twice += o.calls > 1;
-        latestEnd = std::max(latestEnd, o.atMs - startedAt[i]);
+        const qint64 late = o.atMs - startedAt[i] - budget.count();
+        lateBy[0] += late > 5;
+        lateBy[1] += late > 20;
+        lateBy[2] += late > 50;
+        lateBy[3] += late > 100;
+        if (o.atMs - startedAt[i] > latestEnd) {
+            latestEnd = o.atMs - startedAt[i];
+            worstAt = startedAt[i];
+        }
     }
+    std::printf("late by more than 5/20/50/100 ms: %d/%d/%d/%d; the latest started at %lld ms\n", lateBy[0], lateBy[1],
+                lateBy[2], lateBy[3], static_cast<long long>(worstAt));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     rlimit limitAfter{};
     getrlimit(RLIMIT_NOFILE, &limitAfter);
     std::printf("probes: %d, six ports each, budget %lld ms; wall time %lld ms; most in flight %d; most descriptors "
                 "open %d (%d before, %d idle after, %d after the prober went); latest end %lld ms after its start; "
-                "peak resident memory %ld KiB; descriptor limit %llu/%llu before, %llu after\n",
+                "peak resident memory %ld KiB (%ld KiB before); descriptor limit %llu/%llu before, %llu after\n",
                 kProbes, static_cast<long long>(budget.count()), static_cast<long long>(wallMs), mostInFlight,
                 mostDescriptors, descriptorsBefore, descriptorsWhileIdle, descriptorsAfter,
-                static_cast<long long>(latestEnd), usage.ru_maxrss, static_cast<unsigned long long>(limit.rlim_cur),
-                static_cast<unsigned long long>(limit.rlim_max), static_cast<unsigned long long>(limitAfter.rlim_cur));
+                static_cast<long long>(latestEnd), usage.ru_maxrss, usageBefore.ru_maxrss,
+                static_cast<unsigned long long>(limit.rlim_cur), static_cast<unsigned long long>(limit.rlim_max),
+                static_cast<unsigned long long>(limitAfter.rlim_cur));
     EXPECT_EQ(proved, 0);
     EXPECT_EQ(twice, 0);
     // Thousands of sockets in a sanitized build on a machine others build on
     // too: the event loop may come round later than for one probe.
-    EXPECT_LE(latestEnd, budget.count() + 4 * kReportSlackMs);
+    EXPECT_LE(latestEnd, budget.count() + 2 * kReportSlackMs);
     EXPECT_GT(mostDescriptors, descriptorsBefore + 1000) << "fewer probes at once than a sweep makes";
     EXPECT_EQ(descriptorsWhileIdle, descriptorsBefore + 2); // its epoll set and its netlink socket
     EXPECT_EQ(descriptorsAfter, descriptorsBefore);
