@@ -76,10 +76,10 @@ void NetlinkNeighbours::watch(Ipv4Address address)
 {
     if (!open())
         return;
-    if (m_watched[address]++ > 0)
-        return;
-    // What the copy holds now; while a dump runs, its later messages bring
-    // the rest.
+    ++m_watched[address];
+    // What the copy holds now, for every new watcher (an earlier one may be
+    // waiting on an entry that proves nothing); while a dump runs, its later
+    // messages bring the rest.
     if (m_toReport.isEmpty())
         QTimer::singleShot(0, &m_context, [this] { reportCached(); });
     m_toReport.append(address);
