@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+
+// rtnetlink messages captured from a kernel (6.18, x86-64, so in
+// little-endian order) in a pair of network namespaces:
+// 10.214.1.1 (02:00:5e:10:00:01) on eth0 (index 2) beside 10.214.1.2
+// (02:00:5e:10:00:02), after a datagram to .2 and one to .3, where nobody
+// is, and a permanent entry for .9 written by hand.
+namespace NeighbourCaptures {
+
+// The answer to neighbourDumpRequest(7), read in one recv(): .2 reachable,
+// .9 permanent, .3 incomplete (no link-layer address yet), then the end of
+// the dump.
+inline const QByteArray dump = QByteArray::fromHex(
+    "4c0000001c00020007000000204e0000020000000200000002000001080001000ad601020a00020002005e100002000008000400"
+    "0400000014000300230000002300000023000000010000004c0000001c00020007000000204e0000020000000200000080000001"
+    "080001000ad601090a00020002005e10000900000800040000000000140003000400000004000000040000000000000040000000"
+    "1c00020007000000204e0000020000000200000001000001080001000ad601030800040004000000140003009317000023000000"
+    "2300000001000000140000000300020007000000204e000000000000");
+
+// What the kernel announced to the neighbour group when `ip neigh del`
+// removed .2: the entry failed, then it was gone.
+inline const QByteArray failed = QByteArray::fromHex(
+    "400000001c00000000000000214e0000020000000200000020000001080001000ad6010208000400040000001400030024000000"
+    "240000002400000001000000");
+inline const QByteArray deleted = QByteArray::fromHex(
+    "400000001d0000000000000000000000020000000200000020000001080001000ad6010208000400040000001400030024000000"
+    "240000002400000000000000");
+
+} // namespace NeighbourCaptures
