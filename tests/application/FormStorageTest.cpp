@@ -70,7 +70,7 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
     EXPECT_EQ(store.writtenOrder,
               QStringList({"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos(1024x768)", "MinMaxPos",
                            "NormPos(1024x768)", "NormPos", "Visible", "Ping_Timeout", "Ping_Size", "Ping_TTL",
-                           "Ping_Parallel", "Probe_Ports", "twTree_Width", "DNS", "LastFile"}));
+                           "Ping_Parallel", "Probe_Ports", "Monitor_Interval", "twTree_Width", "DNS", "LastFile"}));
     const QMap<QString, QString> expected = {{"FormVersion", "0"},
                                              {"Flags", "0"},
                                              {"ShowCmd", "1"},
@@ -85,6 +85,7 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
                                              {"Ping_TTL", "64"},
                                              {"Ping_Parallel", "1024"},
                                              {"Probe_Ports", "445,139,3389,22,80,443"},
+                                             {"Monitor_Interval", "30"},
                                              {"twTree_Width", "185"},
                                              {"DNS", "False"},
                                              {"LastFile", ""}};
