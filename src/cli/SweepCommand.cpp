@@ -11,6 +11,7 @@
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
 #include "ping/Ping.h"
+#include "probe/LinuxHostProber.h"
 #include "resources/ResourceList.h"
 #include "resources/SessionFile.h"
 
@@ -157,8 +158,8 @@ int run(const QStringList &arguments)
 
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
-    Workspace workspace(
-        Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(), localComputerName()});
+    Workspace workspace(Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(),
+                                 localComputerName(), std::make_shared<LinuxHostProber>()});
     workspace.setEchoSettings(settings);
     if (!workspace.ping().available())
         fail(kSomeSilent, EchoUnavailableText(workspace.ping(), QCoreApplication::applicationFilePath()));

@@ -8,6 +8,7 @@
 #include "gui/UserPrompts.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
+#include "probe/LinuxHostProber.h"
 #include "sysinfo/LocalNetwork.h"
 
 #include <QApplication>
@@ -96,8 +97,8 @@ int main(int argc, char *argv[])
     SystemResolver resolver;
     LinuxEchoChannelFactory echo;
     IniSettingsStore settings(IniSettingsStore::defaultPath());
-    Workspace workspace(
-        Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(), localComputerName()});
+    Workspace workspace(Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(),
+                                 localComputerName(), std::make_shared<LinuxHostProber>()});
     TfrmMain window(workspace, TfrmMainServices{prompts, remotePrompts, network, &settings});
     if (!files.isEmpty())
         window.setStartFile(QFileInfo(files.first()).absoluteFilePath());

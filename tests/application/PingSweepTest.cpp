@@ -1,8 +1,8 @@
 #include "application/PingSweep.h"
 #include "ping/Ping.h"
-#include "probe/HostProber.h"
 #include "resources/ListCompare.h"
 #include "resources/ResourceList.h"
+#include "support/FakeHostProber.h"
 #include "support/FakePlatform.h"
 #include "support/LocaleFixtures.h"
 
@@ -519,58 +519,20 @@ TEST_F(SweepInFlight, AbortDropsEveryRowInFlightAtOnce)
 
 // --- Probes after a silent echo ---
 
-namespace {
-
-// Answers each probe from a table by target, from the event loop; records
-// what was asked and what was cancelled.
-class TableProber : public HostProber {
-public:
-    QHash<Ipv4Address, ProbeProof> proofs;
-    QList<ProbeRequest> asked;
-    QList<int> cancelled;
-    bool never = false; // answer nothing at all
-
-    int probe(const ProbeRequest &request, Done done) override
-    {
-        asked << request;
-        const int ticket = m_next++;
-        m_pending.insert(ticket, [this, target = request.target, done] {
-            done(proofs.contains(target) ? std::optional<ProbeProof>(proofs.value(target)) : std::nullopt);
-        });
-        if (!never)
-            QTimer::singleShot(0, &m_context, [this, ticket] {
-                if (auto it = m_pending.find(ticket); it != m_pending.end()) {
-                    const auto done = it.value();
-                    m_pending.erase(it);
-                    done();
-                }
-            });
-        return ticket;
-    }
-    void cancel(int ticket) override
-    {
-        if (m_pending.remove(ticket))
-            cancelled << ticket;
-    }
-
-private:
-    int m_next = 1;
-    QHash<int, std::function<void()>> m_pending;
-    QObject m_context;
-};
-
-} // namespace
-
 TEST_F(SweepBase, ASilentRowIsProbedAndAProofMakesItUpWithoutEcho)
 {
-    TableProber prober;
+    FakeHostProber prober;
     const auto at = [](const char *a) { return *Ipv4Address::fromText(QString::fromLatin1(a)); };
-    prober.proofs[at("10.0.0.1")] = ProbeProof{ProbeProof::Kind::TcpConnected, 445, {}, 3400};
-    prober.proofs[at("10.0.0.2")] =
-        ProbeProof{ProbeProof::Kind::Neighbour, 0, QByteArray::fromHex("525400123456"), 900};
-    prober.proofs[at("10.0.0.4")] = ProbeProof{ProbeProof::Kind::TcpRefused, 22, {}, 1200};
-    prober.proofs[at("10.0.0.5")] = ProbeProof{ProbeProof::Kind::TcpConnected, 80, {}, 500};
-    prober.proofs[at("10.0.0.6")] = ProbeProof{ProbeProof::Kind::TcpConnected, 80, {}, 500};
+    const std::pair<const char *, std::optional<ProbeProof>> proofs[] = {
+        {"10.0.0.1", ProbeProof{ProbeProof::Kind::TcpConnected, 445, {}, 3400}},
+        {"10.0.0.2", ProbeProof{ProbeProof::Kind::Neighbour, 0, QByteArray::fromHex("525400123456"), 900}},
+        {"10.0.0.3", std::nullopt},
+        {"10.0.0.4", ProbeProof{ProbeProof::Kind::TcpRefused, 22, {}, 1200}},
+        {"10.0.0.5", ProbeProof{ProbeProof::Kind::TcpConnected, 80, {}, 500}},
+        {"10.0.0.6", ProbeProof{ProbeProof::Kind::TcpConnected, 80, {}, 500}},
+    };
+    for (const auto &[address, proof] : proofs)
+        prober.answers[at(address)] = FakeHostProber::Answer{proof, std::chrono::milliseconds(0), false};
     // An ICMP error: from the target itself (its firewall), or from a router.
     const auto refusal = [](Ipv4Address from) {
         EchoOutcome o = FakeEchoChannel::failure(IP_DEST_HOST_UNREACHABLE);
@@ -608,7 +570,7 @@ TEST_F(SweepBase, ASilentRowIsProbedAndAProofMakesItUpWithoutEcho)
         sweep = std::make_unique<PingSweep>(list, *ping, &prober);
         sweep->now = [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 3, 12)); };
         sweep->setProbePorts(probing ? QList<quint16>{445, 22, 80} : QList<quint16>{});
-        prober.asked.clear();
+        prober.requests.clear();
         list.clear();
         for (const Case &c : cases) {
             add(c.what, QString::fromLatin1(c.address));
@@ -617,7 +579,7 @@ TEST_F(SweepBase, ASilentRowIsProbedAndAProofMakesItUpWithoutEcho)
         }
         ASSERT_TRUE(runSweep(*sweep));
         QList<Ipv4Address> probedTargets;
-        for (const ProbeRequest &r : prober.asked) {
+        for (const ProbeRequest &r : prober.requests) {
             probedTargets << r.target;
             EXPECT_EQ(r.ports, QList<quint16>({445, 22, 80}));
             EXPECT_TRUE(r.neighbour);
@@ -641,22 +603,22 @@ TEST_F(SweepBase, ASilentRowIsProbedAndAProofMakesItUpWithoutEcho)
             EXPECT_EQ(list.row(i).result->outcome, c.outcome);
             EXPECT_EQ(list.row(i).result->probe.has_value(), c.outcome == PingOutcome::UpWithoutEcho);
             if (list.row(i).result->probe)
-                EXPECT_EQ(*list.row(i).result->probe, prober.proofs.value(at(c.address)));
+                EXPECT_EQ(*list.row(i).result->probe, *prober.answers.value(at(c.address)).proof);
         }
     }
 }
 
 TEST_F(SweepBase, AbortingWhileTheProbesAskEndsThemAtOnce)
 {
-    TableProber prober;
-    prober.never = true;
+    FakeHostProber prober;
+    prober.answers[*Ipv4Address::fromText(u"10.0.0.9")] = FakeHostProber::Answer{std::nullopt, {}, true};
     sweep.reset();
     sweep = std::make_unique<PingSweep>(list, *ping, &prober);
     sweep->setProbePorts({445});
     add("quiet", "10.0.0.9");
     QTimer::singleShot(30, [&] { sweep->abort(); });
     ASSERT_TRUE(runSweep(*sweep, 2000));
-    ASSERT_EQ(prober.asked.size(), 1);
+    ASSERT_EQ(prober.requests.size(), 1u);
     EXPECT_EQ(prober.cancelled.size(), 1);
     ASSERT_TRUE(list.row(0).result);
     EXPECT_EQ(list.row(0).result->outcome, PingOutcome::Aborted);
