@@ -87,17 +87,22 @@ void LinuxHostProber::release(int ticket, Probe &probe)
         m_attempts.erase(attempt);
     }
     probe.attempts.clear();
-    if (probe.neighbour) {
-        probe.neighbour = false;
-        const auto watching = m_watching.find(probe.target);
-        if (watching != m_watching.end()) {
-            watching->erase(ticket);
-            if (watching->empty())
-                m_watching.erase(watching);
-        }
-        m_neighbours->unwatch(probe.target);
-    }
+    stopWatching(ticket, probe);
     m_deadlines.erase({probe.deadline, ticket});
+}
+
+void LinuxHostProber::stopWatching(int ticket, Probe &probe)
+{
+    if (!probe.neighbour)
+        return;
+    probe.neighbour = false;
+    const auto watching = m_watching.find(probe.target);
+    if (watching != m_watching.end()) {
+        watching->erase(ticket);
+        if (watching->empty())
+            m_watching.erase(watching);
+    }
+    m_neighbours->unwatch(probe.target);
 }
 
 void LinuxHostProber::end(Probes::iterator it, std::optional<ProbeProof> proof)
@@ -138,7 +143,7 @@ void LinuxHostProber::connectEnded(quint64 attempt, const ConnectEnd &connectEnd
         proof.microseconds = std::chrono::duration_cast<std::chrono::microseconds>(now - p.startedAt).count();
         end(it, proof);
     } else if (p.attempts.empty() && !p.neighbour) {
-        end(it, std::nullopt); // every port said no, and nothing else is asked
+        end(it, std::move(p.neighbourProof)); // every port said no: the neighbour entry's proof, if any, stands
     }
 }
 
@@ -157,11 +162,28 @@ void LinuxHostProber::neighbourSeen(const NeighbourEntry &entry)
         const auto it = m_probes.find(ticket);
         if (it == m_probes.end() || it->second.ended || now > it->second.deadline)
             continue;
+        Probe &p = it->second;
         ProbeProof proof;
         proof.kind = ProbeProof::Kind::Neighbour;
         proof.mac = *mac;
-        proof.microseconds = std::chrono::duration_cast<std::chrono::microseconds>(now - it->second.startedAt).count();
-        end(it, proof);
+        proof.microseconds = std::chrono::duration_cast<std::chrono::microseconds>(now - p.startedAt).count();
+        if (p.attempts.empty()) {
+            end(it, proof);
+            continue;
+        }
+        // The entry is usually there before the first port can answer: the
+        // echo itself resolved it. A port says more about the machine than
+        // its MAC does, so the ports get a moment longer, and then the
+        // entry's proof stands.
+        stopWatching(ticket, p);
+        p.neighbourProof = proof;
+        const Clock::time_point until = std::min(p.deadline, now + kPortGrace);
+        if (until != p.deadline) {
+            m_deadlines.erase({p.deadline, ticket});
+            p.deadline = until;
+            m_deadlines.emplace(p.deadline, ticket);
+            armDeadline();
+        }
     }
 }
 
@@ -175,7 +197,7 @@ void LinuxHostProber::expire()
             m_deadlines.erase(m_deadlines.begin());
             continue;
         }
-        end(it, std::nullopt);
+        end(it, std::move(it->second.neighbourProof));
     }
     m_deadlineTimer.stop();
     armDeadline();

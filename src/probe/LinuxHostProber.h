@@ -24,6 +24,10 @@ class LinuxHostProber : public HostProber {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // How long the ports may still answer once the neighbour entry has
+    // proved the target up: a port's answer is the better news.
+    static constexpr std::chrono::milliseconds kPortGrace{50};
+
     // With the Linux parts (TcpConnects, NetlinkNeighbours).
     LinuxHostProber();
     // With parts of the caller's, as tests have them.
@@ -48,6 +52,8 @@ private:
         bool neighbour = false;        // its target is watched
         bool ended = false;            // waiting to be reported
         std::optional<ProbeProof> proof;
+        // The neighbour entry's proof while the ports may still answer.
+        std::optional<ProbeProof> neighbourProof;
     };
     using Probes = std::unordered_map<int, Probe>;
 
@@ -58,6 +64,7 @@ private:
     void end(Probes::iterator it, std::optional<ProbeProof> proof);
     // Closes what a probe opened and forgets its deadline.
     void release(int ticket, Probe &probe);
+    void stopWatching(int ticket, Probe &probe);
     void expire();
     void armDeadline();
     void report();
