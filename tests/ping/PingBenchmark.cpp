@@ -7,17 +7,22 @@
 #include "ping/LinuxEchoChannel.h"
 #include "ping/Ping.h"
 #include "ping/TestNetwork.h"
+#include "probe/LinuxHostProber.h"
 #include "resources/ResourceList.h"
 #include "support/FakeWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 using TestNet::live;
@@ -30,13 +35,67 @@ struct Run {
     double cpuMs = 0;
     int replied = 0;
     int timedOut = 0;
+    int upWithoutEcho = 0;
+    double worstDelayMs = 0; // the longest a posted event waited for the event loop
+    double rssBeforeMiB = 0, peakMiB = 0;
+};
+
+// Resident memory (VmRSS) or its peak (VmHWM) in MiB, from /proc.
+double statusMiB(const char *field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+// Posts an event to the main thread every 5 ms from a thread of its own and
+// keeps the longest any of them waited: what a key press or a click would
+// have waited while the sweep ran.
+class InputDelay {
+public:
+    explicit InputDelay(QObject *context) : m_context(context)
+    {
+        m_thread = std::thread([this] {
+            // Bounded: at most ten minutes of 5 ms ticks.
+            for (int i = 0; i < 120000 && !m_stop.load(); ++i) {
+                const auto sent = std::chrono::steady_clock::now();
+                QMetaObject::invokeMethod(
+                    m_context,
+                    [this, sent] {
+                        const double ms =
+                            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
+                        double worst = m_worstMs.load();
+                        while (ms > worst && !m_worstMs.compare_exchange_weak(worst, ms)) {
+                        }
+                    },
+                    Qt::QueuedConnection);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    }
+    ~InputDelay()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    double worstMs() const { return m_worstMs.load(); }
+
+private:
+    QObject *m_context;
+    std::atomic<bool> m_stop{false};
+    std::atomic<double> m_worstMs{0};
+    std::thread m_thread;
 };
 
 class Bench {
 public:
     Bench()
         : core(Platform{resolver, echo, std::make_shared<FakeNeighborhood>(), std::make_shared<FakeRemoteTransport>(),
-                        "LAB"}),
+                        "LAB", std::make_shared<LinuxHostProber>()}),
           w(core, ui.services())
     {
         if (qgetenv("LUMEO_BENCH_HIDDEN") != "1")
@@ -55,7 +114,7 @@ public:
         m_byName = byName;
     }
 
-    Run sweep(int parallel, int timeoutMs)
+    Run sweep(int parallel, int timeoutMs, QList<quint16> probePorts = {})
     {
         if (m_byName)
             for (int i = 0; i < core.list().count(); ++i)
@@ -63,17 +122,29 @@ public:
         EchoSettings settings = core.echoSettings();
         settings.parallel = parallel;
         settings.timeoutMs = timeoutMs;
+        settings.probePorts = std::move(probePorts);
         core.setEchoSettings(settings);
         Run r;
+        r.rssBeforeMiB = statusMiB("VmRSS:");
+        QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+        if (clearRefs.open(QIODevice::WriteOnly))
+            clearRefs.write("5"); // the peak starts again from here
+        clearRefs.close();
         const double cpu0 = TestNet::cpuMs();
         QElapsedTimer t;
-        t.start();
-        pingAction->trigger();
-        waitForSweep(core.sweep(), 600000);
-        r.ms = double(t.nsecsElapsed()) / 1e6;
+        {
+            InputDelay delay(&w);
+            t.start();
+            pingAction->trigger();
+            waitForSweep(core.sweep(), 600000);
+            r.ms = double(t.nsecsElapsed()) / 1e6;
+            r.worstDelayMs = delay.worstMs();
+        }
         r.cpuMs = TestNet::cpuMs() - cpu0;
+        r.peakMiB = statusMiB("VmHWM:");
         for (const ResourceRow &row : core.list().rows()) {
             r.replied += row.imageIndex == imgReply;
+            r.upWithoutEcho += row.imageIndex == imgComputer;
             r.timedOut += row.subItem(siMessage) == "Cannot ping host : Request timed out";
         }
         return r;
@@ -210,6 +281,43 @@ int main(int argc, char **argv)
         }
     } else {
         std::printf("(fping is not installed: no comparison)\n");
+    }
+
+    // 3. A /20's worth of rows: every tenth answers, the rest are silent and
+    // off-link (the router drops them), 500 ms timeout; the design's
+    // outcomes (no probes) and the default probes, beside fping.
+    if (qEnvironmentVariableIntValue("LUMEO_TESTNET_HOSTS") >= 410) {
+        QStringList wideList;
+        for (int k = 0, j = 1; k < 4096; ++k)
+            wideList << (k % 10 == 0 && j <= 410 ? live(j++)
+                                                 : QStringLiteral("10.202.%1.%2").arg(k / 256).arg(k % 256));
+        const int alive = int(std::count_if(wideList.begin(), wideList.end(),
+                                            [](const QString &a) { return a.startsWith("10.201."); }));
+        std::printf("\n== 4096 rows (%d answer, the rest silent off-link), timeout %d ms, %d in flight ==\n", alive,
+                    kTimeout, wide);
+        bench.load(wideList, false);
+        const QList<quint16> defaultPorts = EchoSettings{}.probePorts;
+        for (int round = 0; round < rounds; ++round) {
+            const Run plain = bench.sweep(wide, kTimeout);
+            const Run probed = bench.sweep(wide, kTimeout, defaultPorts);
+            const Run f = haveFping ? fping(wideList, kTimeout, 1) : Run{};
+            const auto show = [](const char *what, const Run &r) {
+                std::printf("%-22s %8.1f ms  cpu %7.1f ms  %4d replied %4d up without echo %4d timed out  "
+                            "worst input delay %5.1f ms  memory %.1f MiB before, peak %.1f MiB (+%.1f)\n",
+                            what, r.ms, r.cpuMs, r.replied, r.upWithoutEcho, r.timedOut, r.worstDelayMs,
+                            r.rssBeforeMiB, r.peakMiB, r.peakMiB - r.rssBeforeMiB);
+            };
+            show("no probes", plain);
+            show("default probes", probed);
+            if (haveFping)
+                std::printf("%-22s %8.1f ms  %d alive\n", "fping -i 1 -r 0", f.ms, f.replied);
+            const bool withinTime = !haveFping || (plain.ms <= f.ms && probed.ms <= 2 * f.ms);
+            std::printf("round %d: %s\n", round + 1,
+                        withinTime ? "within fping's time (x1 without probes, x2 with)" : "OVER fping's time");
+            if (plain.replied != alive || probed.replied != alive || plain.worstDelayMs > 100
+                || probed.worstDelayMs > 100 || probed.peakMiB - probed.rssBeforeMiB > 50 || !withinTime)
+                ++failures;
+        }
     }
     return failures ? 1 : 0;
 }
