@@ -291,8 +291,8 @@ int main(int argc, char **argv)
         for (int k = 0, j = 1; k < 4096; ++k)
             wideList << (k % 10 == 0 && j <= 410 ? live(j++)
                                                  : QStringLiteral("10.202.%1.%2").arg(k / 256).arg(k % 256));
-        const int alive = int(std::count_if(wideList.begin(), wideList.end(),
-                                            [](const QString &a) { return a.startsWith("10.201."); }));
+        const int alive = int(
+            std::count_if(wideList.begin(), wideList.end(), [](const QString &a) { return a.startsWith("10.201."); }));
         std::printf("\n== 4096 rows (%d answer, the rest silent off-link), timeout %d ms, %d in flight ==\n", alive,
                     kTimeout, wide);
         bench.load(wideList, false);
@@ -304,8 +304,8 @@ int main(int argc, char **argv)
             const auto show = [](const char *what, const Run &r) {
                 std::printf("%-22s %8.1f ms  cpu %7.1f ms  %4d replied %4d up without echo %4d timed out  "
                             "worst input delay %5.1f ms  memory %.1f MiB before, peak %.1f MiB (+%.1f)\n",
-                            what, r.ms, r.cpuMs, r.replied, r.upWithoutEcho, r.timedOut, r.worstDelayMs,
-                            r.rssBeforeMiB, r.peakMiB, r.peakMiB - r.rssBeforeMiB);
+                            what, r.ms, r.cpuMs, r.replied, r.upWithoutEcho, r.timedOut, r.worstDelayMs, r.rssBeforeMiB,
+                            r.peakMiB, r.peakMiB - r.rssBeforeMiB);
             };
             show("no probes", plain);
             show("default probes", probed);
