@@ -2,7 +2,7 @@
 #include "application/RemoteActions.h"
 #include "application/SettingsStore.h"
 #include "application/Workspace.h"
-#include "cli/SweepCommand.h"
+#include "cli/CommandLine.h"
 #include "gui/MainWindow.h"
 #include "gui/RemotePrompts.h"
 #include "gui/UserPrompts.h"

@@ -129,4 +129,5 @@ done >>"/etc/netns/$c/hosts"
 printf 'nameserver 10.201.0.1\noptions timeout:1 attempts:1\n' >"/etc/netns/$c/resolv.conf"
 set +e
 
-LUMEO_TESTNET=1 ip netns exec "$c" "$@"
+# The hosts namespace is named for tests that switch a host off and on.
+LUMEO_TESTNET=1 LUMEO_TESTNET_HOSTS_NS="$h" ip netns exec "$c" "$@"
