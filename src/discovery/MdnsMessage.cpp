@@ -14,7 +14,6 @@ constexpr quint16 kClassMask = 0x7FFF; // the top bit asks for a unicast answer 
 constexpr quint16 kInternet = 1;
 constexpr quint8 kPointerTag = 0xC0;
 constexpr int kMaxLabel = 63;
-constexpr int kHeaderSize = 12;
 
 // Reads a name at the reader's position, following compression pointers
 // (each to an earlier place than the last, and few), and leaves the reader
