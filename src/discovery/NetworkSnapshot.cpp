@@ -10,13 +10,25 @@ namespace {
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 bool byName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) < 0; }
 
-SnapshotWorkgroup &workgroupNamed(NetworkSnapshot &snapshot, const QString &name, bool isWorkgroup = true)
+SnapshotWorkgroup &workgroupNamed(NetworkSnapshot &snapshot, const QString &name)
 {
     for (SnapshotWorkgroup &w : snapshot)
-        if (w.isWorkgroup == isWorkgroup && sameName(w.name, name))
+        if (sameName(w.name, name))
             return w;
-    snapshot.append(SnapshotWorkgroup{name, {}, isWorkgroup});
+    snapshot.append(SnapshotWorkgroup{name, {}});
     return snapshot.back();
+}
+
+void addComputer(SnapshotWorkgroup &workgroup, const SnapshotComputer &computer)
+{
+    for (SnapshotComputer &c : workgroup.computers) {
+        if (sameName(c.name, computer.name)) {
+            if (c.address.isEmpty())
+                c.address = computer.address;
+            return;
+        }
+    }
+    workgroup.computers.append(computer);
 }
 
 // The computer of SNAPSHOT at ADDRESS, else the one named NAME; null where
@@ -34,20 +46,28 @@ SnapshotComputer *sameMachine(NetworkSnapshot &snapshot, const QString &name, co
     return nullptr;
 }
 
-void sortByName(QList<SnapshotComputer> &computers)
+// Where a group goes among those listed: a workgroup before the first
+// workgroup whose name sorts after its own, and before the groups of the
+// ways computers were found, which follow in the order of FoundBy. What is
+// there keeps its order, which its own names gave it.
+SnapshotWorkgroup &groupFor(NetworkSnapshot &out, const QString &workgroup, FoundBy how)
 {
-    std::stable_sort(computers.begin(), computers.end(),
-                     [](const auto &a, const auto &b) { return byName(a.name, b.name); });
-}
-
-// Workgroups by name, then the groups of the ways computers were found.
-bool groupBefore(const SnapshotWorkgroup &a, const SnapshotWorkgroup &b)
-{
-    if (a.isWorkgroup != b.isWorkgroup)
-        return a.isWorkgroup;
-    if (!a.isWorkgroup)
-        return a.computers.value(0).foundBy < b.computers.value(0).foundBy;
-    return byName(a.name, b.name);
+    const bool isWorkgroup = !workgroup.isEmpty();
+    const QString name = isWorkgroup ? workgroup : foundByGroupName(how);
+    for (SnapshotWorkgroup &w : out)
+        if (w.isWorkgroup == isWorkgroup && sameName(w.name, name))
+            return w;
+    qsizetype at = 0;
+    while (at < out.size()) {
+        const SnapshotWorkgroup &w = out[at];
+        const bool after = isWorkgroup ? (!w.isWorkgroup || byName(name, w.name))
+                                       : (!w.isWorkgroup && !w.computers.isEmpty() && how < w.computers[0].foundBy);
+        if (after)
+            break;
+        ++at;
+    }
+    out.insert(at, SnapshotWorkgroup{name, {}, isWorkgroup});
+    return out[at];
 }
 
 void addDiscovered(NetworkSnapshot &out, QList<DiscoveredHost> discovered)
@@ -64,23 +84,12 @@ void addDiscovered(NetworkSnapshot &out, QList<DiscoveredHost> discovered)
                 known->address = address;
             continue;
         }
-        const QString workgroup = shownNetworkName(host.workgroup);
-        SnapshotWorkgroup &into = workgroup.isEmpty() ? workgroupNamed(out, foundByGroupName(host.foundBy), false)
-                                                      : workgroupNamed(out, workgroup);
-        into.computers.append(SnapshotComputer{name, address, host.foundBy});
+        QList<SnapshotComputer> &computers = groupFor(out, shownNetworkName(host.workgroup), host.foundBy).computers;
+        qsizetype at = 0;
+        while (at < computers.size() && !byName(name, computers[at].name))
+            ++at;
+        computers.insert(at, SnapshotComputer{name, address, host.foundBy});
     }
-}
-
-void addComputer(SnapshotWorkgroup &workgroup, const SnapshotComputer &computer)
-{
-    for (SnapshotComputer &c : workgroup.computers) {
-        if (sameName(c.name, computer.name)) {
-            if (c.address.isEmpty())
-                c.address = computer.address;
-            return;
-        }
-    }
-    workgroup.computers.append(computer);
 }
 
 } // namespace
@@ -130,20 +139,13 @@ NetworkSnapshot mergeSnapshot(const QList<NodeStatusAnswer> &answers, const Netw
     }
     std::stable_sort(out.begin(), out.end(), [](const auto &a, const auto &b) { return byName(a.name, b.name); });
     for (SnapshotWorkgroup &w : out)
-        sortByName(w.computers);
+        std::stable_sort(w.computers.begin(), w.computers.end(),
+                         [](const auto &a, const auto &b) { return byName(a.name, b.name); });
     for (SnapshotWorkgroup &w : out) {
         w.name = shownNetworkName(w.name);
         for (SnapshotComputer &c : w.computers)
             c.name = shownNetworkName(c.name);
     }
-    if (discovered.isEmpty())
-        return out;
     addDiscovered(out, discovered);
-    // What NetBIOS listed keeps the order its own names gave it.
-    std::stable_sort(out.begin(), out.end(), groupBefore);
-    for (SnapshotWorkgroup &w : out)
-        if (std::any_of(w.computers.cbegin(), w.computers.cend(),
-                        [](const SnapshotComputer &c) { return c.foundBy != FoundBy::NetBios; }))
-            sortByName(w.computers);
     return out;
 }

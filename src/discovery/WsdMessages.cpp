@@ -205,7 +205,7 @@ Computer readComputerValue(QStringView value)
     out.name = shownNetworkName(slash < 0 ? value : value.first(slash));
     if (slash < 0)
         return out;
-    const QStringView rest = value.sliced(slash + 1);
+    const QStringView rest = value.sliced(slash + 1).trimmed();
     for (const QStringView kind : {QStringView(u"Workgroup:"), QStringView(u"Domain:")})
         if (rest.startsWith(kind, Qt::CaseInsensitive))
             out.workgroup = shownNetworkName(rest.sliced(kind.size()));
