@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the WS-Discovery ProbeMatches and ResolveMatches
 // reader as if a device had sent them, and checks what must hold for any
-// answer: it is taken only for the message it relates to, and what it
-// gives stays within the reader's limits.
+// answer: it is taken only for the message it relates to, the header's
+// quick reading names that message too, and what it gives stays within the
+// reader's limits.
 
 #include "discovery/WsdMessages.h"
 
@@ -33,12 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray xml(reinterpret_cast<const char *>(data), qsizetype(size));
     const QString id = relatesTo(xml);
+    const QString quick = wsd::relatesTo(xml);
+    if (quick.size() > wsd::kMaxText)
+        fail("a RelatesTo longer than the limit");
     for (const wsd::MatchKind kind : {wsd::MatchKind::Probe, wsd::MatchKind::Resolve}) {
         const auto matches = wsd::parseMatches(xml, id, kind);
         if (!matches)
             continue;
         if (id.isEmpty() || wsd::parseMatches(xml, id + u'x', kind))
             fail("an answer is taken for another message");
+        if (quick != id)
+            fail("the header's quick reading names another message than the whole one");
         if (matches->size() > wsd::kMaxMatches)
             fail("more matches than the limit");
         for (const wsd::ProbeMatch &m : *matches) {

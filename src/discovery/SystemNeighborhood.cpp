@@ -18,6 +18,9 @@ using namespace std::chrono_literals;
 // A computer that lists its shares answers within a few of libsmbclient's
 // two-second waits; one that does not is given up.
 constexpr auto kSharesWait = 8s;
+// WS-Discovery and multicast DNS are over within this, so that a scan ends
+// within three seconds even where a computer is slow to give its metadata.
+constexpr auto kAnnouncedWait = 2500ms;
 
 // A computer: its shares, listed when asked for.
 class ComputerFolder : public NeighborhoodFolder {
@@ -124,7 +127,8 @@ NetworkSnapshot SystemNeighborhood::snapshot(const QString &)
     // and a little later is left out.
     SmbClient::BrowseList browse;
     const std::stop_token stop = m_stop.get_token();
-    const Deadline others(std::chrono::milliseconds(m_limits.totalMs), stop);
+    const Deadline others(
+        std::min<std::chrono::milliseconds>(kAnnouncedWait, std::chrono::milliseconds(m_limits.totalMs)), stop);
     auto wsd = std::async(std::launch::async, [&] { return discoverWsd(subnets, others); });
     auto mdns = std::async(std::launch::async, [&] { return discoverMdns(subnets, others); });
     const auto answers = sweepNodeStatus(addresses, m_limits, stop);

@@ -120,6 +120,7 @@ QList<Match> probe(const QList<Ipv4Subnet> &interfaces, const Deadline &deadline
         return out;
     QSet<QString> endpoints;
     QHash<QString, qint64> resolving; // by the Resolve's message ID: when it was sent
+    QSet<QString> resolvingEndpoints;
     bool repeated = false;
     QElapsedTimer clock;
     clock.start();
@@ -135,7 +136,9 @@ QList<Match> probe(const QList<Ipv4Subnet> &interfaces, const Deadline &deadline
                     break;
                 }
             }
-            if (!endpoints.contains(m.endpoint) && resolving.size() < limits.maxHosts) {
+            if (!endpoints.contains(m.endpoint) && !resolvingEndpoints.contains(m.endpoint)
+                && resolving.size() < limits.maxHosts) {
+                resolvingEndpoints.insert(m.endpoint);
                 const QString resolveId = wsd::newMessageId();
                 resolving.insert(resolveId, clock.elapsed());
                 sockets.send(d.socket, group, wsd::kPort, wsd::buildResolve(m.endpoint, resolveId));
@@ -156,15 +159,18 @@ QList<Match> probe(const QList<Ipv4Subnet> &interfaces, const Deadline &deadline
             repeated = true;
         }
         for (const MulticastSockets::Datagram &d : sockets.receive(deadline, kSliceMs)) {
-            if (const auto matches = wsd::parseMatches(d.data, messageId)) {
-                take(d, *matches);
+            // Each answer is read whole only against the message it says it
+            // answers, however many answers and Resolves there are.
+            const QString answers = wsd::relatesTo(d.data);
+            if (answers.isEmpty())
                 continue;
-            }
-            for (auto it = resolving.begin(); it != resolving.end(); ++it) {
-                if (const auto resolved = wsd::parseMatches(d.data, it.key(), wsd::MatchKind::Resolve)) {
-                    resolving.erase(it);
+            if (answers == messageId) {
+                if (const auto matches = wsd::parseMatches(d.data, messageId))
+                    take(d, *matches);
+            } else if (resolving.contains(answers)) {
+                if (const auto resolved = wsd::parseMatches(d.data, answers, wsd::MatchKind::Resolve)) {
+                    resolving.remove(answers);
                     take(d, *resolved);
-                    break;
                 }
             }
         }

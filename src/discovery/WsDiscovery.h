@@ -13,7 +13,7 @@ struct WsdLimits {
     int repeatMs = 150;      // the second Probe
     int matchWindowMs = 800; // ProbeMatches heard after the first Probe
     int resolveWaitMs = 400; // a ResolveMatch, for a match that told no address
-    int getWaitMs = 1500;    // the metadata of one computer
+    int getWaitMs = 1000;    // the metadata of one computer
     int maxHosts = 64;
     int maxConnections = 16; // Gets under way at once
 };

@@ -113,6 +113,43 @@ QString escaped(const QString &text) { return text.toHtmlEscaped(); }
 
 } // namespace
 
+QString relatesTo(QByteArrayView xml)
+{
+    if (xml.size() > kMaxMessageBytes)
+        return {};
+    QXmlStreamReader reader(xml.toByteArray());
+    int depth = 0;
+    bool inHeader = false;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::EntityReference:
+            return {};
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (depth == 1 && !(reader.namespaceUri() == kSoap && reader.name() == u"Envelope"))
+                return {};
+            if (depth == 2)
+                inHeader = reader.namespaceUri() == kSoap && reader.name() == u"Header";
+            if (depth == 3 && inHeader && reader.namespaceUri() == kAddressing && reader.name() == u"RelatesTo") {
+                const QString text = reader.readElementText();
+                return text.size() > kMaxText || reader.hasError() ? QString() : text.trimmed();
+            }
+            if (depth > 2 && !inHeader)
+                return {};
+            if (depth > kMaxDepth)
+                return {};
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return {};
+}
+
 QString newMessageId() { return QStringLiteral("urn:uuid:") + QUuid::createUuid().toString(QUuid::WithoutBraces); }
 
 QByteArray buildProbe(const QString &messageId)

@@ -53,6 +53,11 @@ enum class MatchKind {
 std::optional<QList<ProbeMatch>> parseMatches(QByteArrayView xml, QStringView messageId,
                                               MatchKind kind = MatchKind::Probe);
 
+// The RelatesTo of an answer's header, read no further than the header:
+// which of our messages it claims to answer, so that it is parsed whole only
+// against that one. Empty where there is none or the XML is refused.
+QString relatesTo(QByteArrayView xml);
+
 // The Get of ENDPOINT's metadata.
 QByteArray buildGet(const QString &endpoint, const QString &messageId);
 

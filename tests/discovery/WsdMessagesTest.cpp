@@ -59,6 +59,9 @@ TEST(WsdMessagesTest, WsddsCapturedAnswersGiveItsEndpointAddressAndName)
     const QString endpoint = "urn:uuid:e5e61fb5-d685-5b50-9ba7-acb6e6962ef3";
     const QString probeId = messageIdOf(captured("wsd-probe.xml"));
     ASSERT_FALSE(probeId.isEmpty());
+    // The header alone says which message an answer is for.
+    EXPECT_EQ(wsd::relatesTo(captured("wsd-probe-matches.xml")), probeId);
+    EXPECT_EQ(wsd::relatesTo(envelope("", "<a:RelatesTo>" + probeId.toUtf8() + "</a:RelatesTo>")), QString());
     // wsdd's ProbeMatch tells no address: it is resolved.
     const auto probed = wsd::parseMatches(captured("wsd-probe-matches.xml"), probeId);
     ASSERT_TRUE(probed);
