@@ -23,6 +23,13 @@ bool NetworkTreeLoader::listing(int node) const
     return it != m_nodes.end() && it->second.listing;
 }
 
+void NetworkTreeLoader::refresh()
+{
+    m_background.stop();
+    m_nodes.clear();
+    m_nodes[kRoot] = Node{};
+}
+
 void NetworkTreeLoader::list(int id)
 {
     const auto it = m_nodes.find(id);

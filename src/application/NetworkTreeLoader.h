@@ -34,6 +34,11 @@ public:
     // Starts listing NODE's children unless that is under way or done.
     void list(int node);
     bool listing(int node) const;
+    // Forgets every node but the root, and whatever listing is under way:
+    // the root lists the network anew when it is next asked. Nodes get new
+    // numbers from then on, so that nothing meant for a forgotten node
+    // reaches one listed later.
+    void refresh();
 
 signals:
     void childrenListed(int node, const QList<NetworkTreeChild> &children);

@@ -1,12 +1,15 @@
 #include "discovery/SystemNeighborhood.h"
 
 #include "base/Exception.h"
+#include "discovery/MdnsDiscovery.h"
 #include "discovery/NetworkSnapshot.h"
 #include "discovery/SmbClient.h"
+#include "discovery/WsDiscovery.h"
 
 #include <QElapsedTimer>
 
 #include <chrono>
+#include <future>
 
 namespace {
 
@@ -15,6 +18,9 @@ using namespace std::chrono_literals;
 // A computer that lists its shares answers within a few of libsmbclient's
 // two-second waits; one that does not is given up.
 constexpr auto kSharesWait = 8s;
+// WS-Discovery and multicast DNS are over within this, so that a scan ends
+// within three seconds even where a computer is slow to give its metadata.
+constexpr auto kAnnouncedWait = 2500ms;
 
 // A computer: its shares, listed when asked for.
 class ComputerFolder : public NeighborhoodFolder {
@@ -112,18 +118,25 @@ NetworkSnapshot SystemNeighborhood::snapshot(const QString &)
 {
     QElapsedTimer clock;
     clock.start();
-    const QList<Ipv4Address> addresses = sweepAddresses(m_subnets(), m_limits);
+    const QList<Ipv4Subnet> subnets = m_subnets();
+    const QList<Ipv4Address> addresses = sweepAddresses(subnets, m_limits);
     if (addresses.isEmpty())
         throw Exception(QStringLiteral("No local network"));
-    // The browse list is asked for while the sweep runs; whatever it has not
-    // told by the time the sweep is over and a little later is left out.
+    // The browse list, WS-Discovery and multicast DNS are asked while the
+    // sweep runs; whatever they have not told by the time the sweep is over
+    // and a little later is left out.
     SmbClient::BrowseList browse;
     const std::stop_token stop = m_stop.get_token();
+    const Deadline others(
+        std::min<std::chrono::milliseconds>(kAnnouncedWait, std::chrono::milliseconds(m_limits.totalMs)), stop);
+    auto wsd = std::async(std::launch::async, [&] { return discoverWsd(subnets, others); });
+    auto mdns = std::async(std::launch::async, [&] { return discoverMdns(subnets, others); });
     const auto answers = sweepNodeStatus(addresses, m_limits, stop);
+    const QList<DiscoveredHost> discovered = wsd.get() + mdns.get();
     if (stop.stop_requested())
         throw Exception(QStringLiteral("The network is no longer looked at"));
     if (!answers)
         throw Exception(QStringLiteral("No query could be sent"));
     const auto left = std::chrono::milliseconds(std::max<qint64>(0, m_limits.totalMs - clock.elapsed()));
-    return mergeSnapshot(*answers, browse.take(Deadline(left, stop)));
+    return mergeSnapshot(*answers, browse.take(Deadline(left, stop)), discovered);
 }

@@ -300,7 +300,10 @@ void TfrmMain::createTree()
     twTree = new QDockWidget(QStringLiteral("Workstations"), this);
     twTree->setObjectName(QStringLiteral("twTree"));
     twTree->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-    Tree = new NetworkTree(&m_workspace.treeLoader(), twTree);
+    auto *tree = new NetworkTree(&m_workspace.treeLoader(), twTree);
+    Tree = tree;
+    // Refresh reads the Workstations tree anew, keeping what was opened.
+    connect(mmRefresh, &QAction::triggered, tree, &NetworkTree::refresh);
     twTree->setWidget(Tree);
     addDockWidget(Qt::LeftDockWidgetArea, twTree);
     resizeDocks({twTree}, {185}, Qt::Horizontal);

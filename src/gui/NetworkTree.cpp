@@ -6,6 +6,25 @@ namespace {
 
 constexpr int kNodeRole = Qt::UserRole;
 
+// The texts from the top of the tree down to ITEM.
+QStringList pathOf(const QTreeWidgetItem *item)
+{
+    QStringList out;
+    for (; item; item = item->parent())
+        out.prepend(item->text(0));
+    return out;
+}
+
+// The paths of ITEM and of the nodes below it that are open.
+void collectOpen(const QTreeWidgetItem *item, QSet<QStringList> &out)
+{
+    if (!item->isExpanded())
+        return;
+    out.insert(pathOf(item));
+    for (int i = 0; i < item->childCount(); ++i)
+        collectOpen(item->child(i), out);
+}
+
 } // namespace
 
 NetworkTree::NetworkTree(NetworkTreeLoader *loader, QWidget *parent) : QTreeWidget(parent), m_loader(loader)
@@ -40,11 +59,35 @@ void NetworkTree::expanded(QTreeWidgetItem *item)
     const QVariant id = item->data(0, kNodeRole);
     if (!id.isValid() || m_asked.contains(id.toInt()))
         return;
-    m_asked.insert(id.toInt());
+    ask(item, id.toInt());
+}
+
+void NetworkTree::ask(QTreeWidgetItem *item, int id)
+{
+    m_asked.insert(id);
     // A line that says the node is being listed, which cannot be picked.
     auto *searching = new QTreeWidgetItem(item, QStringList(QStringLiteral("Searching...")));
     searching->setFlags(Qt::ItemIsEnabled);
-    m_loader->list(id.toInt());
+    m_loader->list(id);
+}
+
+void NetworkTree::refresh()
+{
+    QTreeWidgetItem *root = m_items.value(NetworkTreeLoader::kRoot);
+    if (!root)
+        return;
+    m_reopen.clear();
+    collectOpen(root, m_reopen);
+    m_reselect = currentItem() && currentItem() != root ? pathOf(currentItem()) : QStringList();
+    const bool open = root->isExpanded();
+    m_loader->refresh();
+    m_items.clear();
+    m_items.insert(NetworkTreeLoader::kRoot, root);
+    m_asked.clear();
+    qDeleteAll(root->takeChildren());
+    root->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+    if (open)
+        ask(root, NetworkTreeLoader::kRoot);
 }
 
 void NetworkTree::childrenListed(int node, const QList<NetworkTreeChild> &children)
@@ -53,10 +96,22 @@ void NetworkTree::childrenListed(int node, const QList<NetworkTreeChild> &childr
     if (!item)
         return;
     qDeleteAll(item->takeChildren());
-    for (const NetworkTreeChild &child : children)
-        addNode(item, child);
+    QList<QTreeWidgetItem *> reopen;
+    for (const NetworkTreeChild &child : children) {
+        QTreeWidgetItem *added = addNode(item, child);
+        const QStringList path = pathOf(added);
+        if (m_reopen.remove(path))
+            reopen.append(added);
+        if (!m_reselect.isEmpty() && path == m_reselect) {
+            setCurrentItem(added);
+            m_reselect.clear();
+        }
+    }
     if (children.isEmpty())
         item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    // Opened once all are there: opening one asks the loader at once.
+    for (QTreeWidgetItem *open : reopen)
+        open->setExpanded(true);
 }
 
 void NetworkTree::mousePressEvent(QMouseEvent *event)

@@ -14,6 +14,12 @@ class NetworkTree : public QTreeWidget {
 public:
     NetworkTree(NetworkTreeLoader *loader, QWidget *parent = nullptr);
 
+    // Reads the network anew from the top: every node the user had opened
+    // opens again as it is listed, where a node of the same name stands in
+    // the same place, and so is the selected node selected again; a tree
+    // whose top was closed stays closed and is read when it is opened.
+    void refresh();
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
 
@@ -22,7 +28,12 @@ private:
     void expanded(QTreeWidgetItem *item);
     void childrenListed(int node, const QList<NetworkTreeChild> &children);
 
+    void ask(QTreeWidgetItem *item, int id);
+
     NetworkTreeLoader *m_loader;
     QHash<int, QTreeWidgetItem *> m_items;
     QSet<int> m_asked; // nodes whose children were asked for, once each
+    // What a refresh opens and selects again, by the texts from the top.
+    QSet<QStringList> m_reopen;
+    QStringList m_reselect;
 };

@@ -90,6 +90,15 @@ TEST(NetworkScanTest, AppendsEachNewMachineOnceUnderItsFirstWorkgroup)
          {{"ALPHA", {{"S1", "10.0.0.1"}}}},
          {},
          {"S1||ALPHA|<not tested>|"}},
+        {"a machine another protocol found keeps its address, and the workgroup it told",
+         {{"OFFICE", {{"DESK10", "10.210.1.21", FoundBy::WsDiscovery}, {"S4", "10.210.1.24"}}},
+          {"mDNS", {{"penguin", "10.210.1.31", FoundBy::Mdns}}, false}},
+         {},
+         {"DESK10|10.210.1.21|OFFICE|<not tested>|", "S4||OFFICE|<not tested>|", "penguin|10.210.1.31||<not tested>|"}},
+        {"a row with that address is that machine, whatever its name",
+         {{"mDNS", {{"penguin", "10.210.1.31", FoundBy::Mdns}, {"tux", "10.210.1.32", FoundBy::Mdns}}, false}},
+         {ResourceRow::created("linux-pc", "10.210.1.31", "")},
+         {"linux-pc|10.210.1.31||<not tested>|", "tux|10.210.1.32||<not tested>|"}},
     };
     for (const Case &c : cases) {
         ResourceList list;
@@ -156,8 +165,15 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
     ResourceList list;
     for (int i = 0; i < 15; ++i)
         list.append(ResourceRow::created(QStringLiteral("WS%1").arg(i), QStringLiteral("10.0.0.%1").arg(i), "HOME"));
-    addNeighborhood(list, mergeSnapshot(answers, browsed));
-    ASSERT_EQ(list.count(), 15 + 11);
+    // And what WS-Discovery's metadata and multicast DNS's labels told.
+    const QList<DiscoveredHost> discovered = {
+        {FoundBy::WsDiscovery, "DESK,1\r\n", Ipv4Address::fromHostOrder(0x0A540101u),
+         QStringLiteral("WORK\u0085GROUP,")},
+        {FoundBy::Mdns, "pen\x01guin,x", Ipv4Address::fromHostOrder(0x0A540102u), QString()},
+        {FoundBy::Mdns, "\n0,,X,10.84.0.9", Ipv4Address::fromHostOrder(0x0A540103u), QString()},
+    };
+    addNeighborhood(list, mergeSnapshot(answers, browsed, discovered));
+    ASSERT_EQ(list.count(), 15 + 11 + 3);
     for (const ResourceRow &r : list.rows())
         for (const QString &cell : r.subItems)
             EXPECT_TRUE(isCleanNetworkText(cell)) << cell.toStdString();
@@ -175,10 +191,12 @@ TEST(NetworkScanTest, NamesFromTheNetworkNeverReshapeTheSessionFile)
     for (int i = 15; i < list.count(); ++i)
         scanned << list.row(i).subItem(siResource) + "|" + list.row(i).subItem(siWorkgroup);
     // Blanks at the ends are gone, a zero character is replaced as the
-    // browse list gives it, and each name is where it was sorted as it came.
-    EXPECT_EQ(scanned,
-              QStringList({"V?W|SPACED", "PC1|A??B?C", "LEAD|OFFICE", "?0??X?10.84.0.7|OFFICE", "?????Z|OFFICE",
-                           "A?B|OFFICE", "PC2|OFFICE", "BÜRO|OFFICE?", "U|WG??X", "S?9|WG??X", "T?|WG??X"}));
+    // browse list gives it, and each name is where it was sorted as it came;
+    // what the announcing protocols found follows, in a workgroup of its own
+    // and under the way it was found.
+    EXPECT_EQ(scanned, QStringList({"V?W|SPACED", "PC1|A??B?C", "LEAD|OFFICE", "?0??X?10.84.0.7|OFFICE",
+                                    "?????Z|OFFICE", "A?B|OFFICE", "PC2|OFFICE", "BÜRO|OFFICE?", "U|WG??X", "S?9|WG??X",
+                                    "T?|WG??X", "DESK?1??|WORK?GROUP?", "?0??X?10.84.0.9|", "pen?guin?x|"}));
 }
 
 TEST(NetworkScanTest, AFailedWalkShowsTheCountFirstAndAddsNothing)

@@ -602,8 +602,9 @@ TEST_F(SweepBase, ASilentRowIsProbedAndAProofMakesItUpWithoutEcho)
             ASSERT_TRUE(list.row(i).result);
             EXPECT_EQ(list.row(i).result->outcome, c.outcome);
             EXPECT_EQ(list.row(i).result->probe.has_value(), c.outcome == PingOutcome::UpWithoutEcho);
-            if (list.row(i).result->probe)
+            if (list.row(i).result->probe) {
                 EXPECT_EQ(*list.row(i).result->probe, *prober.answers.value(at(c.address)).proof);
+            }
         }
     }
 }

@@ -1,6 +1,8 @@
 #include "application/LocalSubnets.h"
+#include "discovery/MdnsDiscovery.h"
 #include "discovery/NodeStatusSweep.h"
 #include "discovery/SmbClient.h"
+#include "discovery/WsDiscovery.h"
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
 #include "support/FakeWindow.h"
@@ -15,8 +17,10 @@
 #include <thread>
 
 // These run inside the Samba network that sambanet.sh builds: S1 and S2 in
-// ALPHA (S1 its master browser), S3 alone in BETA without a master browser;
-// and once more in a namespace with no network at all.
+// ALPHA (S1 its master browser), S3 alone in BETA without a master browser,
+// DESK10 that only wsdd announces (workgroup OFFICE, SMB2 without NetBIOS)
+// and penguin that only avahi announces; and once more in a namespace with
+// no network at all.
 
 using namespace std::chrono_literals;
 
@@ -74,16 +78,20 @@ TEST_F(SambaWindow, ScanFindsEachMachineOnceWithItsWorkgroupAndNothingTwice)
     // S2 was entered by hand in another letter case: it stays as it is.
     core->list().append(ResourceRow::created("s2", "10.210.1.12", "HAND"));
     const qint64 ms = scan();
-    std::printf("scan of 10.210.1.0/24 with three Samba servers: %lld ms\n", static_cast<long long>(ms));
+    std::printf("scan of 10.210.1.0/24 with three Samba servers, a wsdd and an avahi host: %lld ms\n",
+                static_cast<long long>(ms));
     EXPECT_TRUE(prompts.errors.isEmpty()) << prompts.errors.join(' ').toStdString();
     // S3 is in BETA, which has no master browser: only its node status
-    // tells of it.
-    EXPECT_EQ(rows(), QStringList({"s2|10.210.1.12|HAND", "S1||ALPHA", "S3||BETA"}));
-    EXPECT_EQ(w->statusText(TfrmMain::spMessage), "3 resources in list");
+    // tells of it. DESK10 and penguin have no NetBIOS: their rows keep the
+    // address they were found at, DESK10's the workgroup wsdd told.
+    const QStringList expected = {"s2|10.210.1.12|HAND", "S1||ALPHA", "S3||BETA", "DESK10|10.210.1.21|OFFICE",
+                                  "penguin|10.210.1.31|"};
+    EXPECT_EQ(rows(), expected);
+    EXPECT_EQ(w->statusText(TfrmMain::spMessage), "5 resources in list");
     EXPECT_LT(ms, 3000);
 
     scan();
-    EXPECT_EQ(rows().size(), 3);
+    EXPECT_EQ(rows(), expected);
 }
 
 TEST_F(SambaWindow, TheTreeGoesDownToTheSharesOfAComputer)
@@ -91,7 +99,7 @@ TEST_F(SambaWindow, TheTreeGoesDownToTheSharesOfAComputer)
     REQUIRE_NETWORK("lan");
     auto *tree = w->findChild<QTreeWidget *>("Tree");
     QTreeWidgetItem *root = tree->topLevelItem(0);
-    ASSERT_EQ(expandNode(root), QStringList({"ALPHA", "BETA"}));
+    ASSERT_EQ(expandNode(root), QStringList({"ALPHA", "BETA", "OFFICE", "mDNS"}));
     ASSERT_EQ(expandNode(root->child(0)), QStringList({"S1", "S2"}));
     EXPECT_EQ(expandNode(root->child(1)), QStringList({"S3"}));
     QTreeWidgetItem *s2 = root->child(0)->child(1);
@@ -100,6 +108,53 @@ TEST_F(SambaWindow, TheTreeGoesDownToTheSharesOfAComputer)
     w->findChild<QAction *>("mmAdd")->trigger();
     ASSERT_EQ(prompts.addsAsked.size(), 1);
     EXPECT_EQ(prompts.addsAsked[0].workstation, "S2");
+
+    // DESK10 speaks SMB2 and has no NetBIOS: its shares are listed all the same.
+    ASSERT_EQ(expandNode(root->child(2)), QStringList({"DESK10"}));
+    QTreeWidgetItem *desk10 = root->child(2)->child(0);
+    EXPECT_EQ(expandNode(desk10), QStringList({"public"}));
+    ASSERT_EQ(expandNode(root->child(3)), QStringList({"penguin"}));
+    tree->setCurrentItem(desk10);
+    w->findChild<QAction *>("mmAdd")->trigger();
+    ASSERT_EQ(prompts.addsAsked.size(), 2);
+    EXPECT_EQ(prompts.addsAsked[1].workstation, "DESK10");
+
+    // Refresh reads it all again and opens what was open.
+    w->findChild<QAction *>("mmRefresh")->trigger();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 15000
+           && (root->childCount() < 3 || root->child(2)->childCount() == 0
+               || root->child(2)->child(0)->childCount() == 0
+               || root->child(2)->child(0)->child(0)->text(0) == "Searching..."))
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    ASSERT_GE(root->childCount(), 3);
+    EXPECT_EQ(root->child(2)->child(0)->text(0), "DESK10");
+    EXPECT_EQ(expandNode(root->child(2)->child(0)), QStringList({"public"}));
+    EXPECT_EQ(tree->currentItem(), root->child(2)->child(0));
+}
+
+TEST(SambaNetwork, WsDiscoveryAndMulticastDnsFindTheHostsWithoutNetBios)
+{
+    REQUIRE_NETWORK("lan");
+    const QList<Ipv4Subnet> subnets = localSubnets();
+    QElapsedTimer t;
+    t.start();
+    const QList<DiscoveredHost> wsd = discoverWsd(subnets, Deadline(5s));
+    std::printf("WS-Discovery with its metadata Get: %lld ms\n", static_cast<long long>(t.restart()));
+    const QList<DiscoveredHost> mdns = discoverMdns(subnets, Deadline(5s));
+    std::printf("multicast DNS: %lld ms\n", static_cast<long long>(t.elapsed()));
+    const auto ip = [](const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); };
+    EXPECT_EQ(wsd, QList<DiscoveredHost>({{FoundBy::WsDiscovery, "DESK10", ip("10.210.1.21"), "OFFICE"}}));
+    EXPECT_EQ(mdns, QList<DiscoveredHost>({{FoundBy::Mdns, "penguin", ip("10.210.1.31"), ""}}));
+
+    // A stop ends both at once.
+    std::stop_source stop;
+    stop.request_stop();
+    t.restart();
+    EXPECT_TRUE(discoverWsd(subnets, Deadline(5s, stop.get_token())).isEmpty());
+    EXPECT_TRUE(discoverMdns(subnets, Deadline(5s, stop.get_token())).isEmpty());
+    EXPECT_LT(t.elapsed(), 200);
 }
 
 TEST(SambaNetwork, TheMasterBrowserListsItsWorkgroupOverSmb1Only)

@@ -11,6 +11,16 @@
 
 #include <thread>
 
+// A failed comparison of snapshots shows their names, addresses and how
+// each was found.
+void PrintTo(const SnapshotWorkgroup &w, std::ostream *os)
+{
+    *os << (w.isWorkgroup ? "" : "*") << w.name.toStdString() << "{";
+    for (const SnapshotComputer &c : w.computers)
+        *os << " " << c.name.toStdString() << "@" << c.address.toStdString() << "/" << int(c.foundBy);
+    *os << " }";
+}
+
 namespace {
 
 Ipv4Address ip(const char *dotted) { return *Ipv4Address::fromText(QString::fromLatin1(dotted)); }
@@ -127,6 +137,51 @@ TEST(MergeSnapshotTest, NamesAreComparedAndSortedAsTheyCameAndShownWithoutBlanks
     };
     for (const Case &c : cases)
         EXPECT_EQ(mergeSnapshot(c.answers, c.browsed), c.expected) << c.what;
+}
+
+TEST(MergeSnapshotTest, HostsFoundByTheAnnouncingProtocolsJoinWhatNetBiosFoundOnceEach)
+{
+    using enum FoundBy;
+    const auto host = [](FoundBy how, const char *name, const char *address, const char *workgroup = "") {
+        return DiscoveredHost{how, QString::fromUtf8(name), ip(address), QString::fromUtf8(workgroup)};
+    };
+    const QList<NodeStatusAnswer> answers = {answer("10.210.1.11", "S1", "ALPHA")};
+    const NetworkSnapshot browsed = {{"ALPHA", {{"S2", ""}}}};
+    struct Case {
+        const char *what;
+        QList<DiscoveredHost> discovered;
+        NetworkSnapshot expected;
+    };
+    const Case cases[] = {
+        {"a machine NetBIOS heard is known by its address, whatever name it gives",
+         {host(WsDiscovery, "DESKTOP-S1", "10.210.1.11", "HOME"), host(Mdns, "s1-linux", "10.210.1.11")},
+         {{"ALPHA", {{"S1", "10.210.1.11"}, {"S2", ""}}}}},
+        {"a machine only the browse list named is known by its name, and gets its address",
+         {host(Mdns, "s2", "10.210.1.12")},
+         {{"ALPHA", {{"S1", "10.210.1.11"}, {"S2", "10.210.1.12"}}}}},
+        {"a new machine goes under the workgroup it told, in the case NetBIOS gave it",
+         {host(WsDiscovery, "DESK10", "10.210.1.21", "alpha"), host(WsDiscovery, "DESK11", "10.210.1.22", "OFFICE")},
+         {{"ALPHA", {{"DESK10", "10.210.1.21", WsDiscovery}, {"S1", "10.210.1.11"}, {"S2", ""}}},
+          {"OFFICE", {{"DESK11", "10.210.1.22", WsDiscovery}}}}},
+        {"without a workgroup, under the way it was found, after the workgroups",
+         {host(Mdns, "penguin", "10.210.1.31"), host(WsDiscovery, "NOWG", "10.210.1.23"),
+          host(Mdns, "apple", "10.210.1.32")},
+         {{"ALPHA", {{"S1", "10.210.1.11"}, {"S2", ""}}},
+          {"WS-Discovery", {{"NOWG", "10.210.1.23", WsDiscovery}}, false},
+          {"mDNS", {{"apple", "10.210.1.32", Mdns}, {"penguin", "10.210.1.31", Mdns}}, false}}},
+        {"a machine both announce is WS-Discovery's, with its workgroup",
+         {host(Mdns, "desk10", "10.210.1.21"), host(WsDiscovery, "DESK10", "10.210.1.21", "OFFICE"),
+          host(Mdns, "Desk10", "10.210.1.99")},
+         {{"ALPHA", {{"S1", "10.210.1.11"}, {"S2", ""}}}, {"OFFICE", {{"DESK10", "10.210.1.21", WsDiscovery}}}}},
+        {"names are cleaned where they enter; no name or no address adds nothing",
+         {host(Mdns, " a,b\nc ", "10.210.1.40"), host(WsDiscovery, "W", "10.210.1.41", "G\x01,H"),
+          host(Mdns, "", "10.210.1.42"), host(Mdns, "noaddress", "0.0.0.0"), host(NetBios, "odd", "10.210.1.43")},
+         {{"ALPHA", {{"S1", "10.210.1.11"}, {"S2", ""}}},
+          {"G??H", {{"W", "10.210.1.41", WsDiscovery}}},
+          {"mDNS", {{"a?b?c", "10.210.1.40", Mdns}}, false}}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(mergeSnapshot(answers, browsed, c.discovered), c.expected) << c.what;
 }
 
 TEST(SnapshotFolderTest, EachWorkgroupOpensAsItsOwnComputersEvenWhereNamesLookAlike)

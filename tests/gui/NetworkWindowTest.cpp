@@ -10,6 +10,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -121,4 +123,90 @@ TEST_F(NetworkWindow, TheTreeListsEachLevelWhenOpenedAndFeedsTheAddDialog)
     w->findChild<QAction *>("mmAdd")->trigger();
     ASSERT_EQ(prompts.addsAsked.size(), 1);
     EXPECT_EQ(prompts.addsAsked[0].workstation, "S2");
+}
+
+namespace {
+
+// The texts of ITEM's children.
+QStringList childTexts(const QTreeWidgetItem *item)
+{
+    QStringList out;
+    for (int i = 0; i < item->childCount(); ++i)
+        out << item->child(i)->text(0);
+    return out;
+}
+
+// Runs the event loop until DONE holds, for five seconds at most.
+bool waitFor(const std::function<bool()> &done)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 5000) {
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+}
+
+} // namespace
+
+TEST_F(NetworkWindow, RefreshReadsTheNetworkAnewAndOpensAgainWhatWasOpen)
+{
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    // A tree never opened has nothing to read again.
+    w->findChild<QAction *>("mmRefresh")->trigger();
+    QApplication::processEvents();
+    EXPECT_FALSE(root->isExpanded());
+    EXPECT_EQ(root->childCount(), 0);
+
+    expand(root);
+    expand(root->child(0));           // ALPHA
+    expand(root->child(0)->child(1)); // S2
+    tree->setCurrentItem(root->child(0)->child(1));
+    expand(root->child(1)); // BETA, then closed again
+    root->child(1)->setExpanded(false);
+
+    // The network has changed: S1 and BETA are gone, S4 and GAMMA are new.
+    *source = FakeNeighborhood::office({{"ALPHA", {"S2", "S4"}}, {"GAMMA", {"S5"}}}, {"public"});
+    w->findChild<QAction *>("mmRefresh")->trigger();
+    ASSERT_TRUE(waitFor([&] {
+        return childTexts(root) == QStringList({"ALPHA", "GAMMA"});
+    })) << childTexts(root).join(',').toStdString();
+    QTreeWidgetItem *alpha = root->child(0);
+    ASSERT_TRUE(waitFor([&] { return childTexts(alpha) == QStringList({"S2", "S4"}); }));
+    QTreeWidgetItem *s2 = alpha->child(0);
+    ASSERT_TRUE(waitFor([&] { return childTexts(s2) == QStringList({"public"}); }));
+    EXPECT_TRUE(alpha->isExpanded() && s2->isExpanded());
+    EXPECT_FALSE(root->child(1)->isExpanded());
+    EXPECT_EQ(tree->currentItem(), s2);
+    // Only what was open is read again.
+    EXPECT_EQ(source->opened, QStringList({"wg:ALPHA", "pc:S2"}));
+
+    // The selection still feeds the add dialog.
+    w->findChild<QAction *>("mmAdd")->trigger();
+    ASSERT_EQ(prompts.addsAsked.size(), 1);
+    EXPECT_EQ(prompts.addsAsked[0].workstation, "S2");
+}
+
+TEST_F(NetworkWindow, WhatTheListingBeforeARefreshDeliversLateIsDropped)
+{
+    // The first listing of the top is slow, the one after the refresh quick.
+    std::atomic<int> roots = 0;
+    source->onRoot = [&] {
+        if (roots++ == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    root->setExpanded(true);
+    w->findChild<QAction *>("mmRefresh")->trigger();
+    ASSERT_TRUE(waitFor([&] { return childTexts(root) == QStringList({"ALPHA", "BETA"}); }));
+    QTreeWidgetItem *alpha = root->child(0);
+    EXPECT_EQ(expand(alpha), QStringList({"S1", "S2"}));
+    // The slow listing ends now: the tree the user opened stays as it is.
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    QApplication::processEvents();
+    ASSERT_EQ(root->child(0), alpha);
+    EXPECT_TRUE(alpha->isExpanded());
+    EXPECT_EQ(childTexts(alpha), QStringList({"S1", "S2"}));
+    EXPECT_EQ(roots, 2);
 }
