@@ -39,6 +39,9 @@ bool walkEnvelope(QByteArrayView xml, const std::function<void(const Path &, con
     Path path;
     QString text;
     bool textTooLong = false;
+    // An envelope holds one Header at most, then one Body, and nothing
+    // else: a second header after the body must not be read as the answer's.
+    bool sawHeader = false, sawBody = false;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::DTD:
@@ -49,6 +52,15 @@ bool walkEnvelope(QByteArrayView xml, const std::function<void(const Path &, con
                 return false;
             if (path.isEmpty() && !(reader.namespaceUri() == kSoap && reader.name() == u"Envelope"))
                 return false;
+            if (path.size() == 1) {
+                const bool soap = reader.namespaceUri() == kSoap;
+                if (soap && reader.name() == u"Header" && !sawHeader && !sawBody)
+                    sawHeader = true;
+                else if (soap && reader.name() == u"Body" && !sawBody)
+                    sawBody = true;
+                else
+                    return false;
+            }
             path.append(Name{reader.namespaceUri().toString(), reader.name().toString()});
             text.clear();
             textTooLong = false;

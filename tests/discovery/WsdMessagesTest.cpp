@@ -130,6 +130,21 @@ TEST(WsdMessagesTest, AnswersAreTakenOnlyForOurMessageAndWithinTheLimits)
                   "<d:ProbeMatches>" + match(QByteArray(wsd::kMaxText + 1, 'e'), "") + "</d:ProbeMatches>"),
          -1},
         {"XML cut short", envelope(matchesHeader(), "<d:ProbeMatches>" + one).chopped(20), -1},
+        // Found by fuzzing: the answer's header after its body, where the
+        // header's quick reading does not look.
+        {"a second header after the body",
+         QByteArray(envelope("<a:Action>http://schemas.xmlsoap.org/ws/2005/04/discovery/ProbeMatches</a:Action>",
+                             "<d:ProbeMatches>" + one + "</d:ProbeMatches>"))
+             .replace("</s:Envelope>", "<s:Header>" + matchesHeader() + "</s:Header></s:Envelope>"),
+         -1},
+        {"two bodies",
+         QByteArray(envelope(matchesHeader(), "<d:ProbeMatches>" + one + "</d:ProbeMatches>"))
+             .replace("</s:Envelope>", "<s:Body/></s:Envelope>"),
+         -1},
+        {"something else beside header and body",
+         QByteArray(envelope(matchesHeader(), "<d:ProbeMatches>" + one + "</d:ProbeMatches>"))
+             .replace("<s:Body>", "<d:Extra/><s:Body>"),
+         -1},
         {"SOAP 1.1 is not what WS-Discovery speaks",
          QByteArray(envelope(matchesHeader(), "")).replace("2003/05/soap-envelope", "soap/envelope/"), -1},
     };
