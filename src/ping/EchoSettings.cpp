@@ -37,6 +37,14 @@ QString EchoLimits::checkMonitorInterval(qint64 seconds)
         .arg(seconds);
 }
 
+QList<quint16> defaultProbePorts()
+{
+    // Built once, out of line: an initialiser list in every EchoSettings
+    // costs a copy each time and trips GCC's uninitialised-use warning.
+    static const QList<quint16> ports{445, 139, 3389, 22, 80, 443};
+    return ports;
+}
+
 QString EchoLimits::probePortsText(const QList<quint16> &ports)
 {
     QStringList parts;

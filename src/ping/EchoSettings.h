@@ -12,6 +12,10 @@
 // ranges the echo service works with; values outside a range are refused,
 // not clamped, wherever they come from (the Settings dialog, the settings
 // file, the command line).
+// The ports asked when no setting says otherwise: SMB, NetBIOS sessions,
+// remote desktop, SSH and the web, what office machines of today listen on.
+QList<quint16> defaultProbePorts();
+
 struct EchoSettings {
     int size = 56;        // bytes of echo data
     int timeoutMs = 4000; // how long an answer is awaited
@@ -25,7 +29,7 @@ struct EchoSettings {
     // that takes the connection or refuses it proves the host up, and so
     // does an ARP answer on a directly connected subnet. None: no probes,
     // every silent row is down.
-    QList<quint16> probePorts = {445, 139, 3389, 22, 80, 443};
+    QList<quint16> probePorts = defaultProbePorts();
     // How often the monitor repeats its sweep, in seconds.
     int monitorIntervalSeconds = 30;
 

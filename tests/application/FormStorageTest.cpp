@@ -364,10 +364,11 @@ TEST(FormStorage, ProbePortsAreAListOfPortsOrNothingAndAnythingElseIsRefused)
         const RestoreResult r = storage.restore(s, screen1024());
         EXPECT_EQ(s.echo.probePorts, c.ports) << c.stored.toStdString();
         ASSERT_EQ(r.refused.size(), c.refused ? 1 : 0) << c.stored.toStdString();
-        if (c.refused)
+        if (c.refused) {
             EXPECT_TRUE(r.refused[0].startsWith("The probe ports must be a list of port numbers from 1 to 65535 "
                                                 "separated by commas"))
                 << r.refused[0].toStdString();
+        }
     }
     // Written back as they read.
     EXPECT_EQ(EchoLimits::probePortsText({445, 22}), "445,22");
