@@ -10,6 +10,7 @@
 #include "probe/LinuxHostProber.h"
 #include "resources/ResourceList.h"
 #include "support/FakeWindow.h"
+#include "support/InputDelay.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,10 +20,8 @@
 #include <QStandardPaths>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <thread>
 #include <vector>
 
 using TestNet::live;
@@ -38,57 +37,6 @@ struct Run {
     int upWithoutEcho = 0;
     double worstDelayMs = 0; // the longest a posted event waited for the event loop
     double rssBeforeMiB = 0, peakMiB = 0;
-};
-
-// Resident memory (VmRSS) or its peak (VmHWM) in MiB, from /proc.
-double statusMiB(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
-// Posts an event to the main thread every 5 ms from a thread of its own and
-// keeps the longest any of them waited: what a key press or a click would
-// have waited while the sweep ran.
-class InputDelay {
-public:
-    explicit InputDelay(QObject *context) : m_context(context)
-    {
-        m_thread = std::thread([this] {
-            // Bounded: at most ten minutes of 5 ms ticks.
-            for (int i = 0; i < 120000 && !m_stop.load(); ++i) {
-                const auto sent = std::chrono::steady_clock::now();
-                QMetaObject::invokeMethod(
-                    m_context,
-                    [this, sent] {
-                        const double ms =
-                            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
-                        double worst = m_worstMs.load();
-                        while (ms > worst && !m_worstMs.compare_exchange_weak(worst, ms)) {
-                        }
-                    },
-                    Qt::QueuedConnection);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            }
-        });
-    }
-    ~InputDelay()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    double worstMs() const { return m_worstMs.load(); }
-
-private:
-    QObject *m_context;
-    std::atomic<bool> m_stop{false};
-    std::atomic<double> m_worstMs{0};
-    std::thread m_thread;
 };
 
 class Bench {
