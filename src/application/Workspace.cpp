@@ -7,6 +7,7 @@
 #include "application/PendingAdd.h"
 #include "application/PingSweep.h"
 #include "application/RemoteActions.h"
+#include "application/ResultLog.h"
 #include "discovery/NeighborhoodSource.h"
 #include "ping/Ping.h"
 #include "ping/WSocket.h"
@@ -20,8 +21,16 @@ Workspace::Workspace(Platform platform, QObject *parent)
       m_pendingAdd(std::make_unique<PendingAdd>(*m_list, *m_wsocket, m_platform.resolver)),
       m_remote(std::make_unique<RemoteActions>(m_platform.remote)),
       m_treeLoader(std::make_unique<NetworkTreeLoader>(m_platform.neighborhood, m_platform.computerName)),
-      m_monitor(std::make_unique<Monitor>(*m_sweep, *m_list))
+      m_monitor(std::make_unique<Monitor>(*m_sweep, *m_list)), m_resultLog(std::make_unique<ResultLog>())
 {
+    connect(m_sweep.get(), &PingSweep::rowFinished, this, [this](int row, const PingResult &result) {
+        if (!m_resultLog->isOpen() || result.outcome == PingOutcome::Aborted || row < 0 || row >= m_list->count())
+            return;
+        if (const auto failure = m_resultLog->append(m_list->row(row))) {
+            m_resultLog->close();
+            emit resultLogFailed(*failure);
+        }
+    });
     m_wsocket->OnDnsLookupDone = [this](TWSocket *sender, std::uint16_t error) {
         m_pendingAdd->lookupDone(error, sender->DnsResultList());
     };
@@ -43,6 +52,22 @@ void Workspace::setEchoSettings(const EchoSettings &settings)
     m_sweep->setProbePorts(settings.probePorts);
     m_monitor->setInterval(std::chrono::seconds(settings.monitorIntervalSeconds));
 }
+
+std::optional<QString> Workspace::setResultLog(const QString &path)
+{
+    if (path.isEmpty()) {
+        m_resultLog->close();
+        return std::nullopt;
+    }
+    if (path == m_resultLog->path() && m_resultLog->isOpen())
+        return std::nullopt;
+    auto failure = m_resultLog->open(path);
+    if (failure)
+        m_resultLog->close();
+    return failure;
+}
+
+QString Workspace::resultLogPath() const { return m_resultLog->isOpen() ? m_resultLog->path() : QString(); }
 
 bool Workspace::dns() const { return textToBool(m_dns); }
 void Workspace::setDns(bool lookUp) { m_dns = boolToText(lookUp); }

@@ -9,6 +9,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 class EchoChannelFactory;
 class HostProber;
@@ -19,6 +20,7 @@ class NetworkTreeLoader;
 class PendingAdd;
 class PingSweep;
 class RemoteActions;
+class ResultLog;
 class RemoteTransport;
 class ResourceList;
 class TPing;
@@ -85,6 +87,14 @@ public:
     bool startScan();
     bool scanning() const { return m_scanning; }
 
+    // The result log: while a file is set, every outcome of every sweep
+    // (the user's and the monitor's rounds) is appended to it as a JSON
+    // Lines line. An empty PATH closes it. The reason in words when the
+    // file cannot be opened; the log is closed then.
+    std::optional<QString> setResultLog(const QString &path);
+    // The file being appended to; empty when none.
+    QString resultLogPath() const;
+
     // Ends every background wait at once and for good: the program ends.
     void abandonBackgroundWork();
 
@@ -96,6 +106,9 @@ signals:
     // looked at ("Cannot find network neiborhood"), after the count was
     // shown.
     void scanFinished(std::exception_ptr failure);
+    // A line could not be appended to the result log (WHY, in words): the
+    // log is closed, so that a full disk is told once, not for every row.
+    void resultLogFailed(const QString &why);
 
 private:
     Platform m_platform;
@@ -108,6 +121,7 @@ private:
     std::unique_ptr<RemoteActions> m_remote;
     std::unique_ptr<NetworkTreeLoader> m_treeLoader;
     std::unique_ptr<Monitor> m_monitor;
+    std::unique_ptr<ResultLog> m_resultLog;
     EchoSettings m_echoSettings;
     QString m_dns = QStringLiteral("False");
     bool m_scanning = false;

@@ -2,6 +2,9 @@
 // back by a JSON parser; what it refuses to open and the full disk it tells.
 #include "application/ResultLog.h"
 #include "application/ResultWriter.h"
+#include "application/Workspace.h"
+#include "resources/ResourceList.h"
+#include "support/FakePlatform.h"
 #include "support/Faults.h"
 #include "support/Permissions.h"
 #include "support/TestFiles.h"
@@ -221,6 +224,54 @@ TEST_F(ResultLogTest, AFullDiskIsToldAndTheLinesBeforeItStayWhole)
         EXPECT_EQ(doc.object()["resource"].toString(), QStringLiteral("PC%1").arg(k++));
     }
     EXPECT_GE(k, written - 1);
+}
+
+// The window's and the monitor's sweeps run through the core: it appends
+// each outcome while a log is set, nothing once it is unset, and tells a
+// failed write once, closing the log.
+TEST_F(ResultLogTest, TheCoreLogsEachOutcomeOfItsSweepsWhileALogIsSet)
+{
+    FakePlatform platform;
+    Workspace workspace(platform.platform());
+    const auto ip = [](const char *text) { return *Ipv4Address::fromText(QString::fromLatin1(text)); };
+    platform.echo.channel->outcomes[ip("10.0.0.1")] = FakeEchoChannel::reply(ip("10.0.0.1"), 56, 3);
+    platform.echo.channel->outcomes[ip("10.0.0.3")] = FakeEchoChannel::failure(IP_DEST_HOST_UNREACHABLE);
+    ResourceList &list = workspace.list();
+    list.append(ResourceRow::created(QStringLiteral("alpha"), QStringLiteral("10.0.0.1"), QStringLiteral("LAB")));
+    list.append(ResourceRow::created(QStringLiteral("gone"), QStringLiteral("10.0.0.3"), QStringLiteral("LAB")));
+    QStringList failed;
+    QObject::connect(&workspace, &Workspace::resultLogFailed, &workspace, [&](const QString &why) { failed << why; });
+
+    EXPECT_NE(workspace.setResultLog(dir.path()), std::nullopt) << "a folder is no log";
+    EXPECT_EQ(workspace.resultLogPath(), QString());
+
+    const QString file = path("results.jsonl");
+    ASSERT_EQ(workspace.setResultLog(file), std::nullopt);
+    EXPECT_EQ(workspace.resultLogPath(), file);
+    ASSERT_TRUE(runSweep(workspace.sweep()));
+    auto lines = objectsIn(file);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["resource"].toString(), "alpha");
+    EXPECT_EQ(lines[0]["outcome"].toString(), "reply");
+    EXPECT_EQ(lines[1]["resource"].toString(), "gone");
+    EXPECT_EQ(lines[1]["outcome"].toString(), "host-unreachable");
+
+    // Unset: the next sweep leaves the file as it was.
+    ASSERT_EQ(workspace.setResultLog(QString()), std::nullopt);
+    ASSERT_TRUE(runSweep(workspace.sweep()));
+    EXPECT_EQ(objectsIn(file).size(), 2u);
+    EXPECT_TRUE(failed.isEmpty());
+
+    const QString folder = path("small");
+    SmallFileSystem disk(folder, "16k");
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root): the failed write is not tested";
+    ASSERT_EQ(workspace.setResultLog(folder + "/results.jsonl"), std::nullopt);
+    ASSERT_TRUE(disk.fill());
+    ASSERT_TRUE(runSweep(workspace.sweep()));
+    ASSERT_EQ(failed.size(), 1) << "told once, not for every row";
+    EXPECT_TRUE(failed[0].contains("no space left on device")) << failed[0].toStdString();
+    EXPECT_EQ(workspace.resultLogPath(), QString());
 }
 
 } // namespace
