@@ -92,11 +92,12 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
 
     const QMap<QString, QString> values = stored();
     const QString res = QStringLiteral("(%1x%2)").arg(w->screen()->size().width()).arg(w->screen()->size().height());
-    for (const QString name : {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible",
-                               "Ping_Timeout", "Ping_Size", "Ping_TTL", "Ping_Parallel", "Probe_Ports",
-                               "Monitor_Interval", "twTree_Width", "DNS", "LastFile"})
+    for (const QString name :
+         {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "Ping_Timeout",
+          "Ping_Size", "Ping_TTL", "Ping_Parallel", "Probe_Ports", "Monitor_Interval", "twTree_Width", "DNS",
+          "LastFile", "Monitor_Log", "Statistics_Columns"})
         EXPECT_TRUE(values.contains(name)) << name.toStdString();
-    EXPECT_EQ(values.size(), 18);
+    EXPECT_EQ(values.size(), 20);
     const QString norm = QStringLiteral("%1,%2,%3,%4")
                              .arg(at.left())
                              .arg(at.top())
