@@ -28,6 +28,7 @@ QStringList statisticsTitles();
 QString statisticsCell(const HistoryStats &stats, int column);
 // "0.42 ms"; empty for none.
 QString roundTripText(std::optional<qint64> microseconds);
+// The share of tests lost, in percent ("33.3"); empty without a sample.
 QString lossText(const HistoryStats &stats);
 // The row's tooltip: every statistic in a few lines; empty without a sample.
 QString statisticsToolTip(const HistoryStats &stats);

@@ -1,5 +1,7 @@
 #include "gui/DesktopNotifier.h"
 
+#include "gui/Pictures.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -44,7 +46,11 @@ void FreedesktopNotifier::notify(const QString &title, const QString &text)
 void FreedesktopNotifier::showInTray(const QString &title, const QString &text)
 {
     if (!m_tray) {
-        m_tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
+        // A tray icon without a picture is not shown at all.
+        QIcon icon = QApplication::windowIcon();
+        if (icon.isNull())
+            icon = Pictures::commandPictures().value(Pictures::picMonitor);
+        m_tray = new QSystemTrayIcon(icon, this);
         m_tray->setToolTip(QStringLiteral("Lumeo"));
     }
     m_tray->show();

@@ -54,6 +54,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -365,7 +366,23 @@ void TfrmMain::createEventsDock()
     dkEvents->hide();
     mmEvents = dkEvents->toggleViewAction();
     mmEvents->setObjectName(QStringLiteral("mmEvents"));
-    connect(mmEvents, &QAction::triggered, this, [this] { m_eventsShown = true; });
+    connect(mmEvents, &QAction::triggered, this, [this](bool shown) {
+        if (shown)
+            sizeEventsDock();
+        m_eventsShown = true;
+    });
+}
+
+// The first time the log comes up it takes a few lines, not half the list's
+// room; after that it keeps the height the user gives it.
+void TfrmMain::sizeEventsDock()
+{
+    if (m_eventsShown)
+        return;
+    constexpr int kFirstLines = 5;
+    const int height = m_events->fontMetrics().lineSpacing() * kFirstLines + 2 * m_events->frameWidth()
+                       + int(m_events->document()->documentMargin() * 2);
+    resizeDocks({dkEvents}, {height}, Qt::Vertical);
 }
 
 void TfrmMain::createList()
@@ -786,8 +803,9 @@ void TfrmMain::monitorAlert(const QString &title, const QString &line)
     m_events->addLine(line);
     // The first alert brings the log up; after that it stays where the user put it.
     if (!m_eventsShown) {
-        m_eventsShown = true;
         dkEvents->show();
+        sizeEventsDock();
+        m_eventsShown = true;
     }
     m_notifier->notify(title, line);
 }

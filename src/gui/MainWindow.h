@@ -140,6 +140,7 @@ private:
     void createList();
     void createStatusBar();
     void createEventsDock();
+    void sizeEventsDock();
     void showMonitorState();
     void monitorAlert(const QString &title, const QString &line);
     void fitStatusPanels();

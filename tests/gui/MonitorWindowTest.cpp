@@ -3,6 +3,7 @@
 // statistics columns, against the fake echo service.
 #include "application/Monitor.h"
 #include "application/StatisticsText.h"
+#include "gui/DesktopNotifier.h"
 #include "gui/EventLog.h"
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QHeaderView>
+#include <QSystemTrayIcon>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -183,6 +185,18 @@ TEST_F(MonitorWindow, EachAlertIsOneEventLineAndOneNotification)
     EXPECT_TRUE(dock()->isVisible());
 }
 
+TEST(DesktopNotifier, WithoutASessionBusTheTrayTellsIt)
+{
+    // A bus nobody listens on: the notification cannot go to the service.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/lumeo-test-bus");
+    FreedesktopNotifier notifier;
+    EXPECT_EQ(notifier.findChild<QSystemTrayIcon *>(), nullptr);
+    notifier.notify("PC7 is down", "12:01:03 PC7 down after 3 failed rounds");
+    const auto *tray = notifier.findChild<QSystemTrayIcon *>();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_FALSE(tray->icon().isNull()) << "a tray icon without a picture is never shown";
+}
+
 TEST(EventLog, KeepsTheNewestLinesOnly)
 {
     EventLog log;
@@ -227,10 +241,10 @@ TEST_F(MonitorWindow, StatisticsColumnsAreOffUntilAskedAndTheSessionFileStaysThe
         return model->data(model->index(row, ResourceList::ColumnCount + column)).toString();
     };
     // Replies of 1 ms and a quarter, three of three for PC1, one of three for PC2.
-    EXPECT_EQ(cell(0, stLoss), "0 %");
+    EXPECT_EQ(cell(0, stLoss), "0");
     EXPECT_EQ(cell(0, stAverage), "1.25 ms");
     EXPECT_EQ(cell(0, stJitter), "0.00 ms");
-    EXPECT_EQ(cell(1, stLoss), "66.7 %");
+    EXPECT_EQ(cell(1, stLoss), "66.7");
     EXPECT_EQ(cell(1, stMinimum), "1.25 ms");
     EXPECT_EQ(cell(1, stJitter), "") << "no jitter from a single reply";
     // A row not tested yet shows nothing.
