@@ -124,6 +124,9 @@ void TfrmMain::wireWorkspace()
         };
     };
     connect(&monitor, &Monitor::started, this, &TfrmMain::showMonitorState);
+    // A round repaints the list as a Ping does, some twenty-five times a
+    // second at most; sweepFinished() ends that.
+    connect(&monitor, &Monitor::roundStarted, this, [this] { m_listPaints->setActive(true); });
     connect(&monitor, &Monitor::roundStarted, this, roundRunning(true));
     connect(&monitor, &Monitor::roundFinished, this, roundRunning(false));
     connect(&monitor, &Monitor::stopped, this, roundRunning(false));
