@@ -218,7 +218,8 @@ void TfrmMain::createActions()
     mmMonitor = makeAction("mmMonitor", QStringLiteral("&Monitor"), picMonitor, nullptr);
     mmMonitor->setCheckable(true);
     mmMonitor->setToolTip(QStringLiteral("Monitor workstations"));
-    // Toggled by the user only: the monitor stopping by itself unchecks it without this.
+    // Triggered, not toggled: showMonitorState() checks and unchecks it as
+    // the monitor starts and stops, which must not start or stop it again.
     connect(mmMonitor, &QAction::triggered, this,
             [this](bool on) { runCommand(m_prompts, this, [this, on] { cmMonitor(on); }); });
     mmStatistics = makeAction("mmStatistics", QStringLiteral("Statistics columns"), picNone, nullptr);
@@ -559,7 +560,8 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     if (m_storage)
         runCommand(m_prompts, this, [this] { saveSettings(true); });
     m_idleInstalled = false; // no enabling runs while the window goes away
-    // A sweep in progress ends at once; the rows keep what they have.
+    // The monitor stops, and a sweep in progress ends at once; the rows keep
+    // what they have.
     m_workspace.monitor().stop();
     m_workspace.sweep().abort();
     QMainWindow::closeEvent(event);
