@@ -221,6 +221,10 @@ RestoreResult TFormStorage::restore(FormSettings &settings, const ScreenFacts &s
     // Stored values are taken as text; their readers convert them.
     settings.dns = text(QStringLiteral("DNS")).value_or(settings.dns);
     settings.lastFile = text(QStringLiteral("LastFile")).value_or(settings.lastFile);
+    settings.monitorLog = text(QStringLiteral("Monitor_Log")).value_or(settings.monitorLog);
+    // Only a choice the user made shows the columns: anything but "True" keeps the design's list.
+    if (const auto t = text(QStringLiteral("Statistics_Columns")))
+        settings.statisticsColumns = t->trimmed().compare(QLatin1String("True"), Qt::CaseInsensitive) == 0;
     return result;
 }
 
@@ -250,6 +254,8 @@ bool TFormStorage::save(const FormSettings &settings, const ScreenFacts &screen,
         {QStringLiteral("twTree_Width"), QString::number(settings.treeWidth)},
         {QStringLiteral("DNS"), settings.dns},
         {QStringLiteral("LastFile"), settings.lastFile},
+        {QStringLiteral("Monitor_Log"), settings.monitorLog},
+        {QStringLiteral("Statistics_Columns"), boolToText(settings.statisticsColumns)},
     };
     m_store.write(values);
     return true;

@@ -71,6 +71,10 @@ struct FormSettings {
     int treeWidth = 185;
     QString dns = QStringLiteral("False"); // stored values are held as text
     QString lastFile;
+    // Where the monitor logs its results; empty: nowhere.
+    QString monitorLog;
+    // Whether the list shows the statistics columns.
+    bool statisticsColumns = false;
 };
 
 // What a restore found.

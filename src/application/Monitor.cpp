@@ -26,12 +26,14 @@ void Monitor::start(std::chrono::milliseconds interval)
 void Monitor::setInterval(std::chrono::milliseconds interval)
 {
     m_interval = interval;
-    if (m_timer.isActive()) {
-        // The next round keeps to the new interval from the last start.
+    // A shorter interval brings the next round closer at once, also when it
+    // is set while a round runs (the round's end waits for m_nextRound).
+    if (m_running && m_nextRound.isValid()) {
         const qint64 left = QDateTime::currentDateTimeUtc().msecsTo(m_nextRound);
         const auto wait = std::max<qint64>(0, std::min<qint64>(left, interval.count()));
         m_nextRound = QDateTime::currentDateTimeUtc().addMSecs(wait);
-        m_timer.start(std::chrono::milliseconds(wait));
+        if (m_timer.isActive())
+            m_timer.start(std::chrono::milliseconds(wait));
     }
 }
 

@@ -3,17 +3,21 @@
 #include "application/Caption.h"
 #include "application/CommandEnabling.h"
 #include "application/FormStorage.h"
+#include "application/Monitor.h"
 #include "application/NetworkTreeLoader.h"
 #include "application/PendingAdd.h"
 #include "application/PingSweep.h"
 #include "application/RemoteActions.h"
 #include "application/RemoteCommands.h"
 #include "application/ResultWriter.h"
+#include "application/StatisticsText.h"
 #include "application/Workspace.h"
 #include "base/AtomicFile.h"
 #include "base/Exception.h"
 #include "gui/AboutDialog.h"
 #include "gui/CommandRunner.h"
+#include "gui/DesktopNotifier.h"
+#include "gui/EventLog.h"
 #include "gui/InputBlocker.h"
 #include "gui/NetworkTree.h"
 #include "gui/PaintThrottle.h"
@@ -35,6 +39,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDockWidget>
 #include <QEvent>
 #include <QFileInfo>
@@ -49,6 +54,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -64,12 +70,20 @@ TfrmMain::TfrmMain(Workspace &workspace, const TfrmMainServices &services, QWidg
       m_storage(services.settings ? std::make_unique<TFormStorage>(*services.settings) : nullptr),
       m_ntRemoteDateTime(std::make_unique<TNTRemoteDateTime>())
 {
+    if (services.notifier) {
+        m_notifier = services.notifier;
+    } else {
+        auto own = std::make_unique<FreedesktopNotifier>();
+        m_notifier = own.get();
+        m_ownNotifier = std::move(own);
+    }
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(windowCaption(QString()));
     m_commandPictures = Pictures::commandPictures();
     m_workspace.list().setStatusImages(Pictures::statusPictures());
 
     createActions();
+    createEventsDock();
     createMenus();
     createToolbar();
     createAdapterPanel();
@@ -101,6 +115,29 @@ void TfrmMain::wireWorkspace()
     connect(&m_workspace, &Workspace::message, this, [this](const QString &text) { setStatus(spMessage, text); });
     connect(&m_workspace, &Workspace::scanStarted, this, &TfrmMain::scanStarted);
     connect(&m_workspace, &Workspace::scanFinished, this, &TfrmMain::scanFinished);
+
+    Monitor &monitor = m_workspace.monitor();
+    auto roundRunning = [this](bool running) {
+        return [this, running] {
+            m_monitorRound = running;
+            showMonitorState();
+        };
+    };
+    connect(&monitor, &Monitor::started, this, &TfrmMain::showMonitorState);
+    // A round repaints the list as a Ping does, some twenty-five times a
+    // second at most; sweepFinished() ends that.
+    connect(&monitor, &Monitor::roundStarted, this, [this] { m_listPaints->setActive(true); });
+    connect(&monitor, &Monitor::roundStarted, this, roundRunning(true));
+    connect(&monitor, &Monitor::roundFinished, this, roundRunning(false));
+    connect(&monitor, &Monitor::stopped, this, roundRunning(false));
+    connect(&monitor, &Monitor::hostWentDown, this, [this](const QString &name, const QString &line) {
+        monitorAlert(QStringLiteral("%1 is down").arg(name), line);
+    });
+    connect(&monitor, &Monitor::hostCameUp, this, [this](const QString &name, const QString &line) {
+        monitorAlert(QStringLiteral("%1 is up").arg(name), line);
+    });
+    // The statistics show in the row's tooltip whether or not their columns do.
+    m_workspace.list().setRowToolTip(&rowStatisticsToolTip);
 }
 
 void TfrmMain::showFailure(std::exception_ptr failure)
@@ -178,6 +215,16 @@ void TfrmMain::createActions()
     mmUncheckAll = makeAction("mmUncheckAll", QStringLiteral("Deselect All"), picUncheckAll, &TfrmMain::cmUncheckAll);
     mmInvert = makeAction("mmInvert", QStringLiteral("Invert selection"), picNone, &TfrmMain::cmInvert);
     mmAbout = makeAction("mmAbout", QStringLiteral("About..."), picAbout, &TfrmMain::cmAbout);
+    mmMonitor = makeAction("mmMonitor", QStringLiteral("&Monitor"), picMonitor, nullptr);
+    mmMonitor->setCheckable(true);
+    mmMonitor->setToolTip(QStringLiteral("Monitor workstations"));
+    // Triggered, not toggled: showMonitorState() checks and unchecks it as
+    // the monitor starts and stops, which must not start or stop it again.
+    connect(mmMonitor, &QAction::triggered, this,
+            [this](bool on) { runCommand(m_prompts, this, [this, on] { cmMonitor(on); }); });
+    mmStatistics = makeAction("mmStatistics", QStringLiteral("Statistics columns"), picNone, nullptr);
+    mmStatistics->setCheckable(true);
+    connect(mmStatistics, &QAction::toggled, this, &TfrmMain::cmStatistics);
 
     mmOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     mmSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -232,6 +279,8 @@ void TfrmMain::createMenus()
     resources->addActions({mmSend, mmGetDateTime});
     resources->addSeparator();
     resources->addActions({mmCheckAll, mmUncheckAll, mmInvert});
+    resources->addSeparator();
+    resources->addActions({mmMonitor, mmEvents, mmStatistics});
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     help->addAction(mmAbout);
@@ -255,8 +304,9 @@ void TfrmMain::createToolbar()
     Toolbar->setIconSize(QSize(16, 16));
     Toolbar->setMovable(true);
     Toolbar->setFloatable(true);
-    const QList<QAction *> buttons = {mmOpen,       mmSave,  nullptr, mmAdd,  mmRemove, mmClearAll, nullptr, mmCheckAll,
-                                      mmUncheckAll, nullptr, mmSend,  mmPing, nullptr,  mmProps,    mmAbout, mmExit};
+    const QList<QAction *> buttons = {mmOpen,    mmSave,     nullptr,      mmAdd,   mmRemove, mmClearAll,
+                                      nullptr,   mmCheckAll, mmUncheckAll, nullptr, mmSend,   mmPing,
+                                      mmMonitor, nullptr,    mmProps,      mmAbout, mmExit};
     for (QAction *a : buttons) {
         if (!a) {
             Toolbar->addSeparator();
@@ -309,6 +359,39 @@ void TfrmMain::createTree()
     resizeDocks({twTree}, {185}, Qt::Horizontal);
 }
 
+// The monitor's alerts, below the list: hidden until the first alert comes
+// or the user opens it.
+void TfrmMain::createEventsDock()
+{
+    dkEvents = new QDockWidget(QStringLiteral("Events"), this);
+    dkEvents->setObjectName(QStringLiteral("dkEvents"));
+    dkEvents->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetFloatable
+                          | QDockWidget::DockWidgetMovable);
+    m_events = new EventLog(dkEvents);
+    dkEvents->setWidget(m_events);
+    addDockWidget(Qt::BottomDockWidgetArea, dkEvents);
+    dkEvents->hide();
+    mmEvents = dkEvents->toggleViewAction();
+    mmEvents->setObjectName(QStringLiteral("mmEvents"));
+    connect(mmEvents, &QAction::triggered, this, [this](bool shown) {
+        if (shown)
+            sizeEventsDock();
+        m_eventsShown = true;
+    });
+}
+
+// The first time the log comes up it takes a few lines, not half the list's
+// room; after that it keeps the height the user gives it.
+void TfrmMain::sizeEventsDock()
+{
+    if (m_eventsShown)
+        return;
+    constexpr int kFirstLines = 5;
+    const int height = m_events->fontMetrics().lineSpacing() * kFirstLines + 2 * m_events->frameWidth()
+                       + int(m_events->document()->documentMargin() * 2);
+    resizeDocks({dkEvents}, {height}, Qt::Vertical);
+}
+
 void TfrmMain::createList()
 {
     lv = new QTreeView(this);
@@ -336,6 +419,8 @@ void TfrmMain::createList()
     lv->header()->setSortIndicatorShown(false);
     lv->header()->setStretchLastSection(false);
     connect(lv->header(), &QHeaderView::sectionClicked, this, &TfrmMain::lvColumnClick);
+    lv->header()->setContextMenuPolicy(Qt::ActionsContextMenu);
+    lv->header()->addAction(mmStatistics);
     lv->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lv, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { ListMenu->popup(lv->viewport()->mapToGlobal(pos)); });
@@ -423,6 +508,8 @@ void TfrmMain::AppEventsIdle()
         a->setEnabled(e.selectionCommands);
     for (QAction *a : {mmClearAll, mmCheckAll, mmUncheckAll, mmInvert, mmPing, mmSave, mmExport, mmGetDateTime})
         a->setEnabled(e.listCommands);
+    // Like Ping; but a monitor that runs can always be turned off.
+    mmMonitor->setEnabled(e.listCommands || m_workspace.monitor().running());
 }
 
 void TfrmMain::ListMenuPopup()
@@ -476,7 +563,9 @@ void TfrmMain::closeEvent(QCloseEvent *event)
     if (m_storage)
         runCommand(m_prompts, this, [this] { saveSettings(true); });
     m_idleInstalled = false; // no enabling runs while the window goes away
-    // A sweep in progress ends at once; the rows keep what they have.
+    // The monitor stops, and a sweep in progress ends at once; the rows keep
+    // what they have.
+    m_workspace.monitor().stop();
     m_workspace.sweep().abort();
     QMainWindow::closeEvent(event);
 }
@@ -588,14 +677,17 @@ void TfrmMain::cmAbout() { ShowAbout(this); }
 void TfrmMain::cmProps()
 {
     TformProps dialog(m_prompts, this);
-    dialog.load(PropsValues{m_workspace.echoSettings(), m_workspace.dns()});
+    dialog.load(PropsValues{m_workspace.echoSettings(), m_workspace.dns(), m_monitorLog});
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The dialog accepts only values the echo service works with; they apply
     // from the next echo request and are stored when the window closes.
     const PropsValues v = dialog.values();
+    // A new interval applies to a running monitor at once.
     m_workspace.setEchoSettings(v.echo);
     m_workspace.setDns(v.dns);
+    m_monitorLog = v.monitorLog;
+    showMonitorState();
 }
 
 ScreenFacts TfrmMain::screenFacts() const
@@ -629,6 +721,8 @@ FormSettings TfrmMain::currentSettings() const
     s.treeWidth = twTree->width();
     s.dns = m_workspace.dnsText();
     s.lastFile = m_workspace.session().lastFile();
+    s.monitorLog = m_monitorLog;
+    s.statisticsColumns = mmStatistics->isChecked();
     return s;
 }
 
@@ -652,6 +746,8 @@ bool TfrmMain::restoreSettings()
     m_workspace.setEchoSettings(s.echo);
     resizeDocks({twTree}, {s.treeWidth}, Qt::Horizontal);
     m_workspace.session().setLastFile(s.lastFile);
+    m_monitorLog = s.monitorLog;
+    mmStatistics->setChecked(s.statisticsColumns);
     if (!r.refused.isEmpty())
         m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n")
                                         + r.refused.join(QLatin1Char('\n')));
@@ -680,6 +776,58 @@ void TfrmMain::cmPing()
 }
 
 void TfrmMain::sweepFinished() { m_listPaints->setActive(false); }
+
+// --- Watching the network ---
+
+void TfrmMain::cmMonitor(bool on)
+{
+    Monitor &monitor = m_workspace.monitor();
+    if (on)
+        monitor.start(std::chrono::seconds(m_workspace.echoSettings().monitorIntervalSeconds));
+    else
+        monitor.stop();
+    showMonitorState();
+    AppEventsIdle();
+}
+
+void TfrmMain::showMonitorState()
+{
+    const Monitor &monitor = m_workspace.monitor();
+    mmMonitor->setChecked(monitor.running());
+    QString text;
+    if (monitor.running()) {
+        const QDateTime next = monitor.nextRound();
+        text = next.isValid() && !m_monitorRound ? QStringLiteral("Monitoring: next round at %1")
+                                                       .arg(next.toLocalTime().toString(QStringLiteral("HH:mm:ss")))
+                                                 : QStringLiteral("Monitoring: round running");
+    }
+    setStatus(spFiller, text);
+    if (m_idleInstalled)
+        AppEventsIdle();
+}
+
+void TfrmMain::monitorAlert(const QString &title, const QString &line)
+{
+    m_events->addLine(line);
+    // The first alert brings the log up; after that it stays where the user put it.
+    if (!m_eventsShown) {
+        dkEvents->show();
+        sizeEventsDock();
+        m_eventsShown = true;
+    }
+    m_notifier->notify(title, line);
+}
+
+void TfrmMain::cmStatistics(bool shown)
+{
+    ResourceList &list = m_workspace.list();
+    if (shown == (list.extraColumnCount() > 0))
+        return;
+    list.setExtraColumns(shown ? statisticsColumns() : ResourceList::ExtraColumns{});
+    constexpr int kStatisticsWidth = 75;
+    for (int c = ResourceList::ColumnCount; c < list.columnCount(); ++c)
+        lv->setColumnWidth(c, kStatisticsWidth);
+}
 
 void TfrmMain::showRow(int row)
 {

@@ -18,6 +18,8 @@ class QToolBar;
 class QToolButton;
 class QTreeView;
 class QTreeWidget;
+class DesktopNotifier;
+class EventLog;
 class InputBlocker;
 class LocalNetworkSource;
 class PaintThrottle;
@@ -41,6 +43,9 @@ struct TfrmMainServices {
     RemotePrompts &remotePrompts;
     const LocalNetworkSource &network;
     SettingsStore *settings = nullptr;
+    // Where the monitor's alerts go besides the event log; none: the
+    // desktop's notification service (or the tray where there is none).
+    DesktopNotifier *notifier = nullptr;
 };
 
 // The main window: menus, toolbar, the resource list and the status bar.
@@ -61,7 +66,7 @@ public:
         spProtocolCaption,
         spProtocol,
         spMessage, // progress texts and counts of the commands
-        spFiller,
+        spFiller,  // empty, or the monitor's state while it watches
         StatusPanelCount
     };
 
@@ -104,6 +109,14 @@ public:
     // The window takes no input until the scan is over.
     void mmScanClick();
 
+    // Watching the network: the sweep every interval of the Settings
+    // until turned off; alerts go to the Events dock and the desktop.
+    void cmMonitor(bool on);
+    // Shows or hides the statistics columns of the list.
+    void cmStatistics(bool shown);
+    // Where the monitor logs its results, as the Settings dialog set it.
+    const QString &monitorLog() const { return m_monitorLog; }
+
     // The one place that computes command enabling.
     void AppEventsIdle();
     void ListMenuPopup();
@@ -126,6 +139,10 @@ private:
     void createTree();
     void createList();
     void createStatusBar();
+    void createEventsDock();
+    void sizeEventsDock();
+    void showMonitorState();
+    void monitorAlert(const QString &title, const QString &line);
     void fitStatusPanels();
     void shrinkStatusPanelsToWindow();
     QAction *makeAction(const char *name, const QString &text, Pictures::Command picture, void (TfrmMain::*command)());
@@ -160,11 +177,17 @@ private:
     bool m_shownOnce = false;
     QString m_startFile;
     bool m_idleInstalled = false;
+    std::unique_ptr<DesktopNotifier> m_ownNotifier;
+    DesktopNotifier *m_notifier = nullptr;
+    QString m_monitorLog;
+    bool m_monitorRound = false;
+    bool m_eventsShown = false; // the dock has come up once: the user decides from then on
 
     // Main menu items (shared with the toolbar buttons)
     QAction *mmOpen, *mmSave, *mmExport, *mmRefresh, *mmPing, *mmProps, *mmExit;
     QAction *mmScan, *mmAdd, *mmRemove, *mmClearAll, *mmSend, *mmGetDateTime;
     QAction *mmCheckAll, *mmUncheckAll, *mmInvert, *mmAbout;
+    QAction *mmMonitor, *mmStatistics, *mmEvents;
     // Popup items
     QAction *pmRemove, *pmClearAll, *pmCheckAll, *pmUncheckAll, *pmInvert, *pmSend, *pmGetDateTime, *pmPing;
 
@@ -173,6 +196,8 @@ private:
     QToolBar *Panel1 = nullptr;
     QComboBox *rcAdapter = nullptr;
     QDockWidget *twTree = nullptr;
+    QDockWidget *dkEvents = nullptr;
+    EventLog *m_events = nullptr;
     QTreeWidget *Tree = nullptr;
     QTreeView *lv = nullptr;
     PaintThrottle *m_listPaints = nullptr;

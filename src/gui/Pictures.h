@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QList>
 
-// The sixteen command pictures (menus and toolbar) and the seven status
+// The command pictures (menus and toolbar) and the seven status
 // pictures of the resource list, drawn as SVG and built into the program.
 namespace Pictures {
 
@@ -25,7 +25,8 @@ enum Command : int {
     picExit = 12,
     picSend = 13,
     picTime = 14,
-    CommandPictureCount = 16
+    picMonitor = 16,
+    CommandPictureCount = 17
 };
 
 QList<QIcon> commandPictures();

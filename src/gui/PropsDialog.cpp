@@ -51,6 +51,14 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
     seTimeout = spinEdit(box, "seTimeout", QStringLiteral("Timeout in miliseconds"), 1000);
     seTTL = spinEdit(box, "seTTL", QStringLiteral("Time to live for send"), 1);
     seParallel = spinEdit(box, "seParallel", QStringLiteral("How many workstations a sweep pings at the same time"), 1);
+    seMonitor = spinEdit(box, "seMonitor", QStringLiteral("Seconds between the monitor's rounds"), 5);
+    eMonitorLog = new QLineEdit(box);
+    eMonitorLog->setObjectName(QStringLiteral("eMonitorLog"));
+    eMonitorLog->setToolTip(QStringLiteral("File the monitor adds each round's results to; empty: no log"));
+    btnBrowseLog = new QPushButton(QStringLiteral("Browse..."), box);
+    btnBrowseLog->setObjectName(QStringLiteral("btnBrowseLog"));
+    btnBrowseLog->setAutoDefault(false);
+    connect(btnBrowseLog, &QPushButton::clicked, this, &TformProps::browseMonitorLog);
     eProbePorts = new QLineEdit(box);
     eProbePorts->setObjectName(QStringLiteral("eProbePorts"));
     eProbePorts->setToolTip(QStringLiteral("TCP ports asked when a workstation does not answer ping (a port that "
@@ -61,8 +69,11 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
     auto *grid = new QGridLayout(box);
     grid->addWidget(picture, 0, 0, 4, 1, Qt::AlignTop);
     grid->setColumnMinimumWidth(1, 8);
-    const std::pair<const char *, TSpinEdit *> rows[] = {
-        {"Data size", seSize}, {"Timeout", seTimeout}, {"Time to Live", seTTL}, {"Simultaneous pings", seParallel}};
+    const std::pair<const char *, TSpinEdit *> rows[] = {{"Data size", seSize},
+                                                         {"Timeout", seTimeout},
+                                                         {"Time to Live", seTTL},
+                                                         {"Simultaneous pings", seParallel},
+                                                         {"Monitor every", seMonitor}};
     int r = 0;
     for (const auto &[text, edit] : rows) {
         auto *label = new QLabel(QString::fromLatin1(text), box);
@@ -75,6 +86,13 @@ TformProps::TformProps(UserPrompts &prompts, QWidget *parent) : QDialog(parent),
     probeLabel->setBuddy(eProbePorts);
     grid->addWidget(probeLabel, r++, 0, 1, 4);
     grid->addWidget(eProbePorts, r++, 0, 1, 4);
+    auto *logLabel = new QLabel(QStringLiteral("Log results to"), box);
+    logLabel->setBuddy(eMonitorLog);
+    grid->addWidget(logLabel, r++, 0, 1, 4);
+    auto *logRow = new QHBoxLayout;
+    logRow->addWidget(eMonitorLog, 1);
+    logRow->addWidget(btnBrowseLog);
+    grid->addLayout(logRow, r++, 0, 1, 4);
     grid->addWidget(line, r++, 0, 1, 4);
     grid->addWidget(cbxDNS, r++, 0, 1, 4);
     grid->setColumnStretch(2, 1);
@@ -108,16 +126,19 @@ void TformProps::load(const PropsValues &values)
     seTimeout->setValue(values.echo.timeoutMs);
     seTTL->setValue(values.echo.ttl);
     seParallel->setValue(values.echo.parallel);
+    seMonitor->setValue(values.echo.monitorIntervalSeconds);
     eProbePorts->setText(EchoLimits::probePortsText(values.echo.probePorts));
     cbxDNS->setChecked(values.dns);
+    eMonitorLog->setText(values.monitorLog);
 }
 
 PropsValues TformProps::values() const
 {
     // accept() has let only a port list that reads through.
     return PropsValues{EchoSettings{seSize->value(), seTimeout->value(), seTTL->value(), seParallel->value(),
-                                    EchoLimits::parseProbePorts(eProbePorts->text()).value_or(QList<quint16>())},
-                       cbxDNS->isChecked()};
+                                    EchoLimits::parseProbePorts(eProbePorts->text()).value_or(QList<quint16>()),
+                                    seMonitor->value()},
+                       cbxDNS->isChecked(), eMonitorLog->text().trimmed()};
 }
 
 void TformProps::accept()
@@ -127,6 +148,7 @@ void TformProps::accept()
         {EchoLimits::checkTimeout(seTimeout->wideValue()), seTimeout},
         {EchoLimits::checkTTL(seTTL->wideValue()), seTTL},
         {EchoLimits::checkParallel(seParallel->wideValue()), seParallel},
+        {EchoLimits::checkMonitorInterval(seMonitor->wideValue()), seMonitor},
     };
     for (const auto &[problem, edit] : checks) {
         if (!problem.isEmpty()) {
@@ -144,4 +166,11 @@ void TformProps::accept()
         return;
     }
     QDialog::accept();
+}
+
+void TformProps::browseMonitorLog()
+{
+    const QString path = m_prompts.monitorLogName(this, eMonitorLog->text());
+    if (!path.isEmpty())
+        eMonitorLog->setText(path);
 }

@@ -14,13 +14,16 @@ class UserPrompts;
 struct PropsValues {
     EchoSettings echo;
     bool dns = false;
+    // Where the monitor logs its results; empty: nowhere.
+    QString monitorLog;
     friend bool operator==(const PropsValues &, const PropsValues &) = default;
 };
 
 // The Settings dialog: the echo's data size, timeout and time to live, how
 // many workstations a sweep pings at once, the ports asked when a ping gets
-// no answer, and whether a host name is looked up before adding. OK refuses values the echo
-// service cannot work with and says why; the dialog then stays open.
+// no answer, whether a host name is looked up before adding, how often the
+// monitor pings and where it logs. OK refuses values the echo service or
+// the monitor cannot work with and says why; the dialog then stays open.
 class TformProps : public QDialog {
     Q_OBJECT
 public:
@@ -33,8 +36,11 @@ public:
 
 private:
     UserPrompts &m_prompts;
-    TSpinEdit *seSize, *seTimeout, *seTTL, *seParallel;
-    QLineEdit *eProbePorts;
+    void browseMonitorLog();
+
+    TSpinEdit *seSize, *seTimeout, *seTTL, *seParallel, *seMonitor;
+    QLineEdit *eProbePorts, *eMonitorLog;
+    QPushButton *btnBrowseLog;
     QCheckBox *cbxDNS;
     QPushButton *btnOK, *btnCancel;
 };

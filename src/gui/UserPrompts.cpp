@@ -71,3 +71,14 @@ std::optional<AddEntry> DialogPrompts::addWorkstation(QWidget *parent, const QSt
 {
     return askAddWorkstation(parent, workstation, lookUp);
 }
+
+QString DialogPrompts::monitorLogName(QWidget *parent, const QString &current)
+{
+    // The log grows with each round: an existing file is added to, not replaced.
+    QFileDialog dlg(parent, QStringLiteral("Log results to"), current,
+                    QStringLiteral("JSON Lines (*.jsonl);;All files (*)"));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    return dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty() ? dlg.selectedFiles().first() : QString();
+}

@@ -33,6 +33,9 @@ public:
     // The add-workstation dialog, opened with "Workstation" and the lookup
     // box preset; nothing when the user cancels.
     virtual std::optional<AddEntry> addWorkstation(QWidget *parent, const QString &workstation, bool lookUp) = 0;
+    // Where the monitor logs its results, from the Settings dialog's
+    // Browse button, starting at CURRENT; empty when the user cancels.
+    virtual QString monitorLogName(QWidget *parent, const QString &current) = 0;
 };
 
 // The real dialogs.
@@ -45,4 +48,5 @@ public:
     void showError(QWidget *parent, const QString &message) override;
     void showWarning(QWidget *parent, const QString &message) override;
     std::optional<AddEntry> addWorkstation(QWidget *parent, const QString &workstation, bool lookUp) override;
+    QString monitorLogName(QWidget *parent, const QString &current) override;
 };

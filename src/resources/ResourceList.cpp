@@ -12,7 +12,24 @@ ResourceList::ResourceList(QObject *parent)
 
 int ResourceList::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : count(); }
 
-int ResourceList::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int ResourceList::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount + extraColumnCount();
+}
+
+void ResourceList::setExtraColumns(ExtraColumns columns)
+{
+    if (const int old = extraColumnCount(); old > 0) {
+        beginRemoveColumns(QModelIndex(), ColumnCount, ColumnCount + old - 1);
+        m_extra = ExtraColumns{};
+        endRemoveColumns();
+    }
+    if (const int added = int(columns.titles.size()); added > 0) {
+        beginInsertColumns(QModelIndex(), ColumnCount, ColumnCount + added - 1);
+        m_extra = std::move(columns);
+        endInsertColumns();
+    }
+}
 
 QString ResourceList::columnTitle(int column)
 {
@@ -24,7 +41,7 @@ QString ResourceList::columnTitle(int column)
 QVariant ResourceList::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return columnTitle(section);
+        return section >= ColumnCount ? m_extra.titles.value(section - ColumnCount) : columnTitle(section);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -36,7 +53,19 @@ QVariant ResourceList::data(const QModelIndex &index, int role) const
     const int col = index.column();
     switch (role) {
     case Qt::DisplayRole:
+        if (col >= ColumnCount)
+            return m_extra.text ? m_extra.text(r, col - ColumnCount) : QString();
         return SortText(r, col);
+    case Qt::ToolTipRole:
+        if (m_toolTip)
+            if (QString tip = m_toolTip(r); !tip.isEmpty())
+                return tip;
+        return {};
+    case Qt::TextAlignmentRole:
+        // Numbers line up on the right.
+        if (col >= ColumnCount)
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
     case Qt::DecorationRole:
         if (col == colStatus && r.imageIndex >= 0 && r.imageIndex < m_images.size())
             return m_images[r.imageIndex];
@@ -129,7 +158,7 @@ int ResourceList::rowOfId(std::uint64_t id, int hint) const
     return it == m_rowById.end() ? -1 : it->second;
 }
 
-void ResourceList::emitRowChanged(int i) { emit dataChanged(index(i, 0), index(i, ColumnCount - 1)); }
+void ResourceList::emitRowChanged(int i) { emit dataChanged(index(i, 0), index(i, columnCount() - 1)); }
 
 void ResourceList::emitCheckColumnChanged()
 {
@@ -159,6 +188,9 @@ void ResourceList::setResult(int i, std::optional<PingResult> result)
         row.history->add(*result);
     }
     row.result = std::move(result);
+    // The extra columns are computed from the result and its history.
+    if (extraColumnCount() > 0)
+        emit dataChanged(index(i, ColumnCount), index(i, columnCount() - 1));
 }
 
 void ResourceList::setImageIndex(int i, int image)
@@ -222,6 +254,9 @@ void ResourceList::setLocaleFormats(const LocaleFormats &fmt)
 
 void ResourceList::columnClicked(int column)
 {
+    // The extra columns are shown, not sorted by.
+    if (column < 0 || column >= ColumnCount)
+        return;
     if (column == m_sortColumn) {
         m_sortDescending = !m_sortDescending;
     } else {
@@ -231,7 +266,7 @@ void ResourceList::columnClicked(int column)
     sortRows();
     // The tint follows the sorted column.
     if (!m_rows.empty())
-        emit dataChanged(index(0, 0), index(count() - 1, ColumnCount - 1), {Qt::BackgroundRole});
+        emit dataChanged(index(0, 0), index(count() - 1, columnCount() - 1), {Qt::BackgroundRole});
 }
 
 void ResourceList::sortRows()

@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QIcon>
 #include <QList>
+#include <QStringList>
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -16,6 +18,14 @@
 class ResourceList : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // Columns after the design's ones, shown only on request: their titles,
+    // and what a cell shows for a row (COLUMN counts from the first extra
+    // one). They are computed, never stored, so a session file never holds them.
+    struct ExtraColumns {
+        QStringList titles;
+        std::function<QString(const ResourceRow &row, int column)> text;
+    };
+
     enum Column {
         colStatus,
         colResource,
@@ -80,6 +90,13 @@ public:
 
     static QString columnTitle(int column);
 
+    // Extra columns after the design's ones; none (no titles) by default.
+    void setExtraColumns(ExtraColumns columns);
+    int extraColumnCount() const { return int(m_extra.titles.size()); }
+    // A row's tooltip, from the row; none by default, and none where it
+    // gives an empty text.
+    void setRowToolTip(std::function<QString(const ResourceRow &row)> toolTip) { m_toolTip = std::move(toolTip); }
+
 private:
     void emitRowChanged(int i);
     void emitCheckColumnChanged();
@@ -95,4 +112,6 @@ private:
     QCollator m_collator;
     QList<QIcon> m_images;
     QColor m_tint = QColor(255, 255, 225);
+    ExtraColumns m_extra;
+    std::function<QString(const ResourceRow &)> m_toolTip;
 };

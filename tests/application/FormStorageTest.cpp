@@ -67,10 +67,26 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
               std::tuple(56, 4000, 64, EchoSettings{}.parallel, 185, QString("False"), QString()));
 
     ASSERT_TRUE(storage.save(s, screen1024(), true));
-    EXPECT_EQ(store.writtenOrder,
-              QStringList({"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos(1024x768)", "MinMaxPos",
-                           "NormPos(1024x768)", "NormPos", "Visible", "Ping_Timeout", "Ping_Size", "Ping_TTL",
-                           "Ping_Parallel", "Probe_Ports", "Monitor_Interval", "twTree_Width", "DNS", "LastFile"}));
+    EXPECT_EQ(store.writtenOrder, QStringList({"FormVersion",
+                                               "Flags",
+                                               "ShowCmd",
+                                               "PixelsPerInch",
+                                               "MinMaxPos(1024x768)",
+                                               "MinMaxPos",
+                                               "NormPos(1024x768)",
+                                               "NormPos",
+                                               "Visible",
+                                               "Ping_Timeout",
+                                               "Ping_Size",
+                                               "Ping_TTL",
+                                               "Ping_Parallel",
+                                               "Probe_Ports",
+                                               "Monitor_Interval",
+                                               "twTree_Width",
+                                               "DNS",
+                                               "LastFile",
+                                               "Monitor_Log",
+                                               "Statistics_Columns"}));
     const QMap<QString, QString> expected = {{"FormVersion", "0"},
                                              {"Flags", "0"},
                                              {"ShowCmd", "1"},
@@ -88,7 +104,9 @@ TEST(FormStorage, FirstRunKeepsTheDefaultsAndThenStoresEveryValue)
                                              {"Monitor_Interval", "30"},
                                              {"twTree_Width", "185"},
                                              {"DNS", "False"},
-                                             {"LastFile", ""}};
+                                             {"LastFile", ""},
+                                             {"Monitor_Log", ""},
+                                             {"Statistics_Columns", "False"}};
     EXPECT_EQ(store.values, expected);
 }
 

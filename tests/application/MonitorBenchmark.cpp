@@ -31,8 +31,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 using TestNet::live;

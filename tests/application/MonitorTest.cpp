@@ -323,4 +323,16 @@ TEST_F(MonitorRounds, StopAfterRoundLetsTheRoundInFlightFinish)
     EXPECT_EQ(stops, 2);
 }
 
+TEST_F(MonitorRounds, AShorterIntervalAppliesAtOnceAlsoDuringARound)
+{
+    add("one", 1);
+    echo().manual = true;
+    monitor->start(1h);
+    // Set while the first round is in flight: its end must not wait an hour.
+    monitor->setInterval(20ms);
+    answerAll(1);
+    ASSERT_TRUE(spinUntil([&] { return roundsStarted == 2; }, 2000)) << "the next round kept the old interval";
+    monitor->stop();
+}
+
 } // namespace

@@ -137,6 +137,10 @@ TEST_F(MainWindow, MenusAndShortcuts)
                                    "Select All|",
                                    "Deselect All|",
                                    "Invert selection|",
+                                   "-",
+                                   "&Monitor|",
+                                   "Events|",
+                                   "Statistics columns|",
                                    "Help",
                                    "About...|"}));
     EXPECT_TRUE(action("mmScan")->icon().isNull());
@@ -152,7 +156,7 @@ TEST_F(MainWindow, ToolbarButtonsHintsAndCursors)
         hints << (a->isSeparator() ? QStringLiteral("|") : a->toolTip());
     EXPECT_EQ(hints, QStringList({"Open resource list...", "Save resource list", "|", "Add resource", "Remove resource",
                                   "Clear list", "|", "Check All", "Uncheck All", "|", "Send message",
-                                  "Ping workstations", "|", "Settings", "About...", "Exit"}));
+                                  "Ping workstations", "Monitor workstations", "|", "Settings", "About...", "Exit"}));
     const auto *open = w->findChild<QToolButton *>("sbOpen");
     const auto *send = w->findChild<QToolButton *>("sbSend");
     ASSERT_TRUE(open && send);

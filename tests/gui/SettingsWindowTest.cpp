@@ -1,3 +1,4 @@
+#include "application/Monitor.h"
 #include "application/SettingsStore.h"
 #include "gui/MainWindow.h"
 #include "gui/PropsDialog.h"
@@ -5,6 +6,7 @@
 #include "ping/Ping.h"
 #include "resources/ResourceList.h"
 #include "support/FakeWindow.h"
+#include "support/Spin.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
@@ -92,11 +94,12 @@ TEST_F(SettingsWindow, FirstRunOpensWithTheDefaultsAndClosingStoresEveryValue)
 
     const QMap<QString, QString> values = stored();
     const QString res = QStringLiteral("(%1x%2)").arg(w->screen()->size().width()).arg(w->screen()->size().height());
-    for (const QString name : {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible",
-                               "Ping_Timeout", "Ping_Size", "Ping_TTL", "Ping_Parallel", "Probe_Ports",
-                               "Monitor_Interval", "twTree_Width", "DNS", "LastFile"})
+    for (const QString name :
+         {"FormVersion", "Flags", "ShowCmd", "PixelsPerInch", "MinMaxPos", "NormPos", "Visible", "Ping_Timeout",
+          "Ping_Size", "Ping_TTL", "Ping_Parallel", "Probe_Ports", "Monitor_Interval", "twTree_Width", "DNS",
+          "LastFile", "Monitor_Log", "Statistics_Columns"})
         EXPECT_TRUE(values.contains(name)) << name.toStdString();
-    EXPECT_EQ(values.size(), 18);
+    EXPECT_EQ(values.size(), 20);
     const QString norm = QStringLiteral("%1,%2,%3,%4")
                              .arg(at.left())
                              .arg(at.top())
@@ -306,6 +309,8 @@ TEST_F(SettingsWindow, OutOfRangeValuesAreRefusedAndTheDialogStaysOpen)
         {"seTTL", "-1", "The time to live must be between 0 and 255, not -1."},
         {"seParallel", "0", "The number of simultaneous pings must be between 1 and 4096, not 0."},
         {"seParallel", "4097", "The number of simultaneous pings must be between 1 and 4096, not 4097."},
+        {"seMonitor", "4", "The monitor's interval must be between 5 and 3600 seconds, not 4."},
+        {"seMonitor", "3601", "The monitor's interval must be between 5 and 3600 seconds, not 3601."},
     };
     for (const Case &c : cases) {
         prompts.errors.clear();
@@ -364,7 +369,8 @@ TEST(PropsDialog, Layout)
         {"seSize", "Data size", "Data size in bytes", 8},
         {"seTimeout", "Timeout", "Timeout in miliseconds", 1000},
         {"seTTL", "Time to Live", "Time to live for send", 1},
-        {"seParallel", "Simultaneous pings", "How many workstations a sweep pings at the same time", 1}};
+        {"seParallel", "Simultaneous pings", "How many workstations a sweep pings at the same time", 1},
+        {"seMonitor", "Monitor every", "Seconds between the monitor's rounds", 5}};
     for (const auto &[name, label, hint, step] : edits) {
         const auto *e = d.findChild<TSpinEdit *>(name);
         ASSERT_NE(e, nullptr) << name;
@@ -378,6 +384,8 @@ TEST(PropsDialog, Layout)
         EXPECT_TRUE(e->alignment() & Qt::AlignRight);
     }
     EXPECT_EQ(d.findChild<QCheckBox *>("cbxDNS")->text(), "Lookup for host name before adding");
+    EXPECT_EQ(d.findChild<QPushButton *>("btnBrowseLog")->text(), "Browse...");
+    EXPECT_FALSE(d.findChild<QPushButton *>("btnBrowseLog")->autoDefault()) << "Enter still means OK";
     EXPECT_TRUE(d.findChild<QPushButton *>("btnOK")->isDefault());
     EXPECT_EQ(d.findChild<QPushButton *>("btnCancel")->text(), "Cancel");
 }
@@ -473,4 +481,62 @@ TEST_F(SettingsWindow, TheProbePortsAreTakenAsAListOrRefusedWithTheFormTheyMustH
     // What the dialog took is what the settings file keeps.
     w->close();
     EXPECT_EQ(stored().value("Probe_Ports"), "");
+}
+
+TEST_F(SettingsWindow, TheMonitorsSettingsComeBackAndApplyAtOnce)
+{
+    const QString log = path("logs/results.jsonl");
+    {
+        auto w = window();
+        w->show();
+        w->workspace().list().append(ResourceRow::created("PC1", "10.0.0.1", "LAB"));
+        w->findChild<QAction *>("mmMonitor")->trigger();
+        Monitor &monitor = w->workspace().monitor();
+        ASSERT_TRUE(
+            spinUntil([&] { return monitor.nextRound().isValid() && !w->workspace().sweep().running(); }, 5000));
+        EXPECT_GT(QDateTime::currentDateTimeUtc().msecsTo(monitor.nextRound()), 20000);
+
+        prompts.logName = log;
+        whenPropsOpen([this, log](TformProps &d) {
+            EXPECT_EQ(edit(d, "seMonitor")->value(), 30);
+            auto *logEdit = d.findChild<QLineEdit *>("eMonitorLog");
+            EXPECT_TRUE(logEdit->text().isEmpty());
+            d.findChild<QPushButton *>("btnBrowseLog")->click();
+            EXPECT_EQ(logEdit->text(), log);
+            edit(d, "seMonitor")->setValue(5);
+            d.findChild<QPushButton *>("btnOK")->click();
+        });
+        w->cmProps();
+        EXPECT_EQ(prompts.logNamesAsked, QStringList({""}));
+        EXPECT_EQ(w->monitorLog(), log);
+        // The running monitor keeps to the new interval at once, and the
+        // status bar says when its next round comes.
+        EXPECT_EQ(monitor.interval(), std::chrono::seconds(5));
+        EXPECT_LE(QDateTime::currentDateTimeUtc().msecsTo(monitor.nextRound()), 5000);
+        EXPECT_EQ(w->statusText(TfrmMain::spFiller),
+                  "Monitoring: next round at " + monitor.nextRound().toLocalTime().toString("HH:mm:ss"));
+        w->findChild<QAction *>("mmStatistics")->trigger();
+        w->close();
+    }
+    const QMap<QString, QString> values = stored();
+    EXPECT_EQ(values.value("Monitor_Interval"), "5");
+    EXPECT_EQ(values.value("Monitor_Log"), log);
+    EXPECT_EQ(values.value("Statistics_Columns"), "True");
+
+    auto again = window();
+    again->show();
+    EXPECT_EQ(again->workspace().echoSettings().monitorIntervalSeconds, 5);
+    EXPECT_EQ(again->monitorLog(), log);
+    EXPECT_TRUE(again->findChild<QAction *>("mmStatistics")->isChecked());
+    EXPECT_EQ(again->workspace().list().columnCount(), ResourceList::ColumnCount + 5);
+    EXPECT_FALSE(again->workspace().monitor().running()) << "watching starts only when the user asks";
+    whenPropsOpen([log](TformProps &d) {
+        EXPECT_EQ(edit(d, "seMonitor")->value(), 5);
+        EXPECT_EQ(d.findChild<QLineEdit *>("eMonitorLog")->text(), log);
+        // An emptied path is no log.
+        d.findChild<QLineEdit *>("eMonitorLog")->setText("  ");
+        d.findChild<QPushButton *>("btnOK")->click();
+    });
+    again->cmProps();
+    EXPECT_TRUE(again->monitorLog().isEmpty());
 }

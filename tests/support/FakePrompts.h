@@ -52,6 +52,14 @@ public:
         addsAsked.append(AddAsked{workstation, lookUp});
         return addAnswer;
     }
+    // The Browse button of the monitor's log: what it started at, and the answer.
+    QStringList logNamesAsked;
+    QString logName;
+    QString monitorLogName(QWidget *, const QString &current) override
+    {
+        logNamesAsked << current;
+        return logName;
+    }
 };
 
 // A fixed description of the local machine.

@@ -5,6 +5,7 @@
 
 #include "gui/MainWindow.h"
 #include "remote/FakeRemotePrompts.h"
+#include "support/FakeNotifier.h"
 #include "support/FakePlatform.h"
 #include "support/FakePrompts.h"
 
@@ -18,10 +19,11 @@ struct FakeWindowServices {
     FakePrompts prompts;
     FakeRemotePrompts remotePrompts;
     FixedNetwork network;
+    FakeNotifier notifier;
 
     TfrmMainServices services(SettingsStore *settings = nullptr)
     {
-        return TfrmMainServices{prompts, remotePrompts, network, settings};
+        return TfrmMainServices{prompts, remotePrompts, network, settings, &notifier};
     }
 };
 
