@@ -135,9 +135,13 @@ QString Monitor::downText(const QDateTime &at, const QString &name, int rounds)
 QString Monitor::upText(const QDateTime &at, const QString &name, const PingResult &result)
 {
     const QString time = at.toString(QStringLiteral("HH:mm:ss"));
-    if (result.answered() && result.roundTripMicroseconds)
+    if (result.answered() && result.roundTripMicroseconds) {
+        // A tenth of a millisecond is fine enough for an alert, but a LAN's
+        // answer often comes sooner, and "0.0 ms" reads like no answer.
+        const qint64 us = *result.roundTripMicroseconds;
         return QStringLiteral("%1 %2 up, %3 ms")
-            .arg(time, name, QString::number(double(*result.roundTripMicroseconds) / 1000.0, 'f', 1));
+            .arg(time, name, QString::number(double(us) / 1000.0, 'f', us < 100 ? 2 : 1));
+    }
     // Up by a probe: its message says how.
     return QStringLiteral("%1 %2 up (%3)").arg(time, name, result.detail);
 }

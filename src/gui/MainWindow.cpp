@@ -19,6 +19,7 @@
 #include "gui/DesktopNotifier.h"
 #include "gui/EventLog.h"
 #include "gui/InputBlocker.h"
+#include "gui/LatencyChart.h"
 #include "gui/NetworkTree.h"
 #include "gui/PaintThrottle.h"
 #include "gui/Pictures.h"
@@ -55,6 +56,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -84,6 +86,7 @@ TfrmMain::TfrmMain(Workspace &workspace, const TfrmMainServices &services, QWidg
 
     createActions();
     createEventsDock();
+    createChartDock();
     createMenus();
     createToolbar();
     createAdapterPanel();
@@ -115,6 +118,17 @@ void TfrmMain::wireWorkspace()
     connect(&m_workspace, &Workspace::message, this, [this](const QString &text) { setStatus(spMessage, text); });
     connect(&m_workspace, &Workspace::scanStarted, this, &TfrmMain::scanStarted);
     connect(&m_workspace, &Workspace::scanFinished, this, &TfrmMain::scanFinished);
+    connect(&m_workspace, &Workspace::resultLogFailed, this, [this](const QString &why) {
+        const QString line = QStringLiteral("%1 Results are no longer logged: %2")
+                                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), why);
+        m_events->addLine(line);
+        setStatus(spMessage, line);
+    });
+    // The chart follows the selected row; its first result gives it a history.
+    connect(&sweep, &PingSweep::rowFinished, this, [this](int row, const PingResult &) {
+        if (row == selectedRow() && dkChart->isVisible())
+            showChartRow();
+    });
 
     Monitor &monitor = m_workspace.monitor();
     auto roundRunning = [this](bool running) {
@@ -142,8 +156,15 @@ void TfrmMain::wireWorkspace()
 
 void TfrmMain::showFailure(std::exception_ptr failure)
 {
-    if (failure)
-        runCommand(m_prompts, this, [failure] { std::rethrow_exception(failure); });
+    if (!failure)
+        return;
+    // A round that cannot ping would fail the same way every interval, each
+    // time with a box: the watch ends with the first.
+    if (m_workspace.monitor().running()) {
+        m_workspace.monitor().stop();
+        showMonitorState();
+    }
+    runCommand(m_prompts, this, [failure] { std::rethrow_exception(failure); });
 }
 
 void TfrmMain::FormCreate(const LocalNetworkSource &network)
@@ -174,6 +195,14 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
     connect(list, &QAbstractItemModel::modelReset, this, idle);
     connect(list, &QAbstractItemModel::layoutChanged, this, idle);
     connect(lv->selectionModel(), &QItemSelectionModel::selectionChanged, this, idle);
+    connect(lv->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (dkChart->isVisible())
+            showChartRow();
+    });
+    connect(dkChart, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (visible)
+            showChartRow();
+    });
     m_idleInstalled = true;
     AppEventsIdle();
 }
@@ -280,7 +309,7 @@ void TfrmMain::createMenus()
     resources->addSeparator();
     resources->addActions({mmCheckAll, mmUncheckAll, mmInvert});
     resources->addSeparator();
-    resources->addActions({mmMonitor, mmEvents, mmStatistics});
+    resources->addActions({mmMonitor, mmEvents, mmChart, mmStatistics});
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     help->addAction(mmAbout);
@@ -378,6 +407,42 @@ void TfrmMain::createEventsDock()
             sizeEventsDock();
         m_eventsShown = true;
     });
+}
+
+// The selected row's round trips over time, beside the list; closed until
+// the user opens it from the Resources menu.
+void TfrmMain::createChartDock()
+{
+    dkChart = new QDockWidget(QStringLiteral("Round trips"), this);
+    dkChart->setObjectName(QStringLiteral("dkChart"));
+    dkChart->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetFloatable
+                         | QDockWidget::DockWidgetMovable);
+    m_chart = new LatencyChart(dkChart);
+    dkChart->setWidget(m_chart);
+    addDockWidget(Qt::BottomDockWidgetArea, dkChart);
+    dkChart->hide();
+    mmChart = dkChart->toggleViewAction();
+    mmChart->setObjectName(QStringLiteral("mmChart"));
+    mmChart->setText(QStringLiteral("Round-trip chart"));
+}
+
+void TfrmMain::showChartRow()
+{
+    const int row = selectedRow();
+    if (row < 0) {
+        m_chart->setHistory(QString(), nullptr);
+        return;
+    }
+    const ResourceRow &r = m_workspace.list().row(row);
+    m_chart->setHistory(r.subItem(siResource), r.history);
+}
+
+// The result log follows the Settings dialog's "Log results to"; a file
+// that cannot be opened is told, and nothing is logged until it is set anew.
+void TfrmMain::openResultLog()
+{
+    if (const auto failure = m_workspace.setResultLog(m_monitorLog))
+        m_prompts.showWarning(this, *failure);
 }
 
 // The first time the log comes up it takes a few lines, not half the list's
@@ -686,7 +751,10 @@ void TfrmMain::cmProps()
     // A new interval applies to a running monitor at once.
     m_workspace.setEchoSettings(v.echo);
     m_workspace.setDns(v.dns);
-    m_monitorLog = v.monitorLog;
+    if (v.monitorLog != m_monitorLog || m_workspace.resultLogPath().isEmpty()) {
+        m_monitorLog = v.monitorLog;
+        openResultLog();
+    }
     showMonitorState();
 }
 
@@ -747,6 +815,7 @@ bool TfrmMain::restoreSettings()
     resizeDocks({twTree}, {s.treeWidth}, Qt::Horizontal);
     m_workspace.session().setLastFile(s.lastFile);
     m_monitorLog = s.monitorLog;
+    openResultLog();
     mmStatistics->setChecked(s.statisticsColumns);
     if (!r.refused.isEmpty())
         m_prompts.showWarning(this, QStringLiteral("Some stored settings were not used:\n")

@@ -20,6 +20,7 @@ class QTreeView;
 class QTreeWidget;
 class DesktopNotifier;
 class EventLog;
+class LatencyChart;
 class InputBlocker;
 class LocalNetworkSource;
 class PaintThrottle;
@@ -141,6 +142,9 @@ private:
     void createStatusBar();
     void createEventsDock();
     void sizeEventsDock();
+    void createChartDock();
+    void showChartRow();
+    void openResultLog();
     void showMonitorState();
     void monitorAlert(const QString &title, const QString &line);
     void fitStatusPanels();
@@ -187,7 +191,7 @@ private:
     QAction *mmOpen, *mmSave, *mmExport, *mmRefresh, *mmPing, *mmProps, *mmExit;
     QAction *mmScan, *mmAdd, *mmRemove, *mmClearAll, *mmSend, *mmGetDateTime;
     QAction *mmCheckAll, *mmUncheckAll, *mmInvert, *mmAbout;
-    QAction *mmMonitor, *mmStatistics, *mmEvents;
+    QAction *mmMonitor, *mmStatistics, *mmEvents, *mmChart;
     // Popup items
     QAction *pmRemove, *pmClearAll, *pmCheckAll, *pmUncheckAll, *pmInvert, *pmSend, *pmGetDateTime, *pmPing;
 
@@ -198,6 +202,8 @@ private:
     QDockWidget *twTree = nullptr;
     QDockWidget *dkEvents = nullptr;
     EventLog *m_events = nullptr;
+    QDockWidget *dkChart = nullptr;
+    LatencyChart *m_chart = nullptr;
     QTreeWidget *Tree = nullptr;
     QTreeView *lv = nullptr;
     PaintThrottle *m_listPaints = nullptr;

@@ -157,6 +157,8 @@ TEST(MonitorTexts, TheEventLogsLines)
     EXPECT_EQ(Monitor::upText(at.addSecs(210), "PC7", echo), "12:04:33 PC7 up, 0.4 ms");
     echo.roundTripMicroseconds = 12'340;
     EXPECT_EQ(Monitor::upText(at, "PC7", echo), "12:01:03 PC7 up, 12.3 ms");
+    echo.roundTripMicroseconds = 42;
+    EXPECT_EQ(Monitor::upText(at, "PC7", echo), "12:01:03 PC7 up, 0.04 ms");
     PingResult probed = resultAt(0, PingOutcome::UpWithoutEcho);
     probed.detail = "No echo reply; TCP 445 answered in 3 ms";
     EXPECT_EQ(Monitor::upText(at, "PC7", probed), "12:01:03 PC7 up (No echo reply; TCP 445 answered in 3 ms)");

@@ -50,8 +50,9 @@ TEST(StatisticsText, ColumnsAndToolTipFromATable)
         for (int column = 0; column < StatisticsColumnCount; ++column)
             EXPECT_EQ(statisticsCell(c.stats, column), QString::fromUtf8(c.cells[std::size_t(column)]))
                 << statisticsTitles()[column].toStdString();
-        if (c.toolTip)
+        if (c.toolTip) {
             EXPECT_EQ(statisticsToolTip(c.stats), QString::fromUtf8(c.toolTip));
+        }
     }
     EXPECT_EQ(statisticsTitles().size(), StatisticsColumnCount);
 }

@@ -5,6 +5,7 @@
 #include "application/StatisticsText.h"
 #include "gui/DesktopNotifier.h"
 #include "gui/EventLog.h"
+#include "gui/LatencyChart.h"
 #include "gui/MainWindow.h"
 #include "resources/ResourceList.h"
 #include "support/FakeWindow.h"
@@ -232,7 +233,7 @@ TEST_F(MonitorWindow, StatisticsColumnsAreOffUntilAskedAndTheSessionFileStaysThe
     // The header's menu holds the same toggle as the Resources menu.
     EXPECT_TRUE(w->listView()->header()->actions().contains(action("mmStatistics")));
     action("mmStatistics")->trigger();
-    ASSERT_EQ(model->columnCount(), ResourceList::ColumnCount + StatisticsColumnCount);
+    ASSERT_EQ(model->columnCount(), int(ResourceList::ColumnCount) + int(StatisticsColumnCount));
     QStringList titles;
     for (int c = ResourceList::ColumnCount; c < model->columnCount(); ++c)
         titles << model->headerData(c, Qt::Horizontal).toString();
@@ -253,7 +254,7 @@ TEST_F(MonitorWindow, StatisticsColumnsAreOffUntilAskedAndTheSessionFileStaysThe
     EXPECT_TRUE(model->data(model->index(2, 0), Qt::ToolTipRole).toString().isEmpty());
     // A click on a statistics column's header does not sort the list.
     const int sorted = list().sortColumn();
-    w->listView()->header()->sectionClicked(ResourceList::ColumnCount + stLoss);
+    w->listView()->header()->sectionClicked(int(ResourceList::ColumnCount) + int(stLoss));
     EXPECT_EQ(list().sortColumn(), sorted);
 
     // The session file is written the same way with the columns shown.
@@ -264,6 +265,36 @@ TEST_F(MonitorWindow, StatisticsColumnsAreOffUntilAskedAndTheSessionFileStaysThe
 
     action("mmStatistics")->trigger();
     EXPECT_EQ(model->columnCount(), ResourceList::ColumnCount);
+}
+
+// The chart shows the selected row: nothing selected, a row not tested yet,
+// then its round trips once a sweep has given it a history.
+TEST_F(MonitorWindow, TheChartFollowsTheSelectedRow)
+{
+    add("PC1", 1);
+    add("PC2", 2);
+    answers(1, true);
+    w->show();
+    auto *chartDock = w->findChild<QDockWidget *>("dkChart");
+    ASSERT_NE(chartDock, nullptr);
+    EXPECT_FALSE(chartDock->isVisible()) << "closed until asked for";
+    action("mmChart")->trigger();
+    ASSERT_TRUE(chartDock->isVisible());
+    auto *chart = w->findChild<LatencyChart *>();
+    EXPECT_EQ(chart->placeholderText(), "Select a row to see its round-trip times");
+
+    w->selectRow(0);
+    EXPECT_EQ(chart->placeholderText(), "No results yet");
+    // A Ping moves the selection from row to row as it goes (a monitor's
+    // round does not): the chart follows it.
+    action("mmPing")->trigger();
+    ASSERT_TRUE(spinUntil([&] { return !core->sweep().running(); }, 5000));
+    EXPECT_TRUE(chart->placeholderText().isEmpty()) << "a result gives the chart a history";
+    EXPECT_TRUE(chart->accessibleName().endsWith("of " + list().row(w->selectedRow()).subItem(siResource)));
+
+    w->selectRow(0);
+    EXPECT_TRUE(chart->placeholderText().isEmpty());
+    EXPECT_EQ(chart->accessibleName(), "Round-trip times of PC1");
 }
 
 } // namespace

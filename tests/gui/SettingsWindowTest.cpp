@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QDockWidget>
 #include <QKeyEvent>
 #include <QLabel>
@@ -485,6 +486,7 @@ TEST_F(SettingsWindow, TheProbePortsAreTakenAsAListOrRefusedWithTheFormTheyMustH
 
 TEST_F(SettingsWindow, TheMonitorsSettingsComeBackAndApplyAtOnce)
 {
+    QDir().mkpath(path("logs"));
     const QString log = path("logs/results.jsonl");
     {
         auto w = window();
@@ -509,6 +511,7 @@ TEST_F(SettingsWindow, TheMonitorsSettingsComeBackAndApplyAtOnce)
         w->cmProps();
         EXPECT_EQ(prompts.logNamesAsked, QStringList({""}));
         EXPECT_EQ(w->monitorLog(), log);
+        EXPECT_EQ(w->workspace().resultLogPath(), log) << "results are logged from now on";
         // The running monitor keeps to the new interval at once, and the
         // status bar says when its next round comes.
         EXPECT_EQ(monitor.interval(), std::chrono::seconds(5));
@@ -527,6 +530,7 @@ TEST_F(SettingsWindow, TheMonitorsSettingsComeBackAndApplyAtOnce)
     again->show();
     EXPECT_EQ(again->workspace().echoSettings().monitorIntervalSeconds, 5);
     EXPECT_EQ(again->monitorLog(), log);
+    EXPECT_EQ(again->workspace().resultLogPath(), log) << "the stored log is opened at start";
     EXPECT_TRUE(again->findChild<QAction *>("mmStatistics")->isChecked());
     EXPECT_EQ(again->workspace().list().columnCount(), ResourceList::ColumnCount + 5);
     EXPECT_FALSE(again->workspace().monitor().running()) << "watching starts only when the user asks";
@@ -539,4 +543,17 @@ TEST_F(SettingsWindow, TheMonitorsSettingsComeBackAndApplyAtOnce)
     });
     again->cmProps();
     EXPECT_TRUE(again->monitorLog().isEmpty());
+    EXPECT_TRUE(again->workspace().resultLogPath().isEmpty());
+
+    // A log that cannot be opened is told, and nothing is logged.
+    const QString folder = dir.path();
+    whenPropsOpen([folder](TformProps &d) {
+        d.findChild<QLineEdit *>("eMonitorLog")->setText(folder);
+        d.findChild<QPushButton *>("btnOK")->click();
+    });
+    prompts.warnings.clear();
+    again->cmProps();
+    ASSERT_EQ(prompts.warnings.size(), 1);
+    EXPECT_TRUE(prompts.warnings[0].contains(folder)) << prompts.warnings[0].toStdString();
+    EXPECT_TRUE(again->workspace().resultLogPath().isEmpty());
 }
