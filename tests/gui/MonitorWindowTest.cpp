@@ -297,4 +297,17 @@ TEST_F(MonitorWindow, TheChartFollowsTheSelectedRow)
     EXPECT_EQ(chart->accessibleName(), "Round-trip times of PC1");
 }
 
+// A round that cannot ping would fail the same way every interval: the
+// watch ends with the first failure, told once.
+TEST_F(MonitorWindow, ARoundThatFailsEndsTheWatchWithOneBox)
+{
+    platform.resolver.refuseStart = true;
+    list().append(ResourceRow::created("byname", QString(), "LAB"));
+    action("mmMonitor")->trigger();
+    ASSERT_TRUE(spinUntil([&] { return !monitor().running(); }, 5000));
+    EXPECT_FALSE(action("mmMonitor")->isChecked());
+    EXPECT_EQ(ui.prompts.errors.size(), 1);
+    EXPECT_TRUE(monitorStatus().isEmpty());
+}
+
 } // namespace
