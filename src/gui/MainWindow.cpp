@@ -200,8 +200,15 @@ void TfrmMain::FormCreate(const LocalNetworkSource &network)
             showChartRow();
     });
     connect(dkChart, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (visible)
-            showChartRow();
+        if (!visible)
+            return;
+        showChartRow();
+        // The first time it comes up it takes the room its chart wants;
+        // after that it keeps what the user gives it.
+        if (!m_chartShown && !dkChart->isFloating())
+            resizeDocks({dkChart}, {m_chart->sizeHint().height()}, Qt::Vertical);
+        m_chartShown = true;
+        shareBottomDocks();
     });
     m_idleInstalled = true;
     AppEventsIdle();
@@ -426,6 +433,14 @@ void TfrmMain::createChartDock()
     mmChart->setText(QStringLiteral("Round-trip chart"));
 }
 
+// The event log and the chart share the bottom: the log's lines are short,
+// the chart wants the width.
+void TfrmMain::shareBottomDocks()
+{
+    if (dkEvents->isVisible() && dkChart->isVisible() && !dkEvents->isFloating() && !dkChart->isFloating())
+        resizeDocks({dkEvents, dkChart}, {width() * 2 / 5, width() * 3 / 5}, Qt::Horizontal);
+}
+
 void TfrmMain::showChartRow()
 {
     const int row = selectedRow();
@@ -455,6 +470,7 @@ void TfrmMain::sizeEventsDock()
     const int height = m_events->fontMetrics().lineSpacing() * kFirstLines + 2 * m_events->frameWidth()
                        + int(m_events->document()->documentMargin() * 2);
     resizeDocks({dkEvents}, {height}, Qt::Vertical);
+    shareBottomDocks();
 }
 
 void TfrmMain::createList()

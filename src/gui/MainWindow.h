@@ -144,6 +144,7 @@ private:
     void sizeEventsDock();
     void createChartDock();
     void showChartRow();
+    void shareBottomDocks();
     void openResultLog();
     void showMonitorState();
     void monitorAlert(const QString &title, const QString &line);
@@ -185,6 +186,7 @@ private:
     DesktopNotifier *m_notifier = nullptr;
     QString m_monitorLog;
     bool m_monitorRound = false;
+    bool m_chartShown = false;
     bool m_eventsShown = false; // the dock has come up once: the user decides from then on
 
     // Main menu items (shared with the toolbar buttons)
