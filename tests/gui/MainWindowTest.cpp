@@ -140,6 +140,7 @@ TEST_F(MainWindow, MenusAndShortcuts)
                                    "-",
                                    "&Monitor|",
                                    "Events|",
+                                   "Round-trip chart|",
                                    "Statistics columns|",
                                    "Help",
                                    "About...|"}));
