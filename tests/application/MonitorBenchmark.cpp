@@ -11,7 +11,6 @@
 #include "application/Monitor.h"
 #include "application/PingSweep.h"
 #include "application/RemoteActions.h"
-#include "application/ResultLog.h"
 #include "application/Workspace.h"
 #include "ping/HostResolver.h"
 #include "ping/LinuxEchoChannel.h"
@@ -19,8 +18,11 @@
 #include "ping/TestNetwork.h"
 #include "probe/LinuxHostProber.h"
 #include "resources/ResourceList.h"
+#include "support/FakeWindow.h"
 #include "support/InputDelay.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -84,7 +86,14 @@ struct Round {
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // LUMEO_BENCH_WINDOW=1 watches through the window (shown, statistics
+    // columns on, the chart of a row open), so that painting counts too and
+    // the input delay is the window's. It needs a display or
+    // QT_QPA_PLATFORM=offscreen.
+    const bool withWindow = qEnvironmentVariable("LUMEO_BENCH_WINDOW") == QLatin1String("1");
+    std::unique_ptr<QCoreApplication> application =
+        withWindow ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     if (!TestNet::inside()) {
         std::fprintf(stderr, "run me through tests/ping/testnet.sh\n");
         return 2;
@@ -101,6 +110,9 @@ int main(int argc, char **argv)
     Workspace workspace(Platform{resolver, echo, systemNeighborhood(), std::make_shared<NetworkTransport>(),
                                  localComputerName(), std::make_shared<LinuxHostProber>()});
     workspace.list().setRows(benchmarkRows(liveHosts));
+    EchoSettings settings = workspace.echoSettings();
+    settings.monitorIntervalSeconds = int(kInterval.count());
+    workspace.setEchoSettings(settings);
     if (!workspace.ping().available()) {
         std::fprintf(stderr, "%s\n", qPrintable(EchoUnavailableText(workspace.ping(), argv[0])));
         return 2;
@@ -108,17 +120,25 @@ int main(int argc, char **argv)
 
     // Every result goes to a log, as the window's "Monitor_Log" has it.
     QTemporaryDir folder;
-    ResultLog log;
-    if (const auto failure = log.open(folder.filePath(QStringLiteral("results.jsonl")))) {
+    if (const auto failure = workspace.setResultLog(folder.filePath(QStringLiteral("results.jsonl")))) {
         std::fprintf(stderr, "%s\n", qPrintable(*failure));
         return 2;
     }
     int logFailures = 0;
+    QObject::connect(&workspace, &Workspace::resultLogFailed, &app, [&] { ++logFailures; });
     ResourceList &list = workspace.list();
-    QObject::connect(&workspace.sweep(), &PingSweep::rowFinished, &app, [&](int row, const PingResult &result) {
-        if (result.outcome != PingOutcome::Aborted && log.append(list.row(row)))
-            ++logFailures;
-    });
+
+    std::optional<FakeWindowServices> ui;
+    std::unique_ptr<TfrmMain> window;
+    if (withWindow) {
+        ui.emplace();
+        window = std::make_unique<TfrmMain>(workspace, ui->services());
+        window->resize(1200, 800);
+        window->show();
+        window->findChild<QAction *>(QStringLiteral("mmStatistics"))->trigger();
+        window->findChild<QAction *>(QStringLiteral("mmChart"))->trigger();
+        window->selectRow(0);
+    }
 
     Monitor &monitor = workspace.monitor();
     std::vector<Round> rounds;
@@ -160,7 +180,10 @@ int main(int argc, char **argv)
         std::optional<InputDelay> delay;
         if (qEnvironmentVariable("LUMEO_BENCH_INPUT_DELAY") != QLatin1String("0"))
             delay.emplace(&app, std::chrono::seconds(seconds + 90));
-        monitor.start(kInterval);
+        if (window)
+            window->findChild<QAction *>(QStringLiteral("mmMonitor"))->trigger(); // at the settings' interval
+        else
+            monitor.start(kInterval);
         app.exec();
         if (delay)
             worstDelayMs = delay->worstMs();
@@ -168,7 +191,7 @@ int main(int argc, char **argv)
     const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuStart;
     const double rssEnd = statusMiB("VmRSS:");
-    log.close();
+    workspace.setResultLog(QString());
 
     const int expectedRounds = int(std::chrono::seconds(seconds) / kInterval);
     double longestRound = 0;
