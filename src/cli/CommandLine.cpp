@@ -116,6 +116,19 @@ Runtime::Runtime(Job &job)
     m_workspace.setEchoSettings(job.settings);
     m_workspace.list().setRows(std::move(job.rows));
     job.rows.clear();
+    if (!m_workspace.ping().available())
+        fail(kSomeSilent, EchoUnavailableText(m_workspace.ping(), QCoreApplication::applicationFilePath()));
+}
+
+int failed(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Exception &e) {
+        return fail(kUnusable, e.message());
+    } catch (const std::exception &e) {
+        return fail(kUnusable, QString::fromLocal8Bit(e.what()));
+    }
 }
 
 int fail(int status, const QString &message)

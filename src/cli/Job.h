@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <chrono>
+#include <exception>
 #include <vector>
 
 // What the command line asks for, checked, and what both of its commands
@@ -26,6 +27,8 @@ struct Job {
 };
 
 // The core with the system's platform, holding the job's rows and settings.
+// Says on standard error when this machine cannot ping: every row then
+// ends as the echo service's failure.
 class Runtime {
 public:
     explicit Runtime(Job &job);
@@ -45,6 +48,9 @@ void out(const QByteArray &bytes);
 // atomically, or goes to standard output. False (and said why) when the
 // file could not be replaced.
 bool publish(const Job &job, const QByteArray &exposition);
+// What a sweep that failed says: its reason on standard error, and
+// kUnusable.
+int failed(std::exception_ptr failure);
 
 int sweep(Job &job);
 int monitor(Job &job);

@@ -3,11 +3,9 @@
 // back are told on standard error with the window's alert rule.
 #include "application/Monitor.h"
 #include "application/PingSweep.h"
-#include "base/Exception.h"
 #include "cli/CommandLine.h"
 #include "cli/Job.h"
 #include "cli/StopSignals.h"
-#include "ping/Ping.h"
 #include "resources/ResourceList.h"
 
 #include <QCoreApplication>
@@ -30,8 +28,6 @@ int monitor(Job &job)
 {
     Runtime runtime(job);
     Workspace &workspace = runtime.workspace();
-    if (!workspace.ping().available())
-        fail(kSomeSilent, EchoUnavailableText(workspace.ping(), QCoreApplication::applicationFilePath()));
     ResourceList &list = workspace.list();
     PingSweep &sweep = workspace.sweep();
     Monitor &monitor = workspace.monitor();
@@ -79,21 +75,8 @@ int monitor(Job &job)
     monitor.start(job.interval);
     if (monitor.running())
         QCoreApplication::exec();
-    // An aborted round's sweep may still owe its finished(): let it land
-    // while everything it reaches is alive.
-    if (sweep.running()) {
-        QObject::connect(&sweep, &PingSweep::finished, &sweep, [] { QCoreApplication::quit(); });
-        QCoreApplication::exec();
-    }
-    if (failure) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const Exception &e) {
-            return fail(kUnusable, e.message());
-        } catch (const std::exception &e) {
-            return fail(kUnusable, QString::fromLocal8Bit(e.what()));
-        }
-    }
+    if (failure)
+        return failed(failure);
     return published ? kAllAnswered : kUnusable;
 }
 

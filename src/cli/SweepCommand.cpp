@@ -1,9 +1,7 @@
 // --sweep: every row once, each printed as its test completes.
 #include "application/PingSweep.h"
-#include "base/Exception.h"
 #include "cli/CommandLine.h"
 #include "cli/Job.h"
-#include "ping/Ping.h"
 #include "resources/ResourceList.h"
 
 #include <QCoreApplication>
@@ -14,8 +12,6 @@ int sweep(Job &job)
 {
     Runtime runtime(job);
     Workspace &workspace = runtime.workspace();
-    if (!workspace.ping().available())
-        fail(kSomeSilent, EchoUnavailableText(workspace.ping(), QCoreApplication::applicationFilePath()));
     ResourceList &list = workspace.list();
 
     ResultWriter writer(job.format);
@@ -31,15 +27,8 @@ int sweep(Job &job)
     if (sweep.running())
         QCoreApplication::exec();
     const bool published = writer.streams() ? (out(writer.finish()), true) : publish(job, writer.finish());
-    if (failure) {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const Exception &e) {
-            return fail(kUnusable, e.message());
-        } catch (const std::exception &e) {
-            return fail(kUnusable, QString::fromLocal8Bit(e.what()));
-        }
-    }
+    if (failure)
+        return failed(failure);
     if (!published)
         return kUnusable;
     // A host that a probe proved up answered, if not the echo.
