@@ -13,37 +13,20 @@ import select
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 from prometheus_client.parser import text_string_to_metric_families
 
+import clitest
+from clitest import ENV, check, finish, work
+
 LUMEO = sys.argv[1]
 HOSTS_NS = os.environ["LUMEO_TESTNET_HOSTS_NS"]
 STEADY, FLAKY, DROPPED = "10.201.2.5", "10.201.2.6", "10.201.9.1"
-failures = []
-
-
-def check(what, condition, detail=""):
-    if condition:
-        print("ok:", what)
-    else:
-        failures.append(what)
-        print("FAIL:", what, detail)
-
-
-work = tempfile.mkdtemp(prefix="lumeo-monitor-")
-ENV = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"), LC_ALL="C.UTF-8")
-for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
-    ENV.pop(name, None)
 
 
 def session(name, rows):
-    path = os.path.join(work, name)
-    with open(path, "w", newline="") as f:
-        for resource, address in rows:
-            f.write("0,,%s,%s,LAB,<not tested>,,\r\n" % (resource, address))
-    return path
+    return clitest.session(name, [(resource, address, "LAB") for resource, address in rows])
 
 
 def nft(*commands):
@@ -217,5 +200,4 @@ for what, args, says in [
     check("exit 2 for %s" % what, r.returncode == 2 and says in r.stderr.decode() and r.stdout == b"",
           (r.returncode, r.stdout, r.stderr))
 
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+sys.exit(finish())

@@ -11,39 +11,14 @@ import json
 import os
 import subprocess
 import sys
-import tempfile
 import time
 
 from prometheus_client.parser import text_string_to_metric_families
 
+from clitest import ENV, check, finish, session, work
+
 LUMEO = sys.argv[1]
 LIVE, LIVE5, DROPPED, REJECTED = "10.201.2.1", "10.201.2.5", "10.201.9.1", "10.201.9.2"
-failures = []
-
-
-def check(what, condition, detail=""):
-    if condition:
-        print("ok:", what)
-    else:
-        failures.append(what)
-        print("FAIL:", what, detail)
-
-
-work = tempfile.mkdtemp(prefix="lumeo-cli-")
-# A settings folder of our own: the stored settings are the defaults.
-ENV = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"), LC_ALL="C.UTF-8")
-for name in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
-    ENV.pop(name, None)  # the command line needs no display
-
-
-def session(name, rows, raw=None):
-    path = os.path.join(work, name)
-    with open(path, "w", newline="") as f:
-        if raw is not None:
-            f.write(raw)
-        for resource, address, workgroup in rows:
-            f.write("0,,%s,%s,%s,<not tested>,,\r\n" % (resource, address, workgroup))
-    return path
 
 
 def sweep(*args, timeout=60):
@@ -173,5 +148,4 @@ for what, args, says in [
 code, out, err, _ = sweep("--help")
 check("--help documents the sweep", code == 0 and "--sweep <FILE>" in out and "--format <FORMAT>" in out, out)
 
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+sys.exit(finish())
