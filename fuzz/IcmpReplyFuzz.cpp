@@ -6,6 +6,7 @@
 // match. The expected answers are read from the bytes here, apart from the
 // code under test.
 
+#include "FuzzProperty.h"
 #include "ping/IcmpPacket.h"
 
 #include <cstdint>
@@ -22,12 +23,6 @@ constexpr std::uint8_t kProtocolIcmp = 1;
 // What recvmsg reports as the sender of a datagram; the raw form reads its
 // own from the IPv4 header.
 constexpr std::uint32_t kSender = 0x0100007F; // 127.0.0.1 in network byte order
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
 
 std::uint16_t be16(const std::uint8_t *p) { return std::uint16_t(p[0] << 8 | p[1]); }
 

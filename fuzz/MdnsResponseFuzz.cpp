@@ -4,6 +4,7 @@
 // record it keeps answers a question we asked or one that a record kept
 // before it raised.
 
+#include "FuzzProperty.h"
 #include "discovery/MdnsMessage.h"
 
 #include <QByteArray>
@@ -14,12 +15,6 @@
 namespace {
 
 using namespace mdns;
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
 
 QList<Question> asked()
 {

@@ -4,6 +4,7 @@
 // response to our transaction is read, a positive answer lists at least
 // one address and no more than the packet holds, and a negative one none.
 
+#include "FuzzProperty.h"
 #include "netbios/NameQuery.h"
 
 #include <QByteArray>
@@ -12,12 +13,6 @@
 #include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
 
 constexpr quint16 kId = 0x4C52; // the captured queries' transaction id
 

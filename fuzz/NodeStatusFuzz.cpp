@@ -4,6 +4,7 @@
 // name as the program shows and keeps it holds a control character, a line
 // end or a comma.
 
+#include "FuzzProperty.h"
 #include "base/NetworkText.h"
 #include "netbios/NameText.h"
 #include "netbios/NodeStatus.h"
@@ -12,16 +13,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -3,6 +3,7 @@
 // the rows read from it, once written, read back as the same rows in the
 // same encoding, and writing those again gives the same bytes.
 
+#include "FuzzProperty.h"
 #include "resources/SessionFile.h"
 
 #include <QByteArray>
@@ -11,12 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
 
 bool sameRows(const std::vector<ResourceRow> &a, const std::vector<ResourceRow> &b)
 {

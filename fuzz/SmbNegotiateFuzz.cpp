@@ -5,6 +5,7 @@
 // reads comes from within the first message after any keep-alives, with a
 // zone it can use.
 
+#include "FuzzProperty.h"
 #include "remote/SmbNegotiate.h"
 
 #include <QByteArray>
@@ -13,12 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
 
 bool same(const smb::NegotiateReply &a, const smb::NegotiateReply &b)
 {

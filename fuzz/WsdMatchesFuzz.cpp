@@ -4,6 +4,7 @@
 // quick reading names that message too, and what it gives stays within the
 // reader's limits.
 
+#include "FuzzProperty.h"
 #include "discovery/WsdMessages.h"
 
 #include <QByteArray>
@@ -12,28 +13,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
-
-// The answer's own RelatesTo, so that the fuzzer gets past the header.
-QString relatesTo(const QByteArray &xml)
-{
-    const qsizetype start = xml.indexOf("RelatesTo>");
-    const qsizetype end = start < 0 ? -1 : xml.indexOf('<', start);
-    return end < 0 ? QString() : QString::fromUtf8(xml.sliced(start + 10, end - start - 10)).trimmed();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray xml(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString id = relatesTo(xml);
+    const QString id = relatesToIn(xml);
     const QString quick = wsd::relatesTo(xml);
     if (quick.size() > wsd::kMaxText)
         fail("a RelatesTo longer than the limit");

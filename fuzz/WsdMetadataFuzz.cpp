@@ -5,6 +5,7 @@
 // received, the answer is taken only for its own Get, and the computer's
 // name and workgroup are clean enough for the list and a session file.
 
+#include "FuzzProperty.h"
 #include "base/NetworkText.h"
 #include "discovery/HttpResponse.h"
 #include "discovery/WsdMessages.h"
@@ -17,22 +18,9 @@
 
 namespace {
 
-[[noreturn]] void fail(const char *property)
-{
-    std::fprintf(stderr, "property failed: %s\n", property);
-    std::abort();
-}
-
-QString relatesTo(const QByteArray &xml)
-{
-    const qsizetype start = xml.indexOf("RelatesTo>");
-    const qsizetype end = start < 0 ? -1 : xml.indexOf('<', start);
-    return end < 0 ? QString() : QString::fromUtf8(xml.sliced(start + 10, end - start - 10)).trimmed();
-}
-
 void checkMetadata(const QByteArray &xml)
 {
-    const QString id = relatesTo(xml);
+    const QString id = relatesToIn(xml);
     const auto computer = wsd::parseGetResponse(xml, id);
     if (!computer)
         return;
