@@ -114,18 +114,12 @@ state directory = $root/client
 private dir = $root/client
 CONF
 
-start_server() { # name
-    local s=$1 d="$root/$1" master=no min=SMB2_02
-    [ "$s" = S1 ] && master=yes min=NT1
-    mkdir -p "$d"/{state,lock,pid,cache,private,log,ncalrpc,share}
-    echo "a file in ${s}'s public share" >"$d/share/readme.txt"
-    cat >"$d/smb.conf" <<CONF
-[global]
-workgroup = ${group[$s]}
-netbios name = $s
-server string = Lumeo test server $s
-interfaces = ${addr[$s]}/24
-bind interfaces only = yes
+# What every Samba server here has alike: its own folders for state, locks,
+# PIDs, caches, secrets and logs under D, guests mapped, and a public share
+# of D/share without printers.
+server_files() {
+    local d=$1
+    cat <<CONF
 server role = standalone server
 security = user
 map to guest = bad user
@@ -138,12 +132,11 @@ private dir = $d/private
 ncalrpc dir = $d/ncalrpc
 log file = $d/log/log.%m
 log level = 1
-local master = $master
-preferred master = $master
-os level = $([ "$master" = yes ] && echo 65 || echo 0)
-domain master = no
-$([ "${group[$s]}" = ALPHA ] && [ "$s" != S1 ] && echo "remote announce = ${addr[S1]}/ALPHA")
-server min protocol = $min
+CONF
+}
+public_share() {
+    local d=$1
+    cat <<CONF
 load printers = no
 printing = bsd
 printcap name = /dev/null
@@ -155,13 +148,40 @@ guest ok = yes
 read only = yes
 browseable = yes
 CONF
-    # A mount namespace of its own with a tmpfs on /run/samba, and a
-    # session of its own; both daemons write their PIDs into pid/.
-    ip netns exec "ldisc${tag}${s,,}" setsid unshare --mount --propagation private sh -c "
+}
+# Runs COMMAND in namespace NS with a mount namespace of its own (a tmpfs on
+# /run/samba) and a session of its own; the daemons write their PIDs into
+# their pid/ folders.
+in_own_run() {
+    ip netns exec "$1" setsid unshare --mount --propagation private sh -c "
         set -e
         if [ -d /run/samba ]; then mount -t tmpfs tmpfs /run/samba
         else mount -t tmpfs tmpfs /run && mkdir /run/samba; fi
-        nmbd -D -s \"$d/smb.conf\" && smbd -D -s \"$d/smb.conf\"" </dev/null >"$d/log/start" 2>&1
+        $2"
+}
+
+start_server() { # name
+    local s=$1 d="$root/$1" master=no min=SMB2_02
+    [ "$s" = S1 ] && master=yes min=NT1
+    mkdir -p "$d"/{state,lock,pid,cache,private,log,ncalrpc,share}
+    echo "a file in ${s}'s public share" >"$d/share/readme.txt"
+    cat >"$d/smb.conf" <<CONF
+[global]
+workgroup = ${group[$s]}
+netbios name = $s
+server string = Lumeo test server $s
+interfaces = ${addr[$s]}/24
+bind interfaces only = yes
+$(server_files "$d")
+local master = $master
+preferred master = $master
+os level = $([ "$master" = yes ] && echo 65 || echo 0)
+domain master = no
+$([ "${group[$s]}" = ALPHA ] && [ "$s" != S1 ] && echo "remote announce = ${addr[S1]}/ALPHA")
+server min protocol = $min
+$(public_share "$d")
+CONF
+    in_own_run "ldisc${tag}${s,,}" "nmbd -D -s \"$d/smb.conf\" && smbd -D -s \"$d/smb.conf\"" </dev/null >"$d/log/start" 2>&1
 }
 # W1: smbd for SMB2 and newer without NetBIOS, and wsdd in front of it
 # (with Debian's own Python, whatever python3 comes first in PATH).
@@ -177,35 +197,11 @@ disable netbios = yes
 smb ports = 445
 interfaces = ${addr[W1]}/24
 bind interfaces only = yes
-server role = standalone server
-security = user
-map to guest = bad user
-passdb backend = tdbsam:$d/private/passdb.tdb
-state directory = $d/state
-lock directory = $d/lock
-pid directory = $d/pid
-cache directory = $d/cache
-private dir = $d/private
-ncalrpc dir = $d/ncalrpc
-log file = $d/log/log.%m
-log level = 1
+$(server_files "$d")
 server min protocol = SMB2_02
-load printers = no
-printing = bsd
-printcap name = /dev/null
-disable spoolss = yes
-
-[public]
-path = $d/share
-guest ok = yes
-read only = yes
-browseable = yes
+$(public_share "$d")
 CONF
-    ip netns exec ldisc${tag}w1 setsid unshare --mount --propagation private sh -c "
-        set -e
-        if [ -d /run/samba ]; then mount -t tmpfs tmpfs /run/samba
-        else mount -t tmpfs tmpfs /run && mkdir /run/samba; fi
-        smbd -D -s \"$d/smb.conf\"" </dev/null >"$d/log/start" 2>&1 || return 1
+    in_own_run "ldisc${tag}w1" "smbd -D -s \"$d/smb.conf\"" </dev/null >"$d/log/start" 2>&1 || return 1
     ip netns exec ldisc${tag}w1 setsid sh -c "echo \$\$ >\"$d/pid/wsdd.pid\"
         exec /usr/bin/python3 /usr/sbin/wsdd -i eth0 -4 -w OFFICE -n DESK10 -u nobody:nogroup" </dev/null >"$d/log/wsdd" 2>&1 &
 }
