@@ -2,9 +2,12 @@
 
 #include <QFileInfo>
 
-QString windowCaption(const QString &sessionFile)
+QString windowCaption(const QString &sessionFile, const QString &monitoring)
 {
-    if (sessionFile.isEmpty())
-        return QStringLiteral("Lumeo");
-    return QStringLiteral("Lumeo - [%1]").arg(QFileInfo(sessionFile).fileName());
+    QString caption = QStringLiteral("Lumeo");
+    if (!sessionFile.isEmpty())
+        caption += QStringLiteral(" - [%1]").arg(QFileInfo(sessionFile).fileName());
+    if (!monitoring.isEmpty())
+        caption += QStringLiteral(" - ") + monitoring;
+    return caption;
 }

@@ -656,7 +656,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 void TfrmMain::openSession(const QString &path, bool rememberAsLast)
 {
     const QString notReadCompletely = m_workspace.openSession(path, rememberAsLast);
-    setWindowTitle(windowCaption(m_workspace.session().fileName()));
+    showCaption();
     cmCheckAll();
     if (!notReadCompletely.isEmpty())
         m_prompts.showWarning(this, notReadCompletely);
@@ -699,7 +699,7 @@ void TfrmMain::cmSave()
             return;
     }
     session.save(m_workspace.list(), newName);
-    setWindowTitle(windowCaption(session.fileName()));
+    showCaption();
 }
 
 void TfrmMain::cmExport()
@@ -875,6 +875,8 @@ void TfrmMain::cmMonitor(bool on)
     AppEventsIdle();
 }
 
+void TfrmMain::showCaption() { setWindowTitle(windowCaption(m_workspace.session().fileName(), statusText(spFiller))); }
+
 void TfrmMain::showMonitorState()
 {
     const Monitor &monitor = m_workspace.monitor();
@@ -887,6 +889,7 @@ void TfrmMain::showMonitorState()
                                                  : QStringLiteral("Monitoring: round running");
     }
     setStatus(spFiller, text);
+    showCaption();
     if (m_idleInstalled)
         AppEventsIdle();
 }

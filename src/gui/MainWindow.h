@@ -147,6 +147,7 @@ private:
     void shareBottomDocks();
     void openResultLog();
     void showMonitorState();
+    void showCaption();
     void monitorAlert(const QString &title, const QString &line);
     void fitStatusPanels();
     void shrinkStatusPanelsToWindow();

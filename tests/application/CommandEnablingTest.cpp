@@ -8,6 +8,9 @@ TEST(Caption, ShowsTheFileNameWithoutItsDirectory)
     EXPECT_EQ(windowCaption(""), "Lumeo");
     EXPECT_EQ(windowCaption("/home/ann/net/office.lu"), "Lumeo - [office.lu]");
     EXPECT_EQ(windowCaption("relative/dir/plain"), "Lumeo - [plain]");
+    EXPECT_EQ(windowCaption("", "Monitoring: round running"), "Lumeo - Monitoring: round running");
+    EXPECT_EQ(windowCaption("/home/ann/net/office.lu", "Monitoring: next round at 12:04:30"),
+              "Lumeo - [office.lu] - Monitoring: next round at 12:04:30");
 }
 
 TEST(CommandEnabling, FollowsRowsAndSelection)

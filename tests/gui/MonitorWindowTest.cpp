@@ -83,6 +83,7 @@ TEST_F(MonitorWindow, TheToggleStartsAndStopsTheMonitorAndTheStatusBarSaysWhen)
     ASSERT_TRUE(next.isValid());
     EXPECT_NEAR(double(QDateTime::currentDateTimeUtc().secsTo(next)), 30.0, 2.0);
     EXPECT_EQ(monitorStatus(), "Monitoring: next round at " + next.toLocalTime().toString("HH:mm:ss"));
+    EXPECT_EQ(w->windowTitle(), "Lumeo - " + monitorStatus()) << "the caption says it where the status bar has no room";
     EXPECT_EQ(list().row(0).result->outcome, PingOutcome::Reply);
 
     // A new interval applies at once.
@@ -96,6 +97,7 @@ TEST_F(MonitorWindow, TheToggleStartsAndStopsTheMonitorAndTheStatusBarSaysWhen)
     EXPECT_FALSE(monitor().running());
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_TRUE(monitorStatus().isEmpty());
+    EXPECT_EQ(w->windowTitle(), "Lumeo");
 }
 
 TEST_F(MonitorWindow, OffEndsTheRoundInFlightAndTheListStaysTheUsers)
